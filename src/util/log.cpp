@@ -1,0 +1,112 @@
+#include "util/log.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "util/string_utils.h"
+#include "util/texts.h"
+
+namespace sg {
+
+namespace {
+
+// The log file, shared by every thread. The lock keeps a line from being
+// written to a stream that another thread is closing; each line is one
+// fprintf call, so lines of different threads never mix.
+struct LogFile {
+  std::mutex mutex;
+  FILE* file = nullptr;  // guarded by mutex
+};
+
+LogFile& logFile() {
+  static LogFile instance;
+  return instance;
+}
+
+std::string timeStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[128];
+  // The locale's own date and time representations.
+  size_t n = std::strftime(buffer, sizeof buffer, "%x %X", &local);
+  return std::string(buffer, n);
+}
+
+}  // namespace
+
+void LogQueue::push(std::string text) {
+  std::lock_guard lock(m_mutex);
+  m_lines.push_back(std::move(text));
+}
+
+size_t LogQueue::size() const {
+  std::lock_guard lock(m_mutex);
+  return m_lines.size();
+}
+
+bool LogQueue::takeOldest(std::string& out) {
+  std::lock_guard lock(m_mutex);
+  if (m_lines.empty()) return false;
+  out = std::move(m_lines.front());
+  m_lines.pop_front();
+  return true;
+}
+
+void LogQueue::drain(std::vector<std::string>& out) {
+  std::lock_guard lock(m_mutex);
+  for (auto& line : m_lines) out.push_back(std::move(line));
+  m_lines.clear();
+}
+
+void LogQueue::clear() {
+  std::lock_guard lock(m_mutex);
+  m_lines.clear();
+}
+
+LogQueue& logQueue() {
+  static LogQueue instance;
+  return instance;
+}
+
+void logMessage(std::string_view text, LogKind) {
+  logQueue().push(std::string(text));
+  if (text.empty()) return;
+  LogFile& log = logFile();
+  std::lock_guard lock(log.mutex);
+  if (log.file == nullptr) return;
+  std::string stamp = timeStamp();
+  std::fprintf(log.file, "%s: %.*s\n", stamp.c_str(), static_cast<int>(text.size()), text.data());
+  std::fflush(log.file);
+}
+
+bool openLogFile(const std::string& path) {
+  std::string name = path.empty() ? std::string(text::kProductName) + ".log" : path;
+  closeLogFile();
+  FILE* file = std::fopen(name.c_str(), "a");
+  if (file == nullptr) {
+    logMessage(strprintf(text::kLogOpenFailed, name.c_str()));
+    return false;
+  }
+  LogFile& log = logFile();
+  std::lock_guard lock(log.mutex);
+  log.file = file;
+  return true;
+}
+
+void closeLogFile() {
+  LogFile& log = logFile();
+  std::lock_guard lock(log.mutex);
+  if (log.file == nullptr) return;
+  std::fflush(log.file);
+  std::fclose(log.file);
+  log.file = nullptr;
+}
+
+bool logFileIsOpen() {
+  LogFile& log = logFile();
+  std::lock_guard lock(log.mutex);
+  return log.file != nullptr;
+}
+
+}  // namespace sg

@@ -1,0 +1,84 @@
+#include "util/string_utils.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace sg {
+
+std::string strprintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  char small[256];
+  int needed = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  std::string out;
+  if (needed < 0) {
+    va_end(copy);
+    return out;
+  }
+  if (static_cast<size_t>(needed) < sizeof small) {
+    out.assign(small, static_cast<size_t>(needed));
+  } else {
+    out.resize(static_cast<size_t>(needed));
+    std::vsnprintf(out.data(), out.size() + 1, format, copy);
+  }
+  va_end(copy);
+  return out;
+}
+
+char toLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+std::string toLowerAscii(std::string_view text) {
+  std::string out(text);
+  makeLowerAscii(out);
+  return out;
+}
+
+void makeLowerAscii(std::string& text) {
+  for (char& c : text) c = toLowerAscii(c);
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+size_t findNoCase(std::string_view haystack, std::string_view needle) {
+  if (needle.empty()) return 0;
+  if (needle.size() > haystack.size()) return std::string_view::npos;
+  for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+    if (equalsNoCase(haystack.substr(i, needle.size()), needle)) return i;
+  }
+  return std::string_view::npos;
+}
+
+bool containsNoCase(std::string_view haystack, std::string_view needle) {
+  return findNoCase(haystack, needle) != std::string_view::npos;
+}
+
+std::string_view trimWhite(std::string_view text) {
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && white(text.front())) text.remove_prefix(1);
+  while (!text.empty() && white(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string blankControls(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) c = ' ';
+  }
+  return out;
+}
+
+}  // namespace sg

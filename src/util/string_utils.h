@@ -1,0 +1,31 @@
+// Small text helpers shared by every module. Texts are byte strings; only
+// ASCII letters take part in case conversions, as the program's own
+// comparisons are defined on ASCII.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sg {
+
+// printf-style formatting into a std::string.
+std::string strprintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+char toLowerAscii(char c);
+std::string toLowerAscii(std::string_view text);
+void makeLowerAscii(std::string& text);
+
+bool equalsNoCase(std::string_view a, std::string_view b);
+bool startsWithNoCase(std::string_view text, std::string_view prefix);
+// Position of needle in haystack ignoring ASCII case, or npos.
+size_t findNoCase(std::string_view haystack, std::string_view needle);
+bool containsNoCase(std::string_view haystack, std::string_view needle);
+
+// Trims blanks, tabs, carriage returns and line feeds at both ends.
+std::string_view trimWhite(std::string_view text);
+
+// Replaces every byte below 32 (and DEL) by a blank, as texts shown in a
+// single line of the interface must not carry control characters.
+std::string blankControls(std::string_view text);
+
+}  // namespace sg

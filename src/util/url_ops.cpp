@@ -1,0 +1,325 @@
+#include "util/url_ops.h"
+
+#include <curl/curl.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+
+#include "util/string_utils.h"
+
+namespace sg {
+
+namespace {
+
+struct CurlUrlDeleter {
+  void operator()(CURLU* h) const { curl_url_cleanup(h); }
+};
+using CurlUrlPtr = std::unique_ptr<CURLU, CurlUrlDeleter>;
+
+struct CurlStringDeleter {
+  void operator()(char* p) const { curl_free(p); }
+};
+
+// Reads one part; false when the URL has no such part.
+bool getPart(CURLU* h, CURLUPart what, std::string& out, unsigned flags = 0) {
+  char* raw = nullptr;
+  if (curl_url_get(h, what, &raw, flags) != CURLUE_OK || raw == nullptr) {
+    out.clear();
+    return false;
+  }
+  std::unique_ptr<char, CurlStringDeleter> holder(raw);
+  out.assign(raw);
+  return true;
+}
+
+// Does the text start with "scheme:" where the colon is not followed by a
+// port number? Such texts (mailto:, javascript:, news:) name another
+// protocol and must not be turned into "http://mailto:..." URLs.
+bool startsWithOpaqueScheme(std::string_view text) {
+  if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+  size_t i = 1;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (std::isalnum(c) || c == '+' || c == '-' || c == '.') {
+      ++i;
+      continue;
+    }
+    break;
+  }
+  if (i >= text.size() || text[i] != ':') return false;
+  return i + 1 >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i + 1]));
+}
+
+// Every part of a parsed URL, read once from libcurl's handle.
+struct CurlParts {
+  std::string scheme, user, password, host, port, path, query, fragment;
+  std::string effectivePort;  // the explicit port, or the scheme's default
+  bool hasUser = false, hasPassword = false, hasPort = false, hasQuery = false, hasFragment = false;
+};
+
+void readParts(CURLU* h, CurlParts& p) {
+  getPart(h, CURLUPART_SCHEME, p.scheme);
+  p.hasUser = getPart(h, CURLUPART_USER, p.user);
+  p.hasPassword = getPart(h, CURLUPART_PASSWORD, p.password);
+  getPart(h, CURLUPART_HOST, p.host);
+  p.hasPort = getPart(h, CURLUPART_PORT, p.port);
+  if (p.hasPort) {
+    p.effectivePort = p.port;
+  } else {
+    getPart(h, CURLUPART_PORT, p.effectivePort, CURLU_DEFAULT_PORT);
+  }
+  getPart(h, CURLUPART_PATH, p.path);
+  p.hasQuery = getPart(h, CURLUPART_QUERY, p.query);
+  p.hasFragment = getPart(h, CURLUPART_FRAGMENT, p.fragment);
+}
+
+// The URL as libcurl writes it, without the fragment. Put together here
+// because libcurl's own URL output goes through its printf engine, which
+// dominated the cost of adding links.
+std::string assembleUrl(const CurlParts& p) {
+  std::string url;
+  url.reserve(p.scheme.size() + p.host.size() + p.path.size() + p.query.size() + 16);
+  url += p.scheme;
+  url += "://";
+  if (p.hasUser) {
+    url += p.user;
+    if (p.hasPassword) {
+      url += ':';
+      url += p.password;
+    }
+    url += '@';
+  }
+  url += p.host;
+  if (p.hasPort) {
+    url += ':';
+    url += p.port;
+  }
+  url += p.path.empty() ? "/" : p.path;
+  if (p.hasQuery) {
+    url += '?';
+    url += p.query;
+  }
+  return url;
+}
+
+bool isHttpScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
+
+void toHttpParts(const CurlParts& p, HttpUrlParts& out) {
+  out.server = p.host;
+  out.object = p.path.empty() ? "/" : p.path;
+  if (p.hasQuery) {
+    out.object += '?';
+    out.object += p.query;
+  }
+  if (p.hasFragment) {
+    out.object += '#';
+    out.object += p.fragment;
+  }
+  out.https = p.scheme == "https";
+  out.port = static_cast<uint16_t>(std::strtoul(p.effectivePort.c_str(), nullptr, 10));
+}
+
+struct Cracked {
+  std::string scheme;
+  HttpUrlParts parts;
+};
+
+bool crack(std::string_view text, Cracked& out) {
+  CurlUrlPtr h(curl_url());
+  if (!h) return false;
+  std::string encoded = encodeUnsafeBytes(text);
+  if (curl_url_set(h.get(), CURLUPART_URL, encoded.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    return false;
+  }
+  CurlParts parts;
+  readParts(h.get(), parts);
+  out.scheme = parts.scheme;
+  toHttpParts(parts, out.parts);
+  return true;
+}
+
+// The last base URL resolved against on this thread: a page's links are
+// all resolved against the page, so its parse is reused.
+struct BaseCache {
+  std::string text;
+  CurlUrlPtr handle;
+};
+
+CurlUrlPtr handleForBase(std::string_view base) {
+  thread_local BaseCache cache;
+  if (!cache.handle || cache.text != base) {
+    CurlUrlPtr parsed(curl_url());
+    std::string encoded = encodeUnsafeBytes(base);
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, encoded.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+      return nullptr;
+    }
+    cache.handle = std::move(parsed);
+    cache.text.assign(base);
+  }
+  return CurlUrlPtr(curl_url_dup(cache.handle.get()));
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+uint16_t defaultPort(bool https) { return https ? 443 : 80; }
+
+bool parseHttpUrl(std::string& url, HttpUrlParts& parts) {
+  Cracked cracked;
+  if (!crack(url, cracked)) {
+    if (startsWithOpaqueScheme(url)) return false;
+    std::string prefixed = "http://" + url;
+    if (!crack(prefixed, cracked)) return false;
+    url = std::move(prefixed);
+  }
+  parts = std::move(cracked.parts);
+  return cracked.scheme == "http" || cracked.scheme == "https";
+}
+
+bool parseHttpUrl(std::string& url, std::string& server, std::string& object, uint16_t* port) {
+  HttpUrlParts parts;
+  bool ok = parseHttpUrl(url, parts);
+  server = std::move(parts.server);
+  object = std::move(parts.object);
+  if (port) *port = parts.port;
+  return ok;
+}
+
+bool sameUrl(std::string_view a, std::string_view b) {
+  std::string ta(a), tb(b);
+  HttpUrlParts pa, pb;
+  if (!parseHttpUrl(ta, pa) || !parseHttpUrl(tb, pb)) return false;
+  return pa.port == pb.port && equalsNoCase(pa.server, pb.server) && equalsNoCase(pa.object, pb.object);
+}
+
+std::string percentDecode(std::string_view text) {
+  if (text.find('%') == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      int hi = hexValue(text[i + 1]);
+      int lo = hexValue(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out.push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+std::string encodeUnsafeBytes(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F) {
+      out.push_back('%');
+      out.push_back(kHex[u >> 4]);
+      out.push_back(kHex[u & 15]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+CombinedUrl combineUrl(std::string_view base, std::string_view link) {
+  // The link's own fragment is kept aside while the rest is resolved:
+  // libcurl 7.88 drops an empty fragment and resolves a fragment-only
+  // reference to the base's directory rather than to the base itself
+  // (RFC 3986, 5.2.2).
+  size_t linkHash = link.find('#');
+  std::string_view reference = link.substr(0, linkHash);
+  CombinedUrl out;
+  std::string combined;
+  bool resolved = false;
+  if (reference.empty()) {
+    combined.assign(base.substr(0, base.find('#')));
+    resolved = true;
+  } else if (CurlUrlPtr h = handleForBase(base)) {
+    // The link's own fragment was cut off, and the base's is not inherited.
+    std::string encodedReference = encodeUnsafeBytes(reference);
+    if (curl_url_set(h.get(), CURLUPART_URL, encodedReference.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
+      CurlParts parts;
+      readParts(h.get(), parts);
+      combined = assembleUrl(parts);
+      resolved = true;
+      // Without escapes, decoding changes nothing, so the parts that were
+      // just read are those of the combined URL.
+      if (isHttpScheme(parts.scheme) && combined.find('%') == std::string::npos) {
+        parts.hasFragment = false;
+        toHttpParts(parts, out.parts);
+        out.partsValid = true;
+      }
+    }
+  }
+
+  std::string absolute;
+  if (resolved) {
+    if (linkHash != std::string_view::npos) combined.append(link.substr(linkHash));
+    absolute = percentDecode(combined);
+  } else {
+    absolute.assign(link);
+  }
+
+  size_t hash = absolute.find('#');
+  if (hash == std::string::npos) {
+    out.url = std::move(absolute);
+  } else {
+    out.fragment = absolute.substr(hash + 1);
+    absolute.resize(hash);
+    out.url = std::move(absolute);
+    out.hasFragment = true;
+  }
+  return out;
+}
+
+std::string displayPath(std::string_view object) {
+  for (char stop : {'?', '#', '@'}) {
+    size_t at = object.find(stop);
+    if (at != std::string_view::npos) object = object.substr(0, at);
+  }
+  return std::string(object);
+}
+
+void makeRelativePath(std::string_view base, std::string& target, bool dotPrefix) {
+  constexpr size_t kNone = std::string_view::npos;
+  size_t lastCommon = kNone;
+  for (size_t i = 0; i < base.size() && i < target.size(); ++i) {
+    if (target[i] == '/' && base[i] == '/') {
+      lastCommon = i;
+      continue;
+    }
+    if (target[i] != base[i]) break;
+  }
+
+  std::string prefix;
+  for (size_t i = (lastCommon == kNone ? 0 : lastCommon + 1); i < base.size(); ++i) {
+    if (base[i] == '/') prefix += prefix.empty() ? ".." : "/..";
+  }
+
+  std::string rest;
+  if (lastCommon == kNone) {
+    rest = prefix.empty() ? target : "/" + target;
+  } else if (prefix.empty()) {
+    // The target lies in the base's own directory or below it.
+    rest = target.substr(lastCommon + 1);
+  } else {
+    rest = target.substr(lastCommon);  // keeps the "/" after the ".." run
+  }
+  target = (dotPrefix ? "./" : "") + prefix + rest;
+}
+
+}  // namespace sg

@@ -1,0 +1,61 @@
+// URL splitting, comparison and combination, and local relative paths.
+// Stateless; any thread may call them. URLs are byte strings; parsing and
+// resolving follow RFC 3986 through libcurl's URL API.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sg {
+
+struct HttpUrlParts {
+  std::string server;  // host only: no scheme, port or user name
+  std::string object;  // path, then "?" query and "#" fragment when present
+  uint16_t port = 0;   // the scheme's default when the URL names none
+  bool https = false;
+};
+
+// Splits a web URL. A text that does not crack as it stands is tried again
+// behind "http://"; when that works the caller's text is replaced by the
+// prefixed one. Answers true only for http and https URLs; other schemes
+// that crack (ftp, ...) answer false with the parts filled in all the same.
+bool parseHttpUrl(std::string& url, HttpUrlParts& parts);
+bool parseHttpUrl(std::string& url, std::string& server, std::string& object,
+                  uint16_t* port = nullptr);
+
+uint16_t defaultPort(bool https);
+
+// Same object: both parse, same port, server and object equal ignoring case.
+bool sameUrl(std::string_view a, std::string_view b);
+
+struct CombinedUrl {
+  std::string url;       // absolute URL without fragment
+  std::string fragment;  // text after the first "#", without it
+  bool hasFragment = false;
+  // When set, parts holds the split of url (an http or https URL), so that
+  // it need not be parsed again.
+  bool partsValid = false;
+  HttpUrlParts parts;
+};
+
+// Resolves a link found on a page against the page's URL, percent-decodes
+// the result, and cuts it at its first "#". A link that cannot be resolved
+// is used as written.
+CombinedUrl combineUrl(std::string_view base, std::string_view link);
+
+// Percent-decodes every "%XX" escape; malformed escapes stay as they are.
+std::string percentDecode(std::string_view text);
+// Escapes the bytes that may not stand in a request target: blanks,
+// controls, DEL and bytes above 127.
+std::string encodeUnsafeBytes(std::string_view text);
+
+// The object cut before its first "?", then "#", then "@".
+std::string displayPath(std::string_view object);
+
+// Rewrites target as a path relative to the directory of base. Both are
+// "/"-separated and compared exactly, as Linux file names are
+// case-sensitive. With dotPrefix the result starts with "./".
+void makeRelativePath(std::string_view base, std::string& target, bool dotPrefix = false);
+
+}  // namespace sg

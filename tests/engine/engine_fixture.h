@@ -1,0 +1,65 @@
+// A download controller with default settings, a root URL and an observer
+// that counts what the engine announced.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "engine/download_controller.h"
+
+namespace sg::test {
+
+class CountingObserver : public DownloadObserver {
+ public:
+  void downloadUpdate(UpdateCode code, LinkRecord* record) override {
+    std::lock_guard lock(mutex);
+    events.emplace_back(code, record);
+  }
+  size_t count(UpdateCode code) {
+    std::lock_guard lock(mutex);
+    size_t n = 0;
+    for (auto& e : events) n += e.first == code;
+    return n;
+  }
+
+  std::mutex mutex;
+  std::vector<std::pair<UpdateCode, LinkRecord*>> events;
+};
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  ControllerTest() {
+    controller.settings = CrawlSettings::defaults("/home/user/Desktop");
+    controller.settings.saveDirectory = "/S";
+    controller.setObserver(&observer);
+  }
+  ~ControllerTest() override { controller.setObserver(nullptr); }
+
+  // Re-initialises the root with url; the settings must be set first.
+  void setRoot(const std::string& url) {
+    controller.registry().clear();
+    ASSERT_TRUE(controller.initialise(url, nullptr, 0)) << controller.information;
+    bool added = false;
+    controller.registerLink(controller, added);
+  }
+
+  // Adds href to parent and returns the record now standing for it (or null).
+  LinkRecord* add(LinkRecord& parent, const std::string& href, bool inlineFlag = false,
+                  std::string* rewritten = nullptr) {
+    std::string out;
+    parent.addChild(href, &out, inlineFlag);
+    if (rewritten) *rewritten = out;
+    if (out.empty()) return nullptr;
+    return controller.find(combineForFind(parent, href));
+  }
+
+  static std::string combineForFind(LinkRecord& parent, const std::string& href);
+
+  DownloadController controller;
+  CountingObserver observer;
+};
+
+}  // namespace sg::test

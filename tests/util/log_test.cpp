@@ -1,0 +1,107 @@
+#include "util/log.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/temp_dir.h"
+
+namespace sg {
+namespace {
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { logQueue().clear(); }
+  void TearDown() override {
+    closeLogFile();
+    logQueue().clear();
+  }
+
+  std::vector<std::string> drained() {
+    std::vector<std::string> lines;
+    logQueue().drain(lines);
+    return lines;
+  }
+
+  // Lines of the file without their time stamps.
+  static std::vector<std::string> fileMessages(const std::string& path) {
+    std::vector<std::string> out;
+    std::string content = test::readFile(path);
+    size_t start = 0;
+    while (start < content.size()) {
+      size_t end = content.find('\n', start);
+      std::string line = content.substr(start, end - start);
+      size_t colon = line.find(": ");
+      out.push_back(colon == std::string::npos ? line : line.substr(colon + 2));
+      start = end == std::string::npos ? content.size() : end + 1;
+    }
+    return out;
+  }
+
+  test::TempDir dir;
+};
+
+TEST_F(LogTest, MessagesReachQueueWithoutFile) {
+  logMessage("first");
+  logMessage("second", LogKind::Information);
+  EXPECT_EQ(logQueue().size(), 2u);
+  std::string line;
+  ASSERT_TRUE(logQueue().takeOldest(line));
+  EXPECT_EQ(line, "first");
+  EXPECT_EQ(drained(), std::vector<std::string>{"second"});
+  EXPECT_FALSE(logQueue().takeOldest(line));
+}
+
+TEST_F(LogTest, FileGetsOneStampedLinePerNonEmptyMessage) {
+  std::string path = dir.file("run.log");
+  ASSERT_TRUE(openLogFile(path));
+  logMessage("Starting download at http://h/...");
+  logMessage("");
+  logMessage("Read file in 0.10s (http://h/)", LogKind::Information);
+  closeLogFile();
+  EXPECT_EQ(fileMessages(path),
+            (std::vector<std::string>{"Starting download at http://h/...", "Read file in 0.10s (http://h/)"}));
+  EXPECT_EQ(drained().size(), 3u);  // the empty message reaches the pane all the same
+  std::string content = test::readFile(path);
+  EXPECT_NE(content.find(": Starting"), std::string::npos);
+  EXPECT_NE(content.substr(0, content.find(": ")).find_first_of("0123456789"), std::string::npos);
+}
+
+TEST_F(LogTest, ReopeningAppendsToEarlierRuns) {
+  std::string path = dir.file("append.log");
+  ASSERT_TRUE(openLogFile(path));
+  logMessage("run one");
+  ASSERT_TRUE(openLogFile(path));  // closes and reopens
+  logMessage("run two");
+  closeLogFile();
+  logMessage("after close");
+  EXPECT_EQ(fileMessages(path), (std::vector<std::string>{"run one", "run two"}));
+}
+
+TEST_F(LogTest, UnopenablePathIsReportedInTheQueue) {
+  std::string path = dir.file("missing/dir/x.log");
+  EXPECT_FALSE(openLogFile(path));
+  EXPECT_FALSE(logFileIsOpen());
+  EXPECT_EQ(drained(), std::vector<std::string>{"Error - unable to open logfile (" + path + ")"});
+  EXPECT_FALSE(test::fileExists(path));
+}
+
+TEST_F(LogTest, LinesOfManyThreadsNeverMix) {
+  std::string path = dir.file("threads.log");
+  ASSERT_TRUE(openLogFile(path));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 200; ++i) logMessage("thread " + std::to_string(t) + " line " + std::to_string(i));
+    });
+  }
+  for (auto& t : threads) t.join();
+  closeLogFile();
+  auto lines = fileMessages(path);
+  ASSERT_EQ(lines.size(), 800u);
+  for (const auto& line : lines) EXPECT_EQ(line.rfind("thread ", 0), 0u) << line;
+  EXPECT_EQ(logQueue().size(), 800u);
+}
+
+}  // namespace
+}  // namespace sg

@@ -1,0 +1,174 @@
+#include "util/url_ops.h"
+
+#include <gtest/gtest.h>
+
+namespace sg {
+namespace {
+
+struct ParseCase {
+  const char* input;
+  bool accepted;
+  const char* url;  // the caller's text afterwards
+  const char* server;
+  const char* object;
+  uint16_t port;
+};
+
+TEST(UrlOps, ParseHttpUrlSplitsWebUrls) {
+  const ParseCase cases[] = {
+      {"http://www.example.com/dir/page.html", true, "http://www.example.com/dir/page.html", "www.example.com",
+       "/dir/page.html", 80},
+      {"www.example.com/dir/page.html", true, "http://www.example.com/dir/page.html", "www.example.com",
+       "/dir/page.html", 80},
+      {"localhost:8080/a", true, "http://localhost:8080/a", "localhost", "/a", 8080},
+      {"https://secure.example.com/", true, "https://secure.example.com/", "secure.example.com", "/", 443},
+      {"https://secure.example.com:8443/x", true, "https://secure.example.com:8443/x", "secure.example.com", "/x",
+       8443},
+      {"http://example.com", true, "http://example.com", "example.com", "/", 80},
+      {"http://example.com:8080/find?q=a#top", true, "http://example.com:8080/find?q=a#top", "example.com",
+       "/find?q=a#top", 8080},
+      {"HTTP://Example.COM/Dir", true, "HTTP://Example.COM/Dir", "Example.COM", "/Dir", 80},
+      {"http://example.com/a b.html", true, "http://example.com/a b.html", "example.com", "/a%20b.html", 80},
+      {"ftp://ftp.example.com/pub/file", false, "ftp://ftp.example.com/pub/file", "ftp.example.com", "/pub/file",
+       21},
+      {"mailto:someone@example.com", false, "mailto:someone@example.com", "", "", 0},
+      {"javascript:void(0)", false, "javascript:void(0)", "", "", 0},
+      {"http://", false, "http://", "", "", 0},
+      {"", false, "", "", "", 0},
+  };
+  for (const ParseCase& c : cases) {
+    std::string url = c.input;
+    std::string server, object;
+    uint16_t port = 0;
+    EXPECT_EQ(parseHttpUrl(url, server, object, &port), c.accepted) << c.input;
+    EXPECT_EQ(url, c.url) << c.input;
+    if (c.server[0] != '\0') {
+      EXPECT_EQ(server, c.server) << c.input;
+      EXPECT_EQ(object, c.object) << c.input;
+      EXPECT_EQ(port, c.port) << c.input;
+    }
+  }
+}
+
+TEST(UrlOps, SameUrlIgnoresCaseButNotPorts) {
+  EXPECT_TRUE(sameUrl("http://Example.com/Dir/Page.html", "http://example.COM/dir/page.HTML"));
+  EXPECT_TRUE(sameUrl("example.com/a", "http://example.com/a"));
+  EXPECT_TRUE(sameUrl("http://example.com:80/a", "http://example.com/a"));
+  EXPECT_FALSE(sameUrl("http://example.com:8080/a", "http://example.com/a"));
+  EXPECT_FALSE(sameUrl("http://example.com/a", "http://example.com/b"));
+  EXPECT_FALSE(sameUrl("mailto:a@b.c", "mailto:a@b.c"));
+}
+
+struct CombineCase {
+  const char* base;
+  const char* link;
+  const char* url;
+  const char* fragment;  // null: no "#" in the result
+};
+
+TEST(UrlOps, CombineResolvesRfc3986References) {
+  const char* base = "http://a/b/c/d;p?q";
+  const CombineCase cases[] = {
+      {base, "g", "http://a/b/c/g", nullptr},
+      {base, "./g", "http://a/b/c/g", nullptr},
+      {base, "g/", "http://a/b/c/g/", nullptr},
+      {base, "/g", "http://a/g", nullptr},
+      {base, "?y", "http://a/b/c/d;p?y", nullptr},
+      {base, "g?y", "http://a/b/c/g?y", nullptr},
+      {base, "#s", "http://a/b/c/d;p?q", "s"},
+      {base, "g#s", "http://a/b/c/g", "s"},
+      {base, ";x", "http://a/b/c/;x", nullptr},
+      {base, ".", "http://a/b/c/", nullptr},
+      {base, "..", "http://a/b/", nullptr},
+      {base, "../g", "http://a/b/g", nullptr},
+      {base, "../../g", "http://a/g", nullptr},
+      {base, "../../../g", "http://a/g", nullptr},
+      {base, "/./g", "http://a/g", nullptr},
+      {base, "g/../h", "http://a/b/c/h", nullptr},
+      {base, "g?y/../x", "http://a/b/c/g?y/../x", nullptr},
+      {base, "//g/x", "http://g/x", nullptr},
+  };
+  for (const CombineCase& c : cases) {
+    CombinedUrl out = combineUrl(c.base, c.link);
+    EXPECT_EQ(out.url, c.url) << c.link;
+    EXPECT_EQ(out.hasFragment, c.fragment != nullptr) << c.link;
+    if (c.fragment) {
+      EXPECT_EQ(out.fragment, c.fragment) << c.link;
+    }
+  }
+}
+
+TEST(UrlOps, CombineHandlesSchemesPortsAndDecoding) {
+  const CombineCase cases[] = {
+      // A fragment-only link names the page itself.
+      {"http://h/dir/page.html", "#part", "http://h/dir/page.html", "part"},
+      {"http://h/dir/page.html", "#", "http://h/dir/page.html", ""},
+      {"http://h/dir/page.html", "other.html#", "http://h/dir/other.html", ""},
+      {"http://h/dir/page.html", "http://other.example/x.html", "http://other.example/x.html", nullptr},
+      {"https://h:8443/dir/page.html", "img/a.gif", "https://h:8443/dir/img/a.gif", nullptr},
+      {"http://h:8080/dir/", "../up.html", "http://h:8080/up.html", nullptr},
+      // The result is percent-decoded.
+      {"http://h/dir/page.html", "a%20b.html", "http://h/dir/a b.html", nullptr},
+      {"http://h/dir/page.html", "caf%C3%A9.html", "http://h/dir/caf\xC3\xA9.html", nullptr},
+      {"http://h/dir/page.html", "x%23y", "http://h/dir/x", "y"},
+      // Links that cannot be resolved are used as written.
+      {"http://h/dir/page.html", "mailto:a@example.com", "mailto:a@example.com", nullptr},
+      {"http://h/dir/page.html", "javascript:go()", "javascript:go()", nullptr},
+      {"http://h/dir/page.html", "ftp://f.example/pub", "ftp://f.example/pub", nullptr},
+  };
+  for (const CombineCase& c : cases) {
+    CombinedUrl out = combineUrl(c.base, c.link);
+    EXPECT_EQ(out.url, c.url) << c.link;
+    EXPECT_EQ(out.hasFragment, c.fragment != nullptr) << c.link;
+    if (c.fragment) {
+      EXPECT_EQ(out.fragment, c.fragment) << c.link;
+    }
+  }
+}
+
+TEST(UrlOps, CombineWorksBeyondThreeHundredCharacters) {
+  std::string longName(8000, 'x');
+  CombinedUrl out = combineUrl("http://h/dir/page.html", longName + ".html");
+  EXPECT_EQ(out.url, "http://h/dir/" + longName + ".html");
+}
+
+TEST(UrlOps, DisplayPathCutsQueryFragmentAndAt) {
+  EXPECT_EQ(displayPath("/cgi-bin/find?q=a"), "/cgi-bin/find");
+  EXPECT_EQ(displayPath("/a@b/c"), "/a");
+  EXPECT_EQ(displayPath("/page.html#top"), "/page.html");
+  EXPECT_EQ(displayPath("/a#b?c"), "/a");
+  EXPECT_EQ(displayPath("/plain/path"), "/plain/path");
+}
+
+struct RelativeCase {
+  const char* base;
+  const char* target;
+  const char* result;
+};
+
+TEST(UrlOps, MakeRelativePath) {
+  const RelativeCase cases[] = {
+      {"/S/host/dir/page.html", "/S/host/img/a.gif", "../img/a.gif"},
+      {"/S/host/dir/page.html", "/S/host/dir/b.html", "b.html"},
+      {"/S/host/dir/page.html", "/S/host/dir/sub/c.html", "sub/c.html"},
+      {"/S/host/a/b/page.html", "/S/host/x.html", "../../x.html"},
+      {"/S/host/dir/page.html", "/S/host/dir/page.html", "page.html"},
+      {"/S/host/dir/page.html", "/S/host/dir/page.html#part", "page.html#part"},
+      {"/S/ab/p.html", "/S/a/x.html", "../a/x.html"},
+      {"/S/other/p.html", "/S/host/x.html", "../host/x.html"},
+      // Linux file names are case-sensitive: Host and host are two directories.
+      {"/S/Host/dir/page.html", "/S/host/dir/b.html", "../../host/dir/b.html"},
+      {"page.html", "image.gif", "image.gif"},
+  };
+  for (const RelativeCase& c : cases) {
+    std::string target = c.target;
+    makeRelativePath(c.base, target);
+    EXPECT_EQ(target, c.result) << c.base << " -> " << c.target;
+  }
+  std::string target = "/S/host/dir/b.html";
+  makeRelativePath("/S/host/dir/page.html", target, true);
+  EXPECT_EQ(target, "./b.html");
+}
+
+}  // namespace
+}  // namespace sg
