@@ -49,6 +49,12 @@ void LinkRecord::destroyChildren() {
   }
 }
 
+bool LinkRecord::process(HttpConnection& connection, bool& timedOut) {
+  DownloadController* rc = controller();
+  timedOut = false;
+  return rc != nullptr && rc->processLink(*this, connection, timedOut);
+}
+
 DownloadController* LinkRecord::controller() {
   return isRoot() ? static_cast<DownloadController*>(this) : root;
 }

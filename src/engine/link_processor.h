@@ -1,0 +1,23 @@
+#pragma once
+
+namespace sg {
+
+class DownloadController;
+class HttpConnection;
+class LinkRecord;
+
+// What a worker does with a link once it has a connection to the link's
+// server. The page pipeline implements it; tests put simpler ones in its
+// place. Called on worker threads, one link per call; an implementation
+// must be safe to call from several workers at once.
+class LinkProcessor {
+ public:
+  virtual ~LinkProcessor() = default;
+  // Handles the link; true when its body was read. timedOut is set when a
+  // read timed out and the worker should queue the link again.
+  virtual bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) = 0;
+  // The server's robots rules refused the link; it stays Pending.
+  virtual void refusedByRobots(LinkRecord& link) {}
+};
+
+}  // namespace sg

@@ -1,0 +1,189 @@
+#include "engine/work_queue.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "engine/download_controller.h"
+#include "engine/worker.h"
+#include "util/log.h"
+#include "util/texts.h"
+
+namespace sg {
+
+WorkQueue::WorkQueue(DownloadController& owner) : m_owner(owner) {}
+
+WorkQueue::~WorkQueue() { shutdown(); }
+
+void WorkQueue::init(int maximum) {
+  std::vector<std::unique_ptr<WorkerThread>> finished;
+  {
+    std::lock_guard lock(m_mutex);
+    m_stopped = false;
+    m_maximum = std::max(1, maximum);
+    // Slots of workers still ending keep their mark.
+    if (static_cast<int>(m_slots.size()) < m_maximum) m_slots.resize(m_maximum, 0);
+    if (m_running == 0) m_slots.assign(m_maximum, 0);
+    finished = takeFinished();
+  }
+  for (auto& worker : finished) worker->thread.join();
+}
+
+void WorkQueue::addLink(LinkRecord* record) {
+  std::vector<std::unique_ptr<WorkerThread>> finished;
+  {
+    std::lock_guard lock(m_mutex);
+    if (record->inlineLink) {
+      m_pending.push_front(record);
+    } else {
+      m_pending.push_back(record);
+    }
+    if (m_running < m_maximum) startWorker();
+    finished = takeFinished();
+  }
+  // Threads that have ended are joined outside the lock.
+  for (auto& worker : finished) worker->thread.join();
+}
+
+void WorkQueue::startWorker() {
+  auto slotIt = std::find(m_slots.begin(), m_slots.end(), 0);
+  if (slotIt == m_slots.end()) return;
+  unsigned slot = static_cast<unsigned>(slotIt - m_slots.begin());
+  int delay = m_maximum <= 1 ? m_owner.settings.objectDelay : 0;
+  bool offline = m_owner.offline.load();
+  auto worker = std::make_unique<WorkerThread>();
+  WorkerThread* self = worker.get();
+  ++m_running;
+  *slotIt = 1;
+  try {
+    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, self);
+  } catch (const std::exception&) {
+    // Without its thread the worker never ends by itself: give back what it took.
+    --m_running;
+    *slotIt = 0;
+    logMessage(text::kUnhandledThreadError);
+    return;
+  }
+  m_threads.push_back(std::move(worker));
+}
+
+void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self) {
+  try {
+    Worker worker(slot, *this, m_owner, offline, delaySeconds);
+    worker.run();
+  } catch (...) {
+    logMessage(text::kUnhandledThreadError);
+  }
+  // Whatever happened, the slot is given back, so the end is announced.
+  if (workerEnded(slot) == 0) allWorkersEnded();
+  self->finished = true;
+}
+
+std::vector<std::unique_ptr<WorkQueue::WorkerThread>> WorkQueue::takeFinished() {
+  std::vector<std::unique_ptr<WorkerThread>> finished;
+  for (auto it = m_threads.begin(); it != m_threads.end();) {
+    if ((*it)->finished.load()) {
+      finished.push_back(std::move(*it));
+      it = m_threads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return finished;
+}
+
+LinkRecord* WorkQueue::nextLink() {
+  std::lock_guard lock(m_mutex);
+  if (m_pending.empty()) return nullptr;
+  LinkRecord* record = m_pending.front();
+  m_pending.pop_front();
+  return record;
+}
+
+bool WorkQueue::isStopped() const {
+  std::lock_guard lock(m_mutex);
+  return m_stopped;
+}
+
+int WorkQueue::workerEnded(unsigned slot) {
+  std::lock_guard lock(m_mutex);
+  --m_running;
+  if (slot < m_slots.size()) m_slots[slot] = 0;
+  m_changed.notify_all();
+  return m_running;
+}
+
+void WorkQueue::abortToResume(LinkRecord* first) {
+  std::lock_guard lock(m_mutex);
+  if (first != nullptr) m_resume.push_back(first);
+  for (LinkRecord* record : m_pending) m_resume.push_back(record);
+  m_pending.clear();
+  m_stopped = true;
+  m_changed.notify_all();
+}
+
+void WorkQueue::dropPending() {
+  std::lock_guard lock(m_mutex);
+  m_pending.clear();
+  m_stopped = true;
+  m_changed.notify_all();
+}
+
+void WorkQueue::allWorkersEnded() {
+  m_owner.notify(UpdateCode::DownloadEnded, nullptr);
+  m_owner.runDownloadEndedHook();
+}
+
+bool WorkQueue::sleepUnlessStopped(uint32_t ms) {
+  std::unique_lock lock(m_mutex);
+  return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopped; });
+}
+
+bool WorkQueue::waitForWorkers(uint32_t ms) {
+  std::unique_lock lock(m_mutex);
+  return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_running == 0; });
+}
+
+size_t WorkQueue::pendingCount() const {
+  std::lock_guard lock(m_mutex);
+  return m_pending.size();
+}
+
+size_t WorkQueue::resumeCount() const {
+  std::lock_guard lock(m_mutex);
+  return m_resume.size();
+}
+
+int WorkQueue::running() const {
+  std::lock_guard lock(m_mutex);
+  return m_running;
+}
+
+std::vector<LinkRecord*> WorkQueue::takeResumeList() {
+  std::lock_guard lock(m_mutex);
+  std::vector<LinkRecord*> out;
+  out.swap(m_resume);
+  return out;
+}
+
+void WorkQueue::clearResumeList() {
+  std::lock_guard lock(m_mutex);
+  m_resume.clear();
+}
+
+void WorkQueue::shutdown() {
+  std::vector<std::unique_ptr<WorkerThread>> threads;
+  {
+    std::lock_guard lock(m_mutex);
+    m_pending.clear();
+    m_stopped = true;
+    m_abort = true;
+    m_changed.notify_all();
+    threads.swap(m_threads);
+  }
+  for (auto& worker : threads) {
+    if (worker->thread.joinable()) worker->thread.join();
+  }
+  m_abort = false;
+}
+
+}  // namespace sg

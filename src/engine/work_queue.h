@@ -1,0 +1,88 @@
+// The links waiting for a worker, the worker slots and the worker threads
+// of one download controller.
+//
+// Thread-safety: every operation holds the queue's lock for its whole
+// length (never while a link is processed). The queue owns its threads:
+// shutdown() stops the download and joins every one of them.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace sg {
+
+class DownloadController;
+class LinkRecord;
+
+class WorkQueue {
+ public:
+  explicit WorkQueue(DownloadController& owner);
+  ~WorkQueue();
+  WorkQueue(const WorkQueue&) = delete;
+  WorkQueue& operator=(const WorkQueue&) = delete;
+
+  // Clears the stopped flag and sizes the slot table; running workers stay.
+  void init(int maximum);
+  // Inline links go to the head, others to the tail; starts a worker while
+  // fewer than the maximum run.
+  void addLink(LinkRecord* record);
+  // Removes and returns the head of the pending list, or null.
+  LinkRecord* nextLink();
+  bool isStopped() const;
+  // Gives back a worker's slot; returns how many workers still run.
+  int workerEnded(unsigned slot);
+  // Moves every pending link (head first) to the resume list, with first
+  // (when given) ahead of them, and stops the queue.
+  void abortToResume(LinkRecord* first = nullptr);
+  // Forgets every pending link and stops the queue.
+  void dropPending();
+  // Announces the end of the download.
+  void allWorkersEnded();
+
+  // Sleeps up to ms; returns early, with true, once the queue is stopped.
+  bool sleepUnlessStopped(uint32_t ms);
+  // Waits up to ms for every worker to end; true when none runs.
+  bool waitForWorkers(uint32_t ms);
+
+  size_t pendingCount() const;
+  size_t resumeCount() const;
+  int running() const;
+  // Empties the resume list and returns it.
+  std::vector<LinkRecord*> takeResumeList();
+  void clearResumeList();
+
+  // Stops the download, ends every wait for the network and joins every
+  // worker thread. Used when the controller goes away.
+  void shutdown();
+  const std::atomic<bool>& abortFlag() const { return m_abort; }
+
+ private:
+  struct WorkerThread {
+    std::thread thread;
+    std::atomic<bool> finished{false};
+  };
+
+  void startWorker();  // REQUIRES: m_mutex held
+  void runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self);
+  std::vector<std::unique_ptr<WorkerThread>> takeFinished();  // REQUIRES: m_mutex held
+
+  DownloadController& m_owner;
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;                      // signalled on stop and when a worker ends
+  std::deque<LinkRecord*> m_pending;                      // guarded by m_mutex
+  std::vector<LinkRecord*> m_resume;                      // guarded by m_mutex
+  bool m_stopped = false;                                 // guarded by m_mutex
+  int m_running = 0;                                      // guarded by m_mutex
+  std::vector<char> m_slots;                              // guarded by m_mutex
+  int m_maximum = 0;                                      // guarded by m_mutex
+  std::vector<std::unique_ptr<WorkerThread>> m_threads;   // guarded by m_mutex
+  std::atomic<bool> m_abort{false};
+};
+
+}  // namespace sg

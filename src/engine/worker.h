@@ -1,0 +1,39 @@
+// One download worker: takes links from the work queue, keeps one HTTP
+// connection of its own, checks each link against the robots rules, has
+// the link processed, and ends when the queue is empty or stopped. Runs on
+// its own thread; nothing of it is shared.
+#pragma once
+
+#include <memory>
+
+#include "platform/http.h"
+
+namespace sg {
+
+class DownloadController;
+class LinkRecord;
+class WorkQueue;
+
+class Worker {
+ public:
+  Worker(unsigned slot, WorkQueue& queue, DownloadController& controller, bool offline, int delaySeconds);
+  ~Worker();
+
+  // The main loop; returns when the worker ends.
+  void run();
+
+ private:
+  bool connect(const LinkRecord& link);
+  void closeConnection();
+  void waitBetweenObjects();
+
+  unsigned m_slot;
+  WorkQueue& m_queue;
+  DownloadController& m_controller;
+  bool m_offline;
+  int m_delaySeconds;
+  std::unique_ptr<HttpSession> m_session;
+  std::unique_ptr<HttpConnection> m_connection;
+};
+
+}  // namespace sg

@@ -1,0 +1,462 @@
+#include "platform/http.h"
+
+#include <curl/curl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <fcntl.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "util/string_utils.h"
+#include "util/texts.h"
+#include "util/url_ops.h"
+
+namespace sg {
+
+namespace {
+
+constexpr size_t kMaxBufferedBody = 256 * 1024;
+constexpr uint32_t kPollSliceMs = 100;
+
+void initCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool hasProxyFor(bool https) {
+  // With a proxy, the server is reached through it; the direct probe below
+  // would test the wrong thing.
+  for (const char* name : {https ? "https_proxy" : "http_proxy", https ? "HTTPS_PROXY" : "HTTP_PROXY", "all_proxy",
+                           "ALL_PROXY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+// Reaches the server once, so that an unreachable server is reported when
+// the connection is made rather than by the first request.
+void probeServer(std::string_view server, uint16_t port, const HttpSession& session) {
+  std::string host(server);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* addresses = nullptr;
+  std::string service = std::to_string(port);
+  int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses);
+  if (rc != 0 || addresses == nullptr) {
+    throw PlatformError(kErrorNameNotResolved,
+                        internetErrorText(kErrorNameNotResolved) + " (" + std::string(server) + ")");
+  }
+  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> holder(addresses, &freeaddrinfo);
+
+  int lastError = ECONNREFUSED;
+  bool timedOut = false;
+  for (addrinfo* a = addresses; a != nullptr; a = a->ai_next) {
+    int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+    if (fd < 0) {
+      lastError = errno;
+      continue;
+    }
+    int result = ::connect(fd, a->ai_addr, a->ai_addrlen);
+    if (result != 0 && errno == EINPROGRESS) {
+      uint32_t start = tickCount();
+      result = -1;
+      while (true) {
+        uint32_t waited = tickCount() - start;
+        if (waited >= session.timeouts().connectMs) {
+          timedOut = true;
+          break;
+        }
+        if (session.aborted()) {
+          close(fd);
+          throw PlatformError(kErrorOperationCancelled, internetErrorText(kErrorOperationCancelled));
+        }
+        pollfd p{fd, POLLOUT, 0};
+        int wait = static_cast<int>(std::min<uint32_t>(kPollSliceMs, session.timeouts().connectMs - waited));
+        int n = poll(&p, 1, wait);
+        if (n > 0) {
+          int error = 0;
+          socklen_t length = sizeof error;
+          getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+          if (error == 0) {
+            result = 0;
+          } else {
+            lastError = error;
+          }
+          break;
+        }
+      }
+    } else if (result != 0) {
+      lastError = errno;
+    }
+    close(fd);
+    if (result == 0) return;
+  }
+  std::string detail = std::string(server) + ":" + service;
+  if (timedOut) throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout) + " (" + detail + ")");
+  throw PlatformError(kErrorCannotConnect,
+                      internetErrorText(kErrorCannotConnect) + " (" + detail + ": " + std::strerror(lastError) + ")");
+}
+
+std::string lowerName(std::string_view line) {
+  size_t colon = line.find(':');
+  return toLowerAscii(trimWhite(line.substr(0, colon)));
+}
+
+}  // namespace
+
+std::string internetErrorText(int code) {
+  switch (code) {
+    case kErrorTimeout:
+      return "The operation timed out";
+    case kErrorInternal:
+      return "An internal error occurred";
+    case kErrorInvalidUrl:
+      return "The URL is invalid";
+    case kErrorNameNotResolved:
+      return "The server name or address could not be resolved";
+    case kErrorOperationCancelled:
+      return "The operation was cancelled";
+    case kErrorCannotConnect:
+      return "A connection with the server could not be established";
+    case kErrorConnectionAborted:
+      return "The connection with the server was terminated abnormally";
+    case kErrorInvalidServerResponse:
+      return "The server returned an invalid or unrecognized response";
+    case kErrorSecureChannel:
+      return "An error occurred in the secure channel support";
+    case kErrorDisconnected:
+      return "The operation could not be completed because the program is working offline";
+    default:
+      return strprintf("Internet error %d", code);
+  }
+}
+
+PlatformError platformErrorFromCurl(int curlCode, const char* detail) {
+  int code = kErrorInternal;
+  switch (static_cast<CURLcode>(curlCode)) {
+    case CURLE_OPERATION_TIMEDOUT:
+      code = kErrorTimeout;
+      break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      code = kErrorNameNotResolved;
+      break;
+    case CURLE_COULDNT_CONNECT:
+      code = kErrorCannotConnect;
+      break;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+      code = kErrorConnectionAborted;
+      break;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      code = kErrorInvalidServerResponse;
+      break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+      code = kErrorSecureChannel;
+      break;
+    case CURLE_URL_MALFORMAT:
+      code = kErrorInvalidUrl;
+      break;
+    case CURLE_ABORTED_BY_CALLBACK:
+      code = kErrorOperationCancelled;
+      break;
+    default:
+      break;
+  }
+  std::string text = internetErrorText(code);
+  std::string more = (detail && *detail) ? detail : curl_easy_strerror(static_cast<CURLcode>(curlCode));
+  return PlatformError(code, text + " (" + more + ")");
+}
+
+std::string defaultAgentName() { return "Sitegleaner - http://www.corvalin.example/sitegleaner"; }
+
+// --- HttpSession ---
+
+HttpSession::HttpSession(std::string agent, bool offline, HttpTimeouts timeouts, const std::atomic<bool>* abortFlag)
+    : m_agent(std::move(agent)), m_offline(offline), m_timeouts(timeouts), m_abortFlag(abortFlag) {
+  initCurlOnce();
+}
+
+HttpSession::~HttpSession() = default;
+
+std::unique_ptr<HttpConnection> HttpSession::connect(bool https, std::string_view server, uint16_t port) {
+  if (!m_offline && !hasProxyFor(https)) probeServer(server, port, *this);
+  return std::unique_ptr<HttpConnection>(new HttpConnection(*this, https, server, port));
+}
+
+// --- HttpConnection ---
+
+HttpConnection::HttpConnection(HttpSession& session, bool https, std::string_view server, uint16_t port)
+    : m_session(session), m_https(https), m_server(server), m_port(port) {
+  m_multi = curl_multi_init();
+  m_easy = curl_easy_init();
+  if (!m_multi || !m_easy) {
+    if (m_easy) curl_easy_cleanup(m_easy);
+    if (m_multi) curl_multi_cleanup(m_multi);
+    throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
+  }
+  curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, 1L);
+}
+
+HttpConnection::~HttpConnection() {
+  curl_easy_cleanup(m_easy);
+  curl_multi_cleanup(m_multi);
+}
+
+bool HttpConnection::sameServer(bool https, std::string_view server, uint16_t port) const {
+  return m_https == https && m_port == port && equalsNoCase(m_server, server);
+}
+
+std::unique_ptr<HttpRequest> HttpConnection::openRequest(std::string_view object) {
+  std::string url = m_https ? "https://" : "http://";
+  url += m_server;
+  url += ':';
+  url += std::to_string(m_port);
+  std::string_view path = object.substr(0, object.find('#'));
+  if (path.empty() || path.front() != '/') url += '/';
+  url += encodeUnsafeBytes(path);
+  return std::unique_ptr<HttpRequest>(new HttpRequest(*this, std::move(url)));
+}
+
+// --- HttpRequest ---
+
+HttpRequest::HttpRequest(HttpConnection& connection, std::string url)
+    : m_connection(connection), m_url(std::move(url)) {}
+
+HttpRequest::~HttpRequest() {
+  CURL* easy = m_connection.m_easy;
+  if (m_attached) curl_multi_remove_handle(m_connection.m_multi, easy);
+  // The handle outlives this request; it must not point into it.
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(easy, CURLOPT_PROXYHEADER, nullptr);
+  curl_slist_free_all(m_headers);
+  curl_slist_free_all(m_proxyHeaders);
+}
+
+void HttpRequest::addHeaders(std::string_view lines) {
+  size_t start = 0;
+  while (start < lines.size()) {
+    size_t end = lines.find('\n', start);
+    std::string_view line = lines.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    start = end == std::string_view::npos ? lines.size() : end + 1;
+    line = trimWhite(line);
+    if (line.empty() || line.find(':') == std::string_view::npos) continue;
+    std::string name = ";" + lowerName(line) + ";";
+    if (m_headerNames.find(name) != std::string::npos) continue;
+    m_headerNames += name;
+    std::string text(line);
+    if (curl_slist* grown = curl_slist_append(m_headers, text.c_str())) m_headers = grown;
+  }
+}
+
+void HttpRequest::addProxyHeaders(std::string_view lines) {
+  size_t start = 0;
+  while (start < lines.size()) {
+    size_t end = lines.find('\n', start);
+    std::string_view line = trimWhite(lines.substr(start, end == std::string_view::npos ? std::string_view::npos
+                                                                                       : end - start));
+    start = end == std::string_view::npos ? lines.size() : end + 1;
+    if (line.empty()) continue;
+    std::string text(line);
+    if (curl_slist* grown = curl_slist_append(m_proxyHeaders, text.c_str())) m_proxyHeaders = grown;
+  }
+}
+
+size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) {
+  auto* request = static_cast<HttpRequest*>(self);
+  size_t length = size * count;
+  std::string_view line(data, length);
+  request->m_lastProgress = tickCount();
+  if (line.rfind("HTTP/", 0) == 0) {
+    // A new response begins (after a 100 Continue, say): only the final
+    // response's head is kept.
+    request->m_head.clear();
+    request->m_headComplete = false;
+  }
+  std::string_view content = line;
+  while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.remove_suffix(1);
+  request->m_head.append(content);
+  request->m_head.append("\r\n");
+  if (content.empty()) {
+    long code = 0;
+    curl_easy_getinfo(request->m_connection.m_easy, CURLINFO_RESPONSE_CODE, &code);
+    if (code >= 200 || code == 0) request->m_headComplete = true;
+  }
+  return length;
+}
+
+size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
+  auto* request = static_cast<HttpRequest*>(self);
+  size_t length = size * count;
+  request->m_headComplete = true;
+  if (request->m_body.size() - request->m_bodyOffset >= kMaxBufferedBody) {
+    request->m_paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  if (request->m_bodyOffset > 0 && request->m_bodyOffset == request->m_body.size()) {
+    request->m_body.clear();
+    request->m_bodyOffset = 0;
+  }
+  request->m_body.append(data, length);
+  request->m_lastProgress = tickCount();
+  return length;
+}
+
+void HttpRequest::throwIfFailed() {
+  if (m_done && m_result != CURLE_OK) throw platformErrorFromCurl(m_result, m_errorText);
+}
+
+template <typename Done>
+void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs) {
+  HttpSession& session = m_connection.session();
+  CURLM* multi = m_connection.m_multi;
+  m_lastProgress = tickCount();
+  while (!done() && !m_done) {
+    int running = 0;
+    CURLMcode mc = curl_multi_perform(multi, &running);
+    if (mc != CURLM_OK) throw PlatformError(kErrorInternal, curl_multi_strerror(mc));
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+      if (message->msg == CURLMSG_DONE) {
+        m_done = true;
+        m_result = message->data.result;
+      }
+    }
+    if (done() || m_done) break;
+    if (session.aborted()) throw PlatformError(kErrorOperationCancelled, internetErrorText(kErrorOperationCancelled));
+    uint32_t idle = tickCount() - m_lastProgress;
+    if (idle >= noProgressLimitMs) throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout));
+    int wait = static_cast<int>(std::min<uint32_t>(kPollSliceMs, noProgressLimitMs - idle));
+    curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+  }
+  // What arrived before a failure is handed out first; read() reports the
+  // failure once it has nothing else left.
+  if (!done()) throwIfFailed();
+}
+
+void HttpRequest::send() {
+  HttpSession& session = m_connection.session();
+  if (session.offline()) throw PlatformError(kErrorDisconnected, internetErrorText(kErrorDisconnected));
+  CURL* easy = m_connection.m_easy;
+  if (m_attached) {
+    curl_multi_remove_handle(m_connection.m_multi, easy);
+    m_attached = false;
+  }
+  m_head.clear();
+  m_body.clear();
+  m_bodyOffset = 0;
+  m_headComplete = m_done = m_paused = false;
+  m_result = CURLE_OK;
+  m_status = 0;
+  m_errorText[0] = '\0';
+
+  curl_easy_reset(easy);
+  curl_easy_setopt(easy, CURLOPT_URL, m_url.c_str());
+  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent().c_str());
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(session.timeouts().connectMs));
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
+  curl_easy_setopt(easy, CURLOPT_PROXYHEADER, m_proxyHeaders);
+  curl_easy_setopt(easy, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpRequest::onHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpRequest::onBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+
+  if (curl_multi_add_handle(m_connection.m_multi, easy) != CURLM_OK) {
+    throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
+  }
+  m_attached = true;
+  driveUntil([this] { return m_headComplete; }, session.timeouts().connectMs + session.timeouts().receiveMs);
+  long code = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+  m_status = static_cast<int>(code);
+  if (m_status == 0) throw PlatformError(kErrorInvalidServerResponse, internetErrorText(kErrorInvalidServerResponse));
+}
+
+std::string HttpRequest::header(std::string_view name) const {
+  if (!m_attached && !m_done) return std::string();
+  std::string key(name);
+  curl_header* found = nullptr;
+  if (curl_easy_header(m_connection.m_easy, key.c_str(), 0, CURLH_HEADER, -1, &found) != CURLHE_OK || !found) {
+    return std::string();
+  }
+  return found->value ? std::string(found->value) : std::string();
+}
+
+std::optional<uint64_t> HttpRequest::contentLength() const {
+  std::string text = header("Content-Length");
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str()) return std::nullopt;
+  return value;
+}
+
+std::optional<FileTime> HttpRequest::lastModified() const {
+  std::string text = header("Last-Modified");
+  if (text.empty()) return std::nullopt;
+  time_t when = curl_getdate(text.c_str(), nullptr);
+  if (when < 0) return std::nullopt;
+  return fileTimeFromTimeT(when);
+}
+
+size_t HttpRequest::read(char* buffer, size_t size) {
+  if (size == 0) return 0;
+  while (true) {
+    size_t available = m_body.size() - m_bodyOffset;
+    if (available > 0) {
+      size_t n = std::min(available, size);
+      std::memcpy(buffer, m_body.data() + m_bodyOffset, n);
+      m_bodyOffset += n;
+      if (m_bodyOffset == m_body.size()) {
+        m_body.clear();
+        m_bodyOffset = 0;
+      }
+      return n;
+    }
+    if (m_done) {
+      throwIfFailed();
+      return 0;
+    }
+    if (!m_attached) return 0;
+    if (m_paused) {
+      m_paused = false;
+      curl_easy_pause(m_connection.m_easy, CURLPAUSE_CONT);
+    }
+    driveUntil([this] { return m_body.size() > m_bodyOffset; }, m_connection.session().timeouts().receiveMs);
+  }
+}
+
+}  // namespace sg

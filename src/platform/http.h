@@ -1,0 +1,154 @@
+// The HTTP layer: a session (one per worker), a connection to one server
+// that keeps its keep-alive connection from request to request, and GET
+// requests from which the body is pulled in blocks. Built on libcurl's
+// multi interface so that a read returns as soon as some bytes arrive.
+//
+// None of these objects is thread-safe; each worker owns its own. Failures
+// throw PlatformError. Redirections are never followed.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/platform_error.h"
+#include "util/clock.h"
+
+typedef void CURL;
+typedef void CURLM;
+struct curl_slist;
+
+namespace sg {
+
+struct HttpTimeouts {
+  uint32_t connectMs = 30000;  // to establish a connection
+  uint32_t receiveMs = 60000;  // without any byte arriving
+};
+
+// Agent name sent when a request adds no User-Agent line of its own.
+std::string defaultAgentName();
+
+class HttpConnection;
+
+class HttpSession {
+ public:
+  // abortFlag, when given, is watched while waiting for the network: once
+  // it is set, every wait ends with kErrorOperationCancelled.
+  HttpSession(std::string agent, bool offline, HttpTimeouts timeouts,
+              const std::atomic<bool>* abortFlag = nullptr);
+  ~HttpSession();
+  HttpSession(const HttpSession&) = delete;
+  HttpSession& operator=(const HttpSession&) = delete;
+
+  // A connection to scheme://server:port. Unless offline, the server is
+  // reached at once, so that an unreachable server fails here.
+  std::unique_ptr<HttpConnection> connect(bool https, std::string_view server, uint16_t port);
+
+  const std::string& agent() const { return m_agent; }
+  bool offline() const { return m_offline; }
+  const HttpTimeouts& timeouts() const { return m_timeouts; }
+  bool aborted() const { return m_abortFlag && m_abortFlag->load(); }
+
+ private:
+  std::string m_agent;
+  bool m_offline;
+  HttpTimeouts m_timeouts;
+  const std::atomic<bool>* m_abortFlag;
+};
+
+class HttpRequest;
+
+class HttpConnection {
+ public:
+  ~HttpConnection();
+  HttpConnection(const HttpConnection&) = delete;
+  HttpConnection& operator=(const HttpConnection&) = delete;
+
+  const std::string& server() const { return m_server; }
+  uint16_t port() const { return m_port; }
+  bool https() const { return m_https; }
+  HttpSession& session() { return m_session; }
+
+  // Is this a connection to that server? Host names compare without case.
+  bool sameServer(bool https, std::string_view server, uint16_t port) const;
+
+  // A GET request for the object (path and query) on this server. One
+  // request at a time: the previous one must be gone.
+  std::unique_ptr<HttpRequest> openRequest(std::string_view object);
+
+ private:
+  friend class HttpSession;
+  friend class HttpRequest;
+  HttpConnection(HttpSession& session, bool https, std::string_view server, uint16_t port);
+
+  HttpSession& m_session;
+  bool m_https;
+  std::string m_server;
+  uint16_t m_port;
+  CURLM* m_multi = nullptr;
+  CURL* m_easy = nullptr;
+};
+
+class HttpRequest {
+ public:
+  ~HttpRequest();
+  HttpRequest(const HttpRequest&) = delete;
+  HttpRequest& operator=(const HttpRequest&) = delete;
+
+  // Adds header lines ("Name: value", CR LF separated). A line whose name
+  // the request already carries is not added again.
+  void addHeaders(std::string_view lines);
+  // Header lines meant for a proxy only; never sent to the server.
+  void addProxyHeaders(std::string_view lines);
+
+  // Sends the request and reads the response head.
+  void send();
+  int statusCode() const { return m_status; }
+  // The response head, every line ended by CR LF.
+  const std::string& rawHeaders() const { return m_head; }
+  // The value of a response header, or "" when it is missing.
+  std::string header(std::string_view name) const;
+  std::string contentType() const { return header("Content-Type"); }
+  std::optional<uint64_t> contentLength() const;
+  std::optional<FileTime> lastModified() const;
+
+  // Reads up to size body bytes, waiting until at least one arrives; 0 at
+  // the end of the body.
+  size_t read(char* buffer, size_t size);
+
+ private:
+  friend class HttpConnection;
+  HttpRequest(HttpConnection& connection, std::string url);
+
+  static size_t onHeader(char* data, size_t size, size_t count, void* self);
+  static size_t onBody(char* data, size_t size, size_t count, void* self);
+  // Drives the transfer until done() holds; throws on failure or time-out.
+  template <typename Done>
+  void driveUntil(Done done, uint32_t noProgressLimitMs);
+  void throwIfFailed();
+
+  HttpConnection& m_connection;
+  std::string m_url;
+  curl_slist* m_headers = nullptr;
+  curl_slist* m_proxyHeaders = nullptr;
+  std::string m_headerNames;  // lower-case names already added, ";"-joined
+  std::string m_head;
+  std::string m_body;
+  size_t m_bodyOffset = 0;
+  bool m_attached = false;
+  bool m_headComplete = false;
+  bool m_done = false;
+  bool m_paused = false;
+  int m_result = 0;  // CURLcode of the finished transfer
+  int m_status = 0;
+  uint32_t m_lastProgress = 0;
+  char m_errorText[256] = {};
+};
+
+// The status text that belongs to a CURLcode, as a PlatformError.
+PlatformError platformErrorFromCurl(int curlCode, const char* detail);
+
+}  // namespace sg

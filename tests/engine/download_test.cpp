@@ -1,0 +1,381 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <set>
+
+#include "engine/engine_fixture.h"
+#include "engine/robots.h"
+#include "engine/scripted_processor.h"
+#include "support/test_server.h"
+#include "util/app_flags.h"
+#include "util/log.h"
+
+namespace sg::test {
+namespace {
+
+// An observer that lets a test wait for the end of a download.
+class EndWaiter : public CountingObserver {
+ public:
+  void downloadUpdate(UpdateCode code, LinkRecord* record) override {
+    CountingObserver::downloadUpdate(code, record);
+    if (code == UpdateCode::DownloadEnded) {
+      std::lock_guard lock(m_mutex);
+      ++m_ended;
+      m_cv.notify_all();
+    }
+  }
+  // Waits until `ends` downloads have ended.
+  bool waitForEnd(int ends = 1) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(30), [&] { return m_ended >= ends; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  int m_ended = 0;
+};
+
+class Download : public ::testing::Test {
+ protected:
+  Download() {
+    controller.settings = CrawlSettings::defaults("/home/user/Desktop");
+    controller.settings.saveDirectory = "/S";
+    controller.settings.linkPause = 0;
+    controller.settings.maxServerDepth = 2;
+    controller.timing.http.connectMs = 2000;
+    controller.timing.http.receiveMs = 2000;
+    controller.setObserver(&observer);
+    controller.setProcessor(&processor);
+    robotsCache().clear();
+    logQueue().clear();
+    setStealthMode(false);
+  }
+  ~Download() override {
+    controller.workQueue().shutdown();
+    controller.setObserver(nullptr);
+    setStealthMode(false);
+  }
+
+  void setRoot(const std::string& url) {
+    controller.registry().clear();
+    ASSERT_TRUE(controller.initialise(url, nullptr, 0)) << controller.information;
+  }
+
+  void startAndWait(int ends = 1) {
+    ASSERT_TRUE(controller.start());
+    ASSERT_TRUE(observer.waitForEnd(ends));
+    ASSERT_TRUE(controller.workQueue().waitForWorkers(10000));
+  }
+
+  std::vector<std::string> logLines() {
+    std::vector<std::string> lines;
+    logQueue().drain(lines);
+    return lines;
+  }
+
+  static bool contains(const std::vector<std::string>& lines, const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  }
+
+  TestServer server;
+  ScriptedProcessor processor;
+  EndWaiter observer;
+  DownloadController controller;
+};
+
+TEST_F(Download, RootWithoutLinksRunsOneWorkerAndEndsOnce) {
+  server.start();
+  controller.settings.threads = 4;
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(processor.order(), std::vector<std::string>{"/"});
+  EXPECT_EQ(processor.slots(), std::vector<unsigned>{0});
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+  EXPECT_EQ(controller.objectsCompleted.load(), 1);
+  EXPECT_EQ(controller.runningThreads(), 0);
+  EXPECT_EQ(controller.pendingText(), "0 pending");
+  EXPECT_TRUE(contains(logLines(), "Starting download at " + server.url("/") + "..."));
+}
+
+TEST_F(Download, InlineObjectsFirstLastListedFirstThenPagesInOrder) {
+  server.start();
+  controller.settings.threads = 1;
+  processor.children["/"] = {{"p1.html"}, {"i1.gif", true}, {"p2.html"}, {"i2.gif", true},
+                             {"p3.html"}, {"i3.gif", true}};
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(processor.order(),
+            (std::vector<std::string>{"/", "/i3.gif", "/i2.gif", "/i1.gif", "/p1.html", "/p2.html", "/p3.html"}));
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+}
+
+TEST_F(Download, WorkersAreStartedOnDemandUpToThreads) {
+  server.start();
+  controller.settings.threads = 3;
+  std::vector<ScriptedProcessor::Child> pages;
+  for (int i = 0; i < 12; ++i) pages.push_back({"p" + std::to_string(i) + ".html"});
+  processor.children["/"] = pages;
+  std::mutex mutex;
+  int active = 0, peak = 0;
+  processor.before = [&](LinkRecord&) {
+    {
+      std::lock_guard lock(mutex);
+      peak = std::max(peak, ++active);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::lock_guard lock(mutex);
+    --active;
+  };
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(processor.order().size(), 13u);
+  std::vector<unsigned> used = processor.slots();
+  std::set<unsigned> slots(used.begin(), used.end());
+  EXPECT_LE(slots.size(), 3u);
+  EXPECT_LE(peak, 3);
+  for (unsigned slot : slots) EXPECT_LT(slot, 3u);
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+}
+
+TEST_F(Download, DelayBetweenObjectsOnlyWithOneThread) {
+  server.start();
+  controller.timing.delayUnitMs = 150;
+  controller.settings.objectDelay = 3;
+  controller.settings.threads = 1;
+  processor.children["/"] = {{"a.html"}};
+  std::vector<uint32_t> ticks;
+  processor.before = [&](LinkRecord&) { ticks.push_back(tickCount()); };
+  setRoot(server.url("/"));
+  threadStatusTable().clear();
+  ASSERT_TRUE(controller.start());
+  // Each countdown text stands for a whole unit, far longer than a poll.
+  std::set<std::string> statuses;
+  while (controller.runningThreads() > 0 || controller.workQueue().pendingCount() > 0) {
+    std::vector<std::string> lines;
+    if (threadStatusTable().collectThreadLines(lines) && !lines.empty()) statuses.insert(lines[0]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(observer.waitForEnd());
+  ASSERT_EQ(ticks.size(), 2u);
+  EXPECT_GE(ticks[1] - ticks[0], 450u);
+  // The first countdown comes after one unit, so it never shows all three.
+  EXPECT_TRUE(statuses.count("1: Waiting between objects (1s remaining)..."));
+  EXPECT_FALSE(statuses.count("1: Waiting between objects (3s remaining)..."));
+}
+
+TEST_F(Download, NoDelayWithSeveralThreads) {
+  server.start();
+  controller.timing.delayUnitMs = 20000;  // a delay would show as a 20 s wait
+  controller.settings.objectDelay = 5;
+  controller.settings.threads = 2;
+  processor.children["/"] = {{"a.html"}, {"b.html"}};
+  uint32_t started = tickCount();
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_LT(tickCount() - started, 15000u);
+  EXPECT_EQ(processor.order().size(), 3u);
+}
+
+TEST_F(Download, StopThenStartResumesInPendingOrder) {
+  server.start();
+  controller.settings.threads = 1;
+  processor.children["/"] = {{"a.html"}, {"b.html"}, {"c.html"}, {"i.gif", true}};
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool inA = false, release = false;
+  processor.before = [&](LinkRecord& link) {
+    if (link.object() != "/a.html") return;
+    std::unique_lock lock(mutex);
+    inA = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return release; });
+  };
+  setRoot(server.url("/"));
+  ASSERT_TRUE(controller.start());
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return inA; }));
+  }
+  controller.stop();
+  EXPECT_EQ(controller.pendingText(), "2 to resume");
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+    cv.notify_all();
+  }
+  ASSERT_TRUE(observer.waitForEnd(1));
+  ASSERT_TRUE(controller.workQueue().waitForWorkers(10000));
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/i.gif", "/a.html"}));
+  logLines();
+
+  processor.before = nullptr;
+  startAndWait(2);
+  EXPECT_EQ(processor.order(),
+            (std::vector<std::string>{"/", "/i.gif", "/a.html", "/b.html", "/c.html"}));
+  EXPECT_TRUE(contains(logLines(), "Resuming download."));
+  EXPECT_EQ(controller.pendingText(), "0 pending");
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 2u);
+}
+
+TEST_F(Download, TotalTimeLimitOfZeroEndsBeforeTheFirstLink) {
+  server.start();
+  controller.settings.maxTotalTime = 0;
+  controller.settings.limitFlags = kLimitTotalTime;
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_TRUE(processor.order().empty());
+  EXPECT_TRUE(contains(logLines(), "Time limit exceeded."));
+  // The root was never looked at; it waits in the resume list.
+  EXPECT_EQ(controller.pendingText(), "1 to resume");
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+}
+
+TEST_F(Download, RefusingServerEndsTheDownloadWithTheRestToResume) {
+  server.start();
+  controller.settings.threads = 1;
+  int refused = refusedPort();
+  std::string deadServer = "http://127.0.0.1:" + std::to_string(refused);
+  processor.children["/"] = {{deadServer + "/x.html"}, {"a.html"}, {"b.html"}};
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(processor.order(), std::vector<std::string>{"/"});
+  auto lines = logLines();
+  bool logged = false;
+  for (const auto& line : lines) logged |= line.rfind("Error connecting to 127.0.0.1 - ", 0) == 0;
+  EXPECT_TRUE(logged);
+  EXPECT_EQ(controller.pendingText(), "3 to resume");
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+}
+
+TEST_F(Download, OneConnectionServesConsecutiveLinksOfAServer) {
+  server.page("/", "root");
+  server.page("/a.html", "a");
+  server.page("/b.html", "b");
+  server.start();
+  controller.settings.threads = 1;
+  processor.fetch = true;
+  std::string port = std::to_string(server.port());
+  processor.children["/"] = {{"http://LOCALHOST:" + port + "/a.html"}, {"http://localhost:" + port + "/b.html"}};
+  setRoot("http://localhost:" + port + "/");
+  startAndWait();
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/a.html", "/b.html"}));
+  EXPECT_EQ(server.count("/robots.txt"), 1u);
+  EXPECT_EQ(server.clientPorts().size(), 1u);
+}
+
+TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
+  server.page("/robots.txt",
+              "User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /private/\n", "text/plain");
+  server.start();
+  controller.settings.threads = 1;
+  processor.children["/"] = {{"private/a.html"}, {"public.html"}, {"private"}};
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/public.html"}));
+  EXPECT_EQ(processor.refused(), (std::vector<std::string>{"/private/a.html", "/private"}));
+  EXPECT_TRUE(contains(logLines(), "Access denied to /private/a.html on 127.0.0.1"));
+  EXPECT_EQ(controller.find(server.url("/private/a.html"))->status, LinkStatus::Pending);
+  EXPECT_EQ(server.count("/robots.txt"), 1u);
+
+  // A second download in the same run does not ask again.
+  startAndWait(2);
+  EXPECT_EQ(server.count("/robots.txt"), 1u);
+}
+
+TEST_F(Download, StealthModeCrawlsWhatRobotsRefuse) {
+  server.page("/robots.txt", "User-agent: *\nDisallow: /\n", "text/plain");
+  server.start();
+  setStealthMode(true);
+  controller.settings.threads = 1;
+  processor.children["/"] = {{"a.html"}};
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/a.html"}));
+  EXPECT_EQ(server.count("/robots.txt"), 1u);  // read all the same
+}
+
+TEST_F(Download, WorkerEndingByAnExceptionStillEndsTheDownload) {
+  server.start();
+  controller.settings.threads = 1;
+  processor.before = [](LinkRecord&) { throw std::runtime_error("boom"); };
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_TRUE(contains(logLines(), "Unhandled error in Download thread."));
+  EXPECT_EQ(controller.runningThreads(), 0);
+  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+}
+
+TEST_F(Download, DestroyingTheControllerJoinsWorkersStuckOnTheNetwork) {
+  server.stalledBody("/", "", 60000);
+  server.start();
+  auto local = std::make_unique<DownloadController>();
+  local->settings = controller.settings;
+  local->timing.http.receiveMs = 60000;
+  ScriptedProcessor fetching;
+  fetching.fetch = true;
+  local->setProcessor(&fetching);
+  ASSERT_TRUE(local->initialise(server.url("/"), nullptr, 0));
+  ASSERT_TRUE(local->start());
+  while (fetching.order().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  local.reset();  // must not wait for the 60 s time-out
+  SUCCEED();
+}
+
+TEST_F(Download, StartIsRefusedWhenDialingFails) {
+  server.start();
+  setRoot(server.url("/"));
+  controller.workQueue().abortToResume(&controller);  // something to resume
+  controller.setDialHook([] { return false; });
+  EXPECT_FALSE(controller.start());
+  EXPECT_EQ(controller.pendingText(), "1 to resume");
+  EXPECT_TRUE(processor.order().empty());
+}
+
+TEST(TypeFilter, GrowsTheTypeListsWithNewTypes) {
+  DownloadController controller;
+  controller.settings = CrawlSettings::defaults("/d");
+  controller.settings.downloadAll = false;
+  controller.settings.downloadUnknown = false;
+  EXPECT_TRUE(controller.typeWanted("text/html"));
+  EXPECT_FALSE(controller.typeWanted("image/gif"));  // known, not wanted
+  EXPECT_FALSE(controller.typeWanted("image/png"));  // new, not wanted
+  EXPECT_EQ(controller.settings.knownFileTypes.substr(controller.settings.knownFileTypes.size() - 10), ";image/png");
+  EXPECT_EQ(controller.settings.downloadFileTypes, "text/html");
+
+  controller.settings.downloadUnknown = true;
+  EXPECT_TRUE(controller.typeWanted("application/pdf"));
+  EXPECT_EQ(controller.settings.downloadFileTypes, "text/html;application/pdf");
+  EXPECT_TRUE(controller.typeWanted("application/pdf"));
+
+  controller.settings.downloadFileTypes.clear();
+  EXPECT_TRUE(controller.typeWanted("image/gif"));  // an empty list admits every known type
+  controller.settings.downloadAll = true;
+  EXPECT_TRUE(controller.typeWanted("anything/else"));
+  EXPECT_EQ(controller.settings.knownFileTypes.find("anything/else"), std::string::npos);
+}
+
+TEST(TransferRate, LagsOneCallBehind) {
+  DownloadController controller;
+  EXPECT_EQ(controller.transferRate(), 0.0);
+  controller.addTransferBytes(4096);
+  controller.addTransferTime(2000);
+  EXPECT_EQ(controller.transferRate(), 0.0);
+  EXPECT_EQ(controller.transferRate(), 2048.0);
+  EXPECT_EQ(controller.transferRate(), 2048.0);  // nothing read: the last rate stays
+}
+
+TEST(RequestHeaders, UserAgentUnlessStealth) {
+  CrawlSettings settings = CrawlSettings::defaults("/d");
+  setStealthMode(false);
+  EXPECT_EQ(DownloadController::buildRequestHeaders(settings),
+            "Accept: */*\r\nUser-Agent: " + std::string(kDefaultUserAgent) + "\r\n");
+  settings.userAgent.clear();
+  EXPECT_EQ(DownloadController::buildRequestHeaders(settings), "Accept: */*\r\nUser-Agent: Sitegleaner\r\n");
+  setStealthMode(true);
+  EXPECT_EQ(DownloadController::buildRequestHeaders(settings), "Accept: */*\r\n");
+  setStealthMode(false);
+}
+
+}  // namespace
+}  // namespace sg::test

@@ -1,0 +1,139 @@
+#include "engine/robots.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/thread_status.h"
+#include "platform/http.h"
+#include "support/test_server.h"
+#include "util/app_flags.h"
+#include "util/log.h"
+
+namespace sg::test {
+namespace {
+
+struct RobotsCase {
+  const char* file;
+  const char* path;
+  bool allowed;
+};
+
+TEST(Robots, RecordsForThisProgramOrAllRobotsApply) {
+  const RobotsCase cases[] = {
+      {"User-agent: *\nDisallow: /private/\n", "/private/a.html", false},
+      {"User-agent: *\nDisallow: /private/\n", "/public.html", true},
+      {"User-agent: *\r\nDisallow: /private/\r\n", "/private/a.html", false},
+      {"User-agent: other\nDisallow: /\n", "/anything", true},
+      {"User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /b/\n", "/b/x", false},
+      {"User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /b/\n", "/a/x", true},
+      {"User-agent: SiteGleaner/6.4\nDisallow: /mine\n", "/mine/x", false},
+      {"User-agent: SITEGLEANER\nDisallow: /mine\n", "/MINE/x", false},
+      {"User-agent: *\nDisallow:\n", "/anything", true},
+      {"User-agent: *\nDisallow: \n", "/anything", true},
+      {"# comment\nDisallow: /early\n", "/early/page", false},  // records apply from the start
+      {"User-agent: *\nDisallow: /help\n", "/help.html", true},
+      {"User-agent: *\nDisallow: /cgi-bin\n", "/cgi-bin/find", false},
+      {"User-agent: *\nDisallow: /cgi-bin\n", "/cgi-binaries/x", true},
+      {"User-agent: *\nDisallow: /\n", "/x", false},
+  };
+  for (const RobotsCase& c : cases) {
+    ServerRuleTable table;
+    table.store("host", parseRobots(c.file));
+    EXPECT_EQ(table.isAllowed("host", c.path), c.allowed) << c.file << " / " << c.path;
+  }
+  EXPECT_EQ(parseRobots("User-agent: other\nDisallow: /\n"), nullptr);
+  EXPECT_EQ(parseRobots(""), nullptr);
+}
+
+class RobotsServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    robotsCache().clear();
+    logQueue().clear();
+    setStealthMode(false);
+  }
+  void TearDown() override {
+    robotsCache().clear();
+    setStealthMode(false);
+  }
+  std::unique_ptr<HttpConnection> connectTo(TestServer& server) {
+    return session.connect(false, "127.0.0.1", static_cast<uint16_t>(server.port()));
+  }
+  HttpSession session{"agent", false, HttpTimeouts{2000, 300}};
+};
+
+TEST_F(RobotsServer, MissingFileIsNotAskedForAgain) {
+  TestServer server;
+  server.start();
+  auto connection = connectTo(server);
+  readRobots(*connection);
+  readRobots(*connection);
+  EXPECT_EQ(server.count("/robots.txt"), 1u);
+  EXPECT_TRUE(robotsAllowed(*connection, "/anything"));
+}
+
+TEST_F(RobotsServer, TimeoutBeforeTheBodyLeavesNoRules) {
+  TestServer server;
+  server.stalledBody("/robots.txt", "", 3000);
+  server.start();
+  auto connection = connectTo(server);
+  readRobots(*connection);
+  readRobots(*connection);
+  EXPECT_EQ(server.count("/robots.txt"), 1u);
+  EXPECT_TRUE(robotsAllowed(*connection, "/x"));
+}
+
+TEST_F(RobotsServer, RefusalIsLoggedAndStealthIgnoresIt) {
+  TestServer server;
+  server.page("/robots.txt", "User-agent: *\nDisallow: /\n", "text/plain");
+  server.start();
+  auto connection = connectTo(server);
+  readRobots(*connection);
+  EXPECT_FALSE(robotsAllowed(*connection, "/page.html"));
+  std::string line;
+  ASSERT_TRUE(logQueue().takeOldest(line));
+  EXPECT_EQ(line, "Access denied to /page.html on 127.0.0.1");
+  setStealthMode(true);
+  EXPECT_TRUE(robotsAllowed(*connection, "/page.html"));
+  EXPECT_FALSE(logQueue().takeOldest(line));
+  // Rules are keyed by host and port, so another port of the host is free.
+  EXPECT_TRUE(robotsCache().contains(robotsKey("127.0.0.1", static_cast<uint16_t>(server.port()), false)));
+  EXPECT_FALSE(robotsCache().contains("127.0.0.1"));
+}
+
+TEST(ThreadStatus, LinesBySlotWithGapsAndRemovals) {
+  ThreadStatusTable table;
+  std::vector<std::string> lines;
+  EXPECT_FALSE(table.collectThreadLines(lines));
+  table.setThreadLine(0, "Initialising thread");
+  table.setThreadLine(2, "Reading robots file.");
+  ASSERT_TRUE(table.collectThreadLines(lines));
+  EXPECT_EQ(lines, (std::vector<std::string>{"1: Initialising thread", "", "3: Reading robots file."}));
+  EXPECT_FALSE(table.collectThreadLines(lines));
+
+  table.setThreadLine(2, "");
+  std::vector<std::string> again{"1: old", "", "3: old"};
+  ASSERT_TRUE(table.collectThreadLines(again));
+  EXPECT_EQ(again[0], "1: Initialising thread");
+  EXPECT_EQ(again[2], "3: old");  // rows are never removed
+
+  table.setThreadLine(0, "");
+  std::vector<std::string> empty;
+  EXPECT_TRUE(table.collectThreadLines(empty));  // a change, but nothing to show
+  EXPECT_TRUE(empty.empty());
+  EXPECT_TRUE(table.collectThreadLines(empty));  // the flag stays set while empty
+}
+
+TEST(ThreadStatus, WorkersReportUnderTheirSlot) {
+  std::thread worker([] {
+    setCurrentThreadSlot(4);
+    setThreadStatus("Downloading /x");
+  });
+  worker.join();
+  std::vector<std::string> lines;
+  threadStatusTable().collectThreadLines(lines);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[4], "5: Downloading /x");
+}
+
+}  // namespace
+}  // namespace sg::test
