@@ -23,3 +23,7 @@ configure_and_test build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   configure_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DSITEGLEANER_ASAN=ON -DSITEGLEANER_GUI=OFF
+
+echo "== Tests under ThreadSanitizer"
+TSAN_OPTIONS="second_deadlock_stack=1" \
+  configure_and_test build/tsan -DCMAKE_BUILD_TYPE=Debug -DSITEGLEANER_TSAN=ON -DSITEGLEANER_GUI=OFF

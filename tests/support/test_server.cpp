@@ -19,6 +19,7 @@ bool RecordedRequest::hasHeader(const std::string& name) const { return headers.
 TestServer::TestServer() {
   m_server.new_task_queue = [] { return new httplib::ThreadPool(32); };
   m_server.set_keep_alive_max_count(100000);
+  m_server.set_tcp_nodelay(true);
   m_server.set_keep_alive_timeout(30);
   m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
     RecordedRequest record;
