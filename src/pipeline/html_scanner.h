@@ -1,0 +1,68 @@
+// The HTML scanner: one pass over a page's bytes as they arrive. It copies
+// the page to the output, cuts out each tag, finds the attributes that carry
+// links, adds every link to the tree (rewriting it for local browsing),
+// collects the title and honours a robots meta tag that forbids following.
+// A byte scanner, not a parser: a "<" anywhere starts a tag and the next
+// ">" ends it.
+//
+// Not thread-safe; one scanner per page being read, on the worker that
+// holds the page.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sg {
+
+class LinkRecord;
+
+struct AttributeValue {
+  std::string value;
+  size_t start = 0;  // position of the value in the tag text (quotes excluded)
+  size_t end = 0;    // one past its last character
+};
+
+// Finds an attribute's value in a tag text. lowerTag is the tag text in
+// lower case (passed in so that a tag is lowered once for all its
+// attributes); name is lower case.
+std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_view lowerTag, std::string_view name);
+std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_view name);
+
+class HtmlScanner {
+ public:
+  // page is the record whose body is scanned; its controller's settings
+  // (`Ignore Inline`, `Fix Links`, `Strip HTML Tags`) and the stealth flag
+  // apply.
+  explicit HtmlScanner(LinkRecord& page);
+
+  // Scans the next block of the body and appends to output what is to be
+  // written for it. State (an open tag, the title, a carriage return at the
+  // end of the block) carries over to the next block.
+  void scanBlock(std::string_view block, std::string& output);
+
+  // Examines and rewrites one tag text (without "<" and ">").
+  void handleTag(std::string& tag);
+
+  bool noFollow() const { return m_noFollow; }
+  // The local file of the page's base element, once one was met.
+  const std::string& baseLocalFile() const { return m_baseLocalFile; }
+
+ private:
+  // Hands a link value to the tree; gives back its replacement, if any.
+  std::optional<std::string> rewriteLink(std::string_view value, std::string_view tag, bool inlineFlag);
+
+  LinkRecord& m_page;
+  std::string m_tag;
+  bool m_inTag = false;
+  bool m_previousCr = false;
+  bool m_inTitle = false;
+  bool m_expectClosingTitle = false;
+  bool m_noFollow = false;
+  std::string m_baseLocalFile;
+};
+
+// The longest title kept for a page.
+inline constexpr size_t kMaxTitleLength = 4095;
+
+}  // namespace sg

@@ -1,0 +1,25 @@
+// The page written at the local file of a link that was not saved, so that
+// a rewritten link to it says why and offers the live address.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sg {
+
+// The page text for the date ("05/03/26"), the reason and the URL. Every
+// value is HTML-escaped.
+std::string placeholderPage(std::string_view date, std::string_view reason, std::string_view url);
+
+// Today's local date as "%d/%m/%y".
+std::string placeholderDate();
+
+// Writes the placeholder at path (creating its directories), unless a file
+// that is not itself a placeholder (a saved copy) is there already. True
+// when the page was written.
+bool writePlaceholderFile(const std::string& path, std::string_view reason, std::string_view url);
+
+// Does the file at path hold a placeholder page?
+bool isPlaceholderFile(const std::string& path);
+
+}  // namespace sg
