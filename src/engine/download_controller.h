@@ -33,6 +33,9 @@ class LinkProcessor;
 struct EngineTiming {
   HttpTimeouts http;
   uint32_t delayUnitMs = 1000;  // one second of `Object Delay`, and its countdown step
+  // Pause after each block read from a saved copy or while offline, so that
+  // reading local files does not flood the views.
+  uint32_t localReadPauseMs = 250;
 };
 
 class DownloadController : public LinkRecord {

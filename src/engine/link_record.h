@@ -102,6 +102,7 @@ class LinkRecord {
   bool include = true;
   bool localSource = false;
   bool inlineLink = false;
+  uint8_t redirections = 0;  // redirections followed for this link
 
  private:
   friend class LinkRegistry;

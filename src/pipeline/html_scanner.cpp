@@ -1,15 +1,296 @@
 #include "pipeline/html_scanner.h"
 
+#include <cstring>
+
+#include "engine/download_controller.h"
 #include "engine/link_record.h"
+#include "util/app_flags.h"
+#include "util/log.h"
+#include "util/string_utils.h"
+#include "util/url_ops.h"
 
 namespace sg {
 
-// Placeholder bodies; the scanner is being written.
-std::optional<AttributeValue> findAttribute(std::string_view, std::string_view, std::string_view) { return std::nullopt; }
-std::optional<AttributeValue> findAttribute(std::string_view, std::string_view) { return std::nullopt; }
-HtmlScanner::HtmlScanner(LinkRecord& page) : m_page(page) {}
-void HtmlScanner::scanBlock(std::string_view block, std::string& output) { output.append(block); }
-void HtmlScanner::handleTag(std::string&) {}
-std::optional<std::string> HtmlScanner::rewriteLink(std::string_view, std::string_view, bool) { return std::nullopt; }
+namespace {
+
+constexpr const char* kNoFollowInformation =
+    "'NoFollow' HTML tag prohibits Sitegleaner from gleaning links on page %s.";
+
+struct LinkAttribute {
+  std::string_view name;
+  bool inlineFlag;  // the target is part of the page (an image, a background), not a page of its own
+};
+
+// Looked for in every tag, in this order; a replacement of one value is
+// seen by the search for the next.
+constexpr LinkAttribute kLinkAttributes[] = {
+    {"background", true}, {"dynsrc", true}, {"src", true},      {"href", false}, {"action", false},
+    {"usemap", false},    {"url", false},   {"archive", false}, {"code", false},
+};
+
+// A letter, digit or punctuation mark in the C locale. Bytes above 127 are
+// not visible, whatever the page's character set.
+bool isVisible(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u > 0x20 && u < 0x7f;
+}
+
+struct ValueRange {
+  size_t start;
+  size_t end;
+};
+
+std::optional<ValueRange> findValueRange(std::string_view tag, std::string_view lowerTag, std::string_view name) {
+  if (lowerTag.size() != tag.size() || name.empty()) return std::nullopt;
+  const size_t at = lowerTag.find(name);
+  if (at == std::string_view::npos) return std::nullopt;
+  if (at > 0 && isVisible(lowerTag[at - 1])) return std::nullopt;
+
+  const size_t n = tag.size();
+  size_t i = at + name.size();
+  while (i < n && tag[i] == ' ') ++i;
+  if (i >= n || tag[i] != '=') return std::nullopt;
+  ++i;
+  while (i < n && tag[i] == ' ') ++i;
+  if (i >= n) return std::nullopt;
+
+  ValueRange range{};
+  const char quote = tag[i];
+  if (quote == '"' || quote == '\'') {
+    range.start = i + 1;
+    range.end = tag.find(quote, range.start);
+    if (range.end == std::string_view::npos) return std::nullopt;
+  } else {
+    range.start = i;
+    range.end = tag.find(' ', range.start);
+    if (range.end == std::string_view::npos) range.end = n;
+  }
+  if (range.end == range.start) return std::nullopt;
+  return range;
+}
+
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+void lowerInto(std::string_view text, std::string& lower) {
+  lower.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) lower[i] = lowerAscii(text[i]);
+}
+
+// The places where an attribute name would have to end for
+// findValueRange() to give it a value: just before an "=", blanks aside.
+// A name that ends at none of them has no value whatever else the tag
+// holds, so most names of the table are ruled out without searching the
+// tag for them (the search itself must still find the first occurrence).
+class NameEnds {
+ public:
+  explicit NameEnds(std::string_view tag) : m_tag(tag) {
+    for (size_t eq = tag.find('='); eq != std::string_view::npos; eq = tag.find('=', eq + 1)) {
+      if (m_count == kMax) {
+        m_overflow = true;
+        break;
+      }
+      size_t end = eq;
+      while (end > 0 && tag[end - 1] == ' ') --end;
+      m_ends[m_count++] = end;
+    }
+  }
+
+  bool empty() const { return m_count == 0; }
+
+  // name is lower case.
+  bool mayHaveValue(std::string_view name) const {
+    if (m_overflow) return true;
+    for (size_t i = 0; i < m_count; ++i) {
+      size_t end = m_ends[i];
+      if (end < name.size()) continue;
+      size_t k = 0;
+      while (k < name.size() && lowerAscii(m_tag[end - name.size() + k]) == name[k]) ++k;
+      if (k == name.size()) return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr size_t kMax = 16;
+  std::string_view m_tag;
+  size_t m_ends[kMax];
+  size_t m_count = 0;
+  bool m_overflow = false;
+};
+
+}  // namespace
+
+std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_view lowerTag, std::string_view name) {
+  std::optional<ValueRange> range = findValueRange(tag, lowerTag, name);
+  if (!range) return std::nullopt;
+  return AttributeValue{std::string(tag.substr(range->start, range->end - range->start)), range->start, range->end};
+}
+
+std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_view name) {
+  return findAttribute(tag, toLowerAscii(tag), name);
+}
+
+HtmlScanner::HtmlScanner(LinkRecord& page) : m_page(page) { m_page.title.clear(); }
+
+const CrawlSettings* HtmlScanner::settings() const {
+  const DownloadController* controller = m_page.controller();
+  return controller != nullptr ? &controller->settings : nullptr;
+}
+
+const std::string& HtmlScanner::pageLocalFile() {
+  if (!m_pageLocalFileKnown) {
+    m_pageLocalFile = m_page.localFile();
+    m_pageLocalFileKnown = true;
+  }
+  return m_pageLocalFile;
+}
+
+// The previous-CR flag, the title and the open tag all live across blocks:
+// where the network splits a body must not change what is saved, nor the
+// title. Text runs are copied in bulk between the bytes that matter ("<",
+// ">" and CR), which are found with memchr.
+void HtmlScanner::scanBlock(std::string_view block, std::string& output) {
+  output.reserve(output.size() + block.size() + block.size() / 2);
+  const char* p = block.data();
+  const char* const end = p + block.size();
+  while (p < end) {
+    if (!m_inTag) {
+      const char* open = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+      const char* stop = open != nullptr ? open : end;
+      appendWithLineEnds(p, stop, output);
+      if (m_inTitle) appendToTitle(p, stop);
+      if (open == nullptr) break;
+      m_inTag = true;
+      m_previousCr = false;
+      p = open + 1;
+    } else {
+      const char* close = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
+      const char* stop = close != nullptr ? close : end;
+      appendWithLineEnds(p, stop, m_tag);
+      if (close == nullptr) break;
+      m_inTag = false;
+      m_previousCr = false;
+      finishTag(output);
+      p = close + 1;
+    }
+  }
+}
+
+// An LF goes in only before a byte that is itself copied to the same text:
+// a CR just before "<" or ">" stays alone, as the byte after it is not
+// copied there.
+void HtmlScanner::appendWithLineEnds(const char* first, const char* last, std::string& out) {
+  if (first == last) return;
+  if (m_previousCr && *first != '\n') out += '\n';
+  const char* p = first;
+  while (true) {
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(last - p)));
+    if (cr == nullptr) {
+      out.append(p, last);
+      break;
+    }
+    out.append(p, cr + 1);
+    p = cr + 1;
+    if (p == last) break;
+    if (*p != '\n') out += '\n';
+  }
+  m_previousCr = last[-1] == '\r';
+}
+
+void HtmlScanner::appendToTitle(const char* first, const char* last) {
+  std::string& title = m_page.title;
+  if (title.size() >= kMaxTitleLength) return;
+  size_t room = kMaxTitleLength - title.size();
+  size_t count = static_cast<size_t>(last - first);
+  title.append(first, count < room ? count : room);
+}
+
+void HtmlScanner::finishTag(std::string& output) {
+  handleTag(m_tag);
+  const CrawlSettings* s = settings();
+  if (s == nullptr || !s->stripHtmlTags) {
+    output += '<';
+    output += m_tag;
+    output += '>';
+  }
+  // Only the bare tag texts open and close the title; a title tag with
+  // attributes or blanks does not.
+  if (equalsNoCase(m_tag, m_inTitle ? "/title" : "title")) m_inTitle = !m_inTitle;
+  m_tag.clear();
+}
+
+void HtmlScanner::handleTag(std::string& tag) {
+  // Every attribute looked for here needs its "=": most tags of a page
+  // (closing tags, paragraphs, line breaks) are done with at once.
+  NameEnds ends(tag);
+  if (ends.empty()) return;
+  // The tag is lowered once, when a name is first searched for, and again
+  // only after a value was replaced.
+  bool lowered = false;
+  auto lowerTag = [&]() -> std::string_view {
+    if (!lowered) {
+      lowerInto(tag, m_lowerTag);
+      lowered = true;
+    }
+    return m_lowerTag;
+  };
+
+  if (ends.mayHaveValue("name")) {
+    std::string_view lower = lowerTag();
+    std::optional<ValueRange> name = findValueRange(tag, lower, "name");
+    if (name && lower.substr(name->start, name->end - name->start).find("robots") != std::string_view::npos) {
+      std::optional<ValueRange> content = findValueRange(tag, lower, "content");
+      if (content &&
+          lower.substr(content->start, content->end - content->start).find("nofollow") != std::string_view::npos) {
+        m_noFollow = true;
+        m_page.information = strprintf(kNoFollowInformation, m_page.url().c_str());
+        logMessage(m_page.information, LogKind::Outcome);
+      }
+    }
+  }
+  // Stealth mode ignores the page's wish, as it ignores robots files.
+  if (m_noFollow && !stealthMode()) return;
+
+  const CrawlSettings* s = settings();
+  if (s != nullptr && s->ignoreInline && startsWithNoCase(tag, "img")) return;
+
+  for (const LinkAttribute& attribute : kLinkAttributes) {
+    if (!ends.mayHaveValue(attribute.name)) continue;
+    std::optional<ValueRange> range = findValueRange(tag, lowerTag(), attribute.name);
+    if (!range) continue;
+    std::string_view value = std::string_view(tag).substr(range->start, range->end - range->start);
+    std::optional<std::string> replacement = rewriteLink(value, tag, attribute.inlineFlag);
+    if (!replacement) continue;
+    tag.replace(range->start, range->end - range->start, *replacement);
+    lowered = false;
+    ends = NameEnds(tag);
+  }
+}
+
+std::optional<std::string> HtmlScanner::rewriteLink(std::string_view value, std::string_view tag, bool inlineFlag) {
+  // A place in this same page: nothing to fetch, and the text stays valid.
+  if (value.empty() || value.front() == '#') return std::nullopt;
+  const bool baseElement = tag.starts_with("base ");
+
+  const CrawlSettings* s = settings();
+  if (s == nullptr || !s->fixLinks) {
+    // The link is followed all the same; its local file is not needed.
+    m_page.addChild(value, nullptr, inlineFlag);
+    return std::nullopt;
+  }
+
+  std::string target;
+  m_page.addChild(value, &target, inlineFlag);
+  if (target.empty()) return std::nullopt;
+
+  if (baseElement) {
+    // Later links are made relative to the base target's directory; the
+    // base element itself gets the full local path.
+    m_baseLocalFile = target;
+    return target;
+  }
+  makeRelativePath(m_baseLocalFile.empty() ? pageLocalFile() : m_baseLocalFile, target, false);
+  return target;
+}
 
 }  // namespace sg

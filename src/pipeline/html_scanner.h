@@ -16,6 +16,7 @@
 namespace sg {
 
 class LinkRecord;
+struct CrawlSettings;
 
 struct AttributeValue {
   std::string value;
@@ -23,9 +24,14 @@ struct AttributeValue {
   size_t end = 0;    // one past its last character
 };
 
-// Finds an attribute's value in a tag text. lowerTag is the tag text in
+// Finds an attribute's value in a tag text: only the first occurrence of
+// name counts, and only when no visible character stands before it, so
+// "src" is not found inside "dynsrc" and a name met earlier inside another
+// value hides the attribute. Blanks may stand around "="; the value is
+// quoted (" or ') or runs to the next blank. Nothing when the value is
+// missing, empty or lacks its closing quote. lowerTag is the tag text in
 // lower case (passed in so that a tag is lowered once for all its
-// attributes); name is lower case.
+// attributes, and of the same length); name is lower case.
 std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_view lowerTag, std::string_view name);
 std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_view name);
 
@@ -33,7 +39,7 @@ class HtmlScanner {
  public:
   // page is the record whose body is scanned; its controller's settings
   // (`Ignore Inline`, `Fix Links`, `Strip HTML Tags`) and the stealth flag
-  // apply.
+  // apply. The page's title is emptied: this body's title replaces it.
   explicit HtmlScanner(LinkRecord& page);
 
   // Scans the next block of the body and appends to output what is to be
@@ -52,12 +58,25 @@ class HtmlScanner {
   // Hands a link value to the tree; gives back its replacement, if any.
   std::optional<std::string> rewriteLink(std::string_view value, std::string_view tag, bool inlineFlag);
 
+  // Appends text bytes (first to last) to out, adding an LF after every CR
+  // that is not followed by one.
+  void appendWithLineEnds(const char* first, const char* last, std::string& out);
+  void appendToTitle(const char* first, const char* last);
+  // The tag text is complete: handles it, writes it and follows the title.
+  void finishTag(std::string& output);
+  const CrawlSettings* settings() const;
+  const std::string& pageLocalFile();
+
   LinkRecord& m_page;
   std::string m_tag;
+  std::string m_lowerTag;  // m_tag in lower case while handleTag() runs
+  std::string m_pageLocalFile;
+  bool m_pageLocalFileKnown = false;
   bool m_inTag = false;
   bool m_previousCr = false;
+  // Text goes into the title too; the next title tag expected is then
+  // "/title" rather than "title".
   bool m_inTitle = false;
-  bool m_expectClosingTitle = false;
   bool m_noFollow = false;
   std::string m_baseLocalFile;
 };

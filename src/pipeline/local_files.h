@@ -56,9 +56,13 @@ class TempOutputFile {
   int error() const { return m_error; }
 
  private:
+  // Closes and deletes the temporary file, if one is open.
+  void discard();
+
   std::string m_target;
   std::string m_temporary;
-  int m_fd = -1;
+  int m_fd = -1;      // written to; closed first by commit()
+  int m_lockFd = -1;  // same open file, holds the lock until renamed or deleted
   int m_error = 0;
 };
 

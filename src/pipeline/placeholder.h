@@ -19,6 +19,11 @@ std::string placeholderDate();
 // when the page was written.
 bool writePlaceholderFile(const std::string& path, std::string_view reason, std::string_view url);
 
+// Does a local name look like a page's: ".html", ".htm" (so "default.html")
+// or no extension at all? Only such names get a placeholder when no page
+// arrived, so that images and the like never get one.
+bool looksLikePage(std::string_view localName);
+
 // Does the file at path hold a placeholder page?
 bool isPlaceholderFile(const std::string& path);
 

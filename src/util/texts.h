@@ -42,6 +42,33 @@ inline constexpr const char* kUnhandledThreadError = "Unhandled error in Downloa
 inline constexpr const char* kReadingRobots = "Reading robots file.";
 inline constexpr const char* kAccessDenied = "Access denied to %s on %s";
 
+// Link processing.
+inline constexpr const char* kDownloading = "Downloading %s";
+inline constexpr const char* kReading = "Reading %s (%s)";
+inline constexpr const char* kRemaining = " - %s remaining";
+inline constexpr const char* kReadFileIn = "Read file in %0.2fs (%s)";
+inline constexpr const char* kSavedAs = "Saved as %s";
+inline constexpr const char* kDownloadingLinksFrom = "Downloading links from '%s'";
+inline constexpr const char* kTimedOutReading = "Timed out reading %s (%d attempts remaining)";
+inline constexpr const char* kErrorDownloading = "Error downloading %s - %s";
+inline constexpr const char* kSeriousError = "A serious unknown error occurred (exception).";
+inline constexpr const char* kSizeLarger = "File size (%s) was larger than limit (%s)";
+inline constexpr const char* kSizeSmaller = "File size (%s) was smaller than limit (%s)";
+inline constexpr const char* kTimeExceeded = "Download time (%s) exceeded limit (%s)";
+inline constexpr const char* kMaximumDepth = "Reached maximum %d levels deep. Links will not be downloaded.";
+inline constexpr const char* kWriteFailed = "Failed to write output file %s (%s)";
+
+// HTTP exchange.
+inline constexpr const char* kRequesting = "Requesting %s...";
+inline constexpr const char* kReceivedResponse = "Received response";
+inline constexpr const char* kReceivedUnchanged = "Received response - file unchanged";
+inline constexpr const char* kErrorSendingRequest = "Error sending request for %s";
+inline constexpr const char* kNoRedirectDestination = "Redirection with no destination.";
+inline constexpr const char* kTooManyRedirections = "Maximum number of redirections reached.";
+inline constexpr const char* kRedirectedTo = "Redirected to %s";
+inline constexpr const char* kNotModifiedWithin = "File not modified within %d days";
+inline constexpr const char* kStatusInformation = "Status: %s";
+
 // Log file.
 inline constexpr const char* kLogOpenFailed = "Error - unable to open logfile (%s)";
 

@@ -1,1 +1,410 @@
+#include "pipeline/local_files.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <vector>
+
+#include "engine/engine_fixture.h"
+#include "support/temp_dir.h"
+#include "util/log.h"
+
+namespace sg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every "~.tmp" file below dir.
+std::vector<std::string> temporaries(const std::string& dir) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (entry.path().string().ends_with("~.tmp")) found.push_back(entry.path().string());
+  }
+  return found;
+}
+
+bool isEmptyDirectory(const std::string& dir) { return fs::is_empty(dir); }
+
+struct stat statOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+void setModificationTime(const std::string& path, FileTime time) {
+  timespec ts = unixFromFileTime(time);
+  const timespec times[2] = {ts, ts};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::string readAll(BodySource& source) {
+  std::string out;
+  char buffer[5];  // small, so that the copy is read in several calls
+  for (size_t n; (n = source.read(buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+  return out;
+}
+
+bool logged(const std::string& line) {
+  std::vector<std::string> lines;
+  logQueue().drain(lines);
+  for (const std::string& l : lines) {
+    if (l == line) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// TempOutputFile
+
+TEST(TempOutputFile, CommitReplacesTheTargetAndLeavesNoTemporary) {
+  TempDir dir;
+  std::string target = dir.file("page.html");
+  writeFile(target, "old copy, longer than the new one");
+  // A leftover of a crashed run is reused, not appended to.
+  writeFile(target + "~.tmp", "stale bytes of an earlier run, longer still");
+
+  TempOutputFile out;
+  ASSERT_TRUE(out.open(target));
+  EXPECT_EQ(out.target(), target);
+  EXPECT_TRUE(out.write("new ", 4));
+  EXPECT_TRUE(out.write("copy", 4));
+  EXPECT_EQ(readFile(target), "old copy, longer than the new one");  // untouched until commit
+  EXPECT_TRUE(out.commit(true, 0));
+  EXPECT_EQ(out.error(), 0);
+  EXPECT_EQ(readFile(target), "new copy");
+  EXPECT_EQ(statOf(target).st_mode & 0777, 0644u);
+  EXPECT_TRUE(temporaries(dir.path()).empty());
+}
+
+TEST(TempOutputFile, DiscardedOutputKeepsTheEarlierCopy) {
+  TempDir dir;
+  std::string target = dir.file("page.html");
+  writeFile(target, "first copy");
+  {
+    // A failed second download.
+    TempOutputFile out;
+    ASSERT_TRUE(out.open(target));
+    out.write("partial", 7);
+    EXPECT_FALSE(out.commit(false, fileTimeFromTimeT(1000000000)));
+    EXPECT_EQ(readFile(target), "first copy");
+    EXPECT_TRUE(temporaries(dir.path()).empty());
+  }
+  {
+    // An output abandoned without commit, as when a read throws.
+    TempOutputFile out;
+    ASSERT_TRUE(out.open(target));
+    out.write("partial", 7);
+  }
+  EXPECT_EQ(readFile(target), "first copy");
+  EXPECT_TRUE(temporaries(dir.path()).empty());
+}
+
+TEST(TempOutputFile, TargetTakesTheGivenFileTime) {
+  TempDir dir;
+  const FileTime times[] = {
+      fileTimeFromTimeT(1234567890),
+      fileTimeFromUnix(timespec{1700000000, 123456700}),  // 100 ns steps survive
+  };
+  for (FileTime time : times) {
+    std::string target = dir.file("dated.html");
+    TempOutputFile out;
+    ASSERT_TRUE(out.open(target));
+    ASSERT_TRUE(out.write("x", 1));
+    ASSERT_TRUE(out.commit(true, time));
+    struct stat st = statOf(target);
+    EXPECT_EQ(fileTimeFromUnix(st.st_mtim), time);
+    EXPECT_EQ(fileTimeFromUnix(st.st_atim), time);
+  }
+  // Without a time the file keeps the time of its writing.
+  std::string target = dir.file("undated.html");
+  TempOutputFile out;
+  ASSERT_TRUE(out.open(target));
+  ASSERT_TRUE(out.commit(true, 0));
+  EXPECT_GT(fileTimeFromUnix(statOf(target).st_mtim), fileTimeFromTimeT(1500000000));
+}
+
+TEST(TempOutputFile, SecondWriterOfOneTargetIsRefused) {
+  TempDir dir;
+  std::string target = dir.file("shared.html");
+  TempOutputFile first;
+  ASSERT_TRUE(first.open(target));
+  ASSERT_TRUE(first.write("first", 5));
+
+  TempOutputFile second;
+  EXPECT_FALSE(second.open(target));
+  EXPECT_EQ(second.error(), EWOULDBLOCK);
+  EXPECT_FALSE(second.write("second", 6));
+  EXPECT_FALSE(second.commit(true, 0));
+
+  // The refused writer neither truncated nor deleted the first one's file.
+  EXPECT_TRUE(first.commit(true, 0));
+  EXPECT_EQ(readFile(target), "first");
+
+  TempOutputFile third;
+  EXPECT_TRUE(third.open(target));
+  EXPECT_FALSE(third.commit(false, 0));
+  EXPECT_TRUE(temporaries(dir.path()).empty());
+}
+
+TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
+  TempDir dir;
+  fs::create_directory(dir.file("blocked.html~.tmp"));
+  struct Case {
+    std::string target;
+    int error;
+  };
+  const Case cases[] = {
+      {dir.file("missing/page.html"), ENOENT},
+      {dir.file("blocked.html"), EISDIR},
+  };
+  for (const Case& c : cases) {
+    TempOutputFile out;
+    EXPECT_FALSE(out.open(c.target)) << c.target;
+    EXPECT_EQ(out.error(), c.error) << c.target;
+    EXPECT_FALSE(out.commit(true, 0));
+  }
+  EXPECT_TRUE(fs::is_directory(dir.file("blocked.html~.tmp")));
+}
+
+TEST(TempOutputFile, OpenFailsInReadOnlyDirectory) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  TempDir dir;
+  std::string locked = dir.file("locked");
+  fs::create_directory(locked);
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  TempOutputFile out;
+  EXPECT_FALSE(out.open(locked + "/page.html"));
+  EXPECT_EQ(out.error(), EACCES);
+}
+
+// Runs in a child process, whose file size limit is lowered so that writes
+// fail as on a full disk. The exit status names the step that went wrong.
+int writePastFileSizeLimit(const std::string& target) {
+  std::signal(SIGXFSZ, SIG_IGN);  // report EFBIG instead of ending the process
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+  limit.rlim_cur = 4096;
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 11;
+  TempOutputFile out;
+  if (!out.open(target)) return 12;
+  std::string block(3000, 'x');
+  if (!out.write(block.data(), block.size())) return 13;
+  if (out.write(block.data(), block.size())) return 14;  // written partly, then refused
+  if (out.error() != EFBIG) return 15;
+  if (out.write("y", 1)) return 16;
+  if (out.commit(true, fileTimeFromTimeT(1000000000))) return 17;
+  if (out.error() != EFBIG) return 18;
+  return 0;
+}
+
+TEST(TempOutputFile, FailedWriteKeepsTheEarlierTarget) {
+  TempDir dir;
+  std::string target = dir.file("large.bin");
+  writeFile(target, "first copy");
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(writePastFileSizeLimit(target));
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's step that failed";
+  EXPECT_EQ(readFile(target), "first copy");
+  EXPECT_TRUE(temporaries(dir.path()).empty());
+}
+
+// ---------------------------------------------------------------------------
+// createPathDirectories
+
+TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
+  TempDir dir;
+  writeFile(dir.file("plain.txt"), "a file, not a directory");
+  struct Case {
+    const char* path;  // below dir
+    bool created;
+  };
+  // In order: each row sees what the rows before it made.
+  const Case cases[] = {
+      {"a/b/c/file.html", true},
+      {"a/b/c/other.html", false},
+      {"a/b/d/file.html", true},
+      {"a//e/file.html", true},
+      {"top.html", false},
+      {"f/", true},
+      {"plain.txt/file.html", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(createPathDirectories(dir.file(c.path)), c.created) << c.path;
+  }
+  for (const char* made : {"a/b/c", "a/b/d", "a/e", "f"}) {
+    EXPECT_TRUE(fs::is_directory(dir.file(made))) << made;
+  }
+  for (const char* absent : {"a/b/c/file.html", "a/b/d/file.html", "top.html"}) {
+    EXPECT_FALSE(fs::exists(dir.file(absent))) << absent;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// openOutput and openLocalCopy on a real controller
+
+class SavedCopies : public ControllerTest {
+ protected:
+  SavedCopies() {
+    controller.settings.saveDirectory = dir.path();
+    controller.settings.saveFiles = true;
+    controller.settings.createTree = true;
+    controller.settings.saveAll = true;
+    controller.settings.ignoreSavedFiles = true;
+    logQueue().clear();
+  }
+
+  TempDir dir;
+};
+
+TEST_F(SavedCopies, OpenOutputFollowsTheSaveSettings) {
+  struct Case {
+    bool saveFiles;
+    bool saveAll;
+    const char* saveFileTypes;
+    const char* mimeType;
+    bool localSource;
+    bool opened;
+  };
+  const Case cases[] = {
+      {true, true, "", "image/gif", false, true},
+      {false, true, "", "text/html", false, false},
+      {true, false, "text/html;image/gif", "image/gif", false, true},
+      {true, false, "text/html", "image/gif", false, false},
+      {true, false, "text/html", "text/htm", false, true},  // a plain substring search
+      {true, true, "", "text/html", true, false},           // the body is the saved copy itself
+  };
+  setRoot("http://www.example.com/dir/page.html");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.saveFiles << c.saveAll << " " << c.saveFileTypes << " " << c.mimeType
+                                      << " " << c.localSource);
+    controller.settings.saveFiles = c.saveFiles;
+    controller.settings.saveAll = c.saveAll;
+    controller.settings.saveFileTypes = c.saveFileTypes;
+    controller.mimeType = c.mimeType;
+    controller.localSource = c.localSource;
+    std::unique_ptr<TempOutputFile> out = openOutput(controller);
+    EXPECT_EQ(out != nullptr, c.opened);
+    // The record names its local file whether or not anything is saved.
+    EXPECT_EQ(controller.localFile(), dir.file("www.example.com/dir/page.html"));
+    if (out) {
+      EXPECT_EQ(out->target(), controller.localFile());
+      EXPECT_FALSE(out->commit(false, 0));
+      fs::remove_all(dir.file("www.example.com"));
+    }
+    EXPECT_TRUE(isEmptyDirectory(dir.path()));
+  }
+}
+
+TEST_F(SavedCopies, OutputCreatesDirectoriesOnceAndKeepsTheFirstCopy) {
+  setRoot("http://www.example.com/dir/page.html");
+  std::string file = controller.localFile();
+  std::string createdLine = "Created directory for file " + file;
+
+  std::unique_ptr<TempOutputFile> first = openOutput(controller);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(logged(createdLine));
+  ASSERT_TRUE(first->write("first copy", 10));
+  ASSERT_TRUE(first->commit(true, fileTimeFromTimeT(1234567890)));
+  EXPECT_EQ(readFile(file), "first copy");
+
+  // A second download of the page fails half-way.
+  std::unique_ptr<TempOutputFile> second = openOutput(controller);
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(logged(createdLine));
+  ASSERT_TRUE(second->write("second", 6));
+  EXPECT_FALSE(second->commit(false, 0));
+  second.reset();
+  EXPECT_EQ(readFile(file), "first copy");
+  EXPECT_EQ(fileTimeFromUnix(statOf(file).st_mtim), fileTimeFromTimeT(1234567890));
+  EXPECT_TRUE(temporaries(dir.path()).empty());
+}
+
+TEST_F(SavedCopies, SecondOutputForOneLocalFileIsReported) {
+  setRoot("http://www.example.com/dir/page.html");
+  std::unique_ptr<TempOutputFile> first = openOutput(controller);
+  ASSERT_NE(first, nullptr);
+  logQueue().clear();
+  EXPECT_EQ(openOutput(controller), nullptr);
+  EXPECT_TRUE(logged("Failed to open output file " + controller.localFile() + "."));
+  EXPECT_FALSE(first->commit(false, 0));
+}
+
+TEST_F(SavedCopies, LocalCopyStartingWithTagIsReadAsHtml) {
+  setRoot("http://www.example.com/notes.txt");
+  std::string file = controller.localFile();
+  createPathDirectories(file);
+  const std::string content = "<p>plain text that looks like a page</p>";
+  writeFile(file, content);
+  const FileTime saved = fileTimeFromTimeT(1600000000);
+  setModificationTime(file, saved);
+  controller.mimeType = "text/plain";
+
+  std::unique_ptr<BodySource> copy = openLocalCopy(controller);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(controller.contentKind, ContentKind::Html);
+  EXPECT_EQ(controller.mimeType, "HTML File");
+  EXPECT_EQ(controller.size, content.size());
+  EXPECT_EQ(controller.lastModified, saved);
+  EXPECT_EQ(controller.information, "Read local file " + file);
+  EXPECT_TRUE(controller.localSource);
+  EXPECT_EQ(readAll(*copy), content);
+}
+
+TEST_F(SavedCopies, LocalCopyOfOtherFileKeepsItsType) {
+  const std::string cases[] = {std::string("GIF89a\x01\x00", 8), "", " <html>"};
+  setRoot("http://www.example.com/image.gif");
+  std::string file = controller.localFile();
+  createPathDirectories(file);
+  for (const std::string& content : cases) {
+    writeFile(file, content);
+    controller.mimeType = "image/gif";
+    controller.contentKind = ContentKind::Unknown;
+    std::unique_ptr<BodySource> copy = openLocalCopy(controller);
+    ASSERT_NE(copy, nullptr) << content;
+    EXPECT_EQ(controller.contentKind, ContentKind::Other) << content;
+    EXPECT_EQ(controller.mimeType, "image/gif");
+    EXPECT_EQ(controller.size, content.size());
+    EXPECT_EQ(readAll(*copy), content);
+  }
+}
+
+TEST_F(SavedCopies, NoLocalCopyIsOpenedUnlessOneCanBeRead) {
+  setRoot("http://www.example.com/dir/page.html");
+  std::string file = controller.localFile();
+  struct Case {
+    const char* name;
+    bool ignoreSavedFiles;
+    bool makeFile;
+    bool makeDirectory;
+  };
+  const Case cases[] = {
+      {"setting clear", false, true, false},
+      {"no saved copy", true, false, false},
+      {"a directory of that name", true, false, true},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir.file("www.example.com"));
+    createPathDirectories(file);
+    if (c.makeFile) writeFile(file, "<html></html>");
+    if (c.makeDirectory) fs::create_directory(file);
+    controller.settings.ignoreSavedFiles = c.ignoreSavedFiles;
+    controller.information.clear();
+    EXPECT_EQ(openLocalCopy(controller), nullptr) << c.name;
+    EXPECT_FALSE(controller.localSource) << c.name;
+    EXPECT_EQ(controller.information, "") << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace sg::test

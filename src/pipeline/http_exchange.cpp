@@ -1,0 +1,276 @@
+#include "pipeline/http_exchange.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+
+#include "engine/download_controller.h"
+#include "engine/thread_status.h"
+#include "pipeline/password_prompt.h"
+#include "pipeline/placeholder.h"
+#include "platform/http.h"
+#include "util/log.h"
+#include "util/string_utils.h"
+#include "util/texts.h"
+#include "util/url_ops.h"
+
+namespace sg {
+
+namespace {
+
+struct StatusName {
+  int code;
+  const char* name;
+};
+
+constexpr StatusName kStatusNames[] = {
+    {203, "HTTP_STATUS_PARTIAL"},          {204, "HTTP_STATUS_NO_CONTENT"},
+    {300, "HTTP_STATUS_AMBIGUOUS"},        {400, "HTTP_STATUS_BAD_REQUEST"},
+    {401, "HTTP_STATUS_DENIED"},           {402, "HTTP_STATUS_PAYMENT_REQ"},
+    {403, "HTTP_STATUS_FORBIDDEN"},        {404, "HTTP_STATUS_NOT_FOUND"},
+    {405, "HTTP_STATUS_BAD_METHOD"},       {406, "HTTP_STATUS_NONE_ACCEPTABLE"},
+    {407, "HTTP_STATUS_PROXY_AUTH_REQ"},   {408, "HTTP_STATUS_REQUEST_TIMEOUT"},
+    {409, "HTTP_STATUS_CONFLICT"},         {410, "HTTP_STATUS_GONE"},
+    {500, "HTTP_STATUS_SERVER_ERROR"},     {501, "HTTP_STATUS_NOT_SUPPORTED"},
+    {502, "HTTP_STATUS_BAD_GATEWAY"},      {503, "HTTP_STATUS_SERVICE_UNAVAIL"},
+    {504, "HTTP_STATUS_GATEWAY_TIMEOUT"},
+};
+
+// The root's server is the only one that gets the site credentials.
+bool onRootServer(const LinkRecord& link) {
+  const DownloadController* rc = link.controller();
+  return rc != nullptr && equalsNoCase(link.server(), rc->server()) && link.port() == rc->port() &&
+         link.https() == rc->https();
+}
+
+void addCredentials(const LinkRecord& link, HttpRequest& request, const std::string& site, const std::string& proxy) {
+  if (!site.empty() && onRootServer(link)) request.addHeaders("Authorization: Basic " + site + "\r\n");
+  if (!proxy.empty()) request.addProxyHeaders("Proxy-Authorization: Basic " + proxy + "\r\n");
+}
+
+// A reported URL is taken only when it is one plain URL; header values such
+// as Link ("<...>; rel=...") or free text describe something else.
+bool isPlainUrlValue(std::string_view value) {
+  return !value.empty() && value.find_first_of(" \t<>,;\"") == std::string_view::npos;
+}
+
+}  // namespace
+
+bool limitsApply(const LinkRecord& link) {
+  const DownloadController* rc = link.controller();
+  if (rc == nullptr) return false;
+  int bits = rc->settings.limitBinaries;
+  return link.contentKind == ContentKind::Html ? (bits & kLimitHtmlFiles) != 0 : (bits & kLimitOtherFiles) != 0;
+}
+
+std::string httpDate(time_t when) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  return strprintf("%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.tm_wday], utc.tm_mday, kMonths[utc.tm_mon],
+                   utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+}
+
+void conditionalHeader(const LinkRecord& link, std::string& headers) {
+  if (!limitsApply(link)) return;
+  const CrawlSettings& s = link.controller()->settings;
+  bool haveReference = false;
+  time_t reference = 0;
+  if (s.limitFlags & kLimitAge) {
+    reference = std::time(nullptr) - static_cast<time_t>(s.maxDays) * 86400;
+    haveReference = true;
+  }
+  if (s.ignoreSavedFiles && s.checkForChanges) {
+    std::string path = link.localFile();
+    struct stat info {};
+    if (!path.empty() && stat(path.c_str(), &info) == 0 && (!haveReference || info.st_mtime > reference)) {
+      reference = info.st_mtime;
+      haveReference = true;
+    }
+  }
+  if (haveReference) headers += "If-Modified-Since: " + httpDate(reference) + "\r\n";
+}
+
+void statusText(LinkRecord& link, int code) {
+  std::string name;
+  for (const StatusName& entry : kStatusNames) {
+    if (entry.code == code) name = entry.name;
+  }
+  if (name.empty()) {
+    const char* word = " Unknown";
+    if (code >= 200 && code <= 299) {
+      word = " Success";
+    } else if (code >= 300 && code <= 399) {
+      word = " Information";
+    } else if (code >= 400 && code <= 499) {
+      word = " Request error";
+    } else if (code >= 500 && code <= 599) {
+      word = " Server error";
+    }
+    name = std::string(word) + strprintf(", %ld", static_cast<long>(code));
+  }
+  name += " - " + link.url();
+  link.information = strprintf(text::kStatusInformation, name.c_str());
+  logMessage(link.information);
+}
+
+bool moveLink(LinkRecord& link, const std::string& newUrl) {
+  DownloadController* rc = link.controller();
+  LinkRecord* known = rc->find(newUrl);
+  if (known != nullptr && known != &link) {
+    // Another link of the tree already stands for the new address.
+    link.information = strprintf(text::kRedirectedTo, newUrl.c_str());
+    link.status = LinkStatus::Skipped;
+    return false;
+  }
+  std::string oldUrl = link.url();
+  if (!link.admit(newUrl)) {
+    if (link.status != LinkStatus::Skipped) link.status = LinkStatus::Failed;
+    return false;
+  }
+  rc->registry().alias(oldUrl, link.url());
+  rc->redirects().record(oldUrl, link.url());
+  return true;
+}
+
+void adoptReportedUrl(LinkRecord& link, const HttpRequest& response) {
+  static const char* const kHeaders[] = {"Content-Location", "Referer",  "URI",  "Content-Base", "Content-Description",
+                                         "Location",         "Link",     "Forwarded"};
+  std::string reported;
+  for (const char* name : kHeaders) {
+    reported = response.header(name);
+    if (!reported.empty()) break;
+  }
+  if (!isPlainUrlValue(reported)) return;
+  std::string target = combineUrl(link.url(), reported).url;
+  if (target == link.url()) return;
+  DownloadController* rc = link.controller();
+  if (rc->find(target) != nullptr) return;
+
+  std::string oldUrl = link.url();
+  std::string oldInformation = link.information;
+  LinkStatus oldStatus = link.status;
+  if (!moveLink(link, target)) {
+    // The reported address cannot stand for the link; it keeps its own.
+    link.admit(oldUrl);
+    link.information = oldInformation;
+    link.status = oldStatus;
+  }
+}
+
+ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::unique_ptr<BodySource> savedCopy,
+                        PasswordPrompt* prompt) {
+  DownloadController* rc = link.controller();
+  const CrawlSettings& s = rc->settings;
+  ExchangeResult result;
+
+  std::string headers = rc->requestHeaders();
+  conditionalHeader(link, headers);
+  std::string siteCredential = s.password;
+  std::string proxyCredential = s.proxyPassword;
+
+  std::unique_ptr<HttpRequest> request;
+  int code = 0;
+  while (true) {
+    request = connection.openRequest(link.object());
+    request->addHeaders(headers);
+    addCredentials(link, *request, siteCredential, proxyCredential);
+    setThreadStatus(strprintf(text::kRequesting, link.url().c_str()));
+    request->send();
+    code = request->statusCode();
+    if ((code == 401 || code == 407) && s.promptForPassword && prompt != nullptr) {
+      bool proxy = code == 407;
+      std::string credential;
+      if (prompt->askCredentials(link, proxy, credential) && !credential.empty()) {
+        (proxy ? proxyCredential : siteCredential) = credential;
+        continue;
+      }
+    }
+    break;
+  }
+  if (code == 0) {
+    logMessage(strprintf(text::kErrorSendingRequest, std::string(link.object()).c_str()));
+    return result;
+  }
+  result.gotResponse = true;
+  result.textResponse = request->contentType().find("text") != std::string::npos;
+
+  switch (code) {
+    case 301:
+    case 302:
+    case 303: {
+      // Header names are case-insensitive; a relative location is resolved
+      // against the link's own address.
+      std::string location = request->header("Location");
+      if (location.empty()) {
+        link.status = LinkStatus::Failed;
+        link.information = text::kNoRedirectDestination;
+        return result;
+      }
+      if (++link.redirections > kMaxRedirections) {
+        link.status = LinkStatus::Failed;
+        link.information = text::kTooManyRedirections;
+        logMessage(strprintf("%s (%s)", text::kTooManyRedirections, link.url().c_str()));
+        return result;
+      }
+      result.gotResponse = false;  // the answer was about another address
+      std::string oldFile = link.localFile();
+      bool oldWasPage = looksLikePage(link.localName());
+      if (moveLink(link, combineUrl(link.url(), location).url)) {
+        link.status = LinkStatus::Pending;
+        result.requeue = true;
+        // Pages saved before the move link to the old name; there they find
+        // where the link went.
+        if (oldWasPage && !oldFile.empty() && oldFile != link.localFile()) {
+          writePlaceholderFile(oldFile, strprintf(text::kRedirectedTo, link.url().c_str()), link.url());
+        }
+      }
+      return result;
+    }
+    case 503:
+      link.status = LinkStatus::Pending;
+      --link.attemptsRemaining;
+      result.requeue = true;
+      result.gotResponse = false;
+      return result;
+    case 304:
+      setThreadStatus(text::kReceivedUnchanged);
+      if (savedCopy) {
+        result.body = std::move(savedCopy);
+      } else {
+        link.information = strprintf(text::kNotModifiedWithin, s.maxDays);
+        link.status = LinkStatus::Skipped;
+      }
+      return result;
+    default:
+      break;
+  }
+
+  savedCopy.reset();
+  link.localSource = false;
+  setThreadStatus(text::kReceivedResponse);
+  // This also ends a 401 or 407 that no new credentials answered, rather
+  // than saving the refusal as if it were the page.
+  if (code < 200 || code > 306) {
+    statusText(link, code);
+    return result;
+  }
+  adoptReportedUrl(link, *request);
+  link.mimeType = request->contentType();
+  if (link.mimeType.empty()) link.mimeType = "unknown";
+  link.contentKind = link.mimeType.find("text") != std::string::npos ? ContentKind::Html : ContentKind::Other;
+  if (!rc->typeWanted(link.mimeType)) {
+    link.status = LinkStatus::Skipped;
+    link.information = strprintf(text::kUnwantedType, link.mimeType.c_str());
+    return result;
+  }
+  std::optional<uint64_t> length = request->contentLength();
+  link.size = length ? static_cast<uint32_t>(std::min<uint64_t>(*length, UINT32_MAX)) : 0;
+  if (std::optional<FileTime> modified = request->lastModified()) link.lastModified = *modified;
+  result.body = std::make_unique<NetworkBody>(std::move(request));
+  return result;
+}
+
+}  // namespace sg

@@ -1,0 +1,61 @@
+// One HTTP request for a link over the worker's connection: the request
+// headers (with conditions and credentials), and what the response means
+// for the link: a body to read, an unchanged saved copy, a redirection or
+// a busy server (the link goes back to the queue), or an outcome without a
+// body (unwanted type, error status).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "pipeline/body_source.h"
+
+namespace sg {
+
+class HttpConnection;
+class HttpRequest;
+class LinkRecord;
+class PasswordPrompt;
+
+// Most redirections followed for one link.
+inline constexpr int kMaxRedirections = 20;
+
+struct ExchangeResult {
+  // The response (or the saved copy, when unchanged) to read, or null.
+  std::unique_ptr<BodySource> body;
+  // The link must go back to the work queue (redirection, busy server).
+  bool requeue = false;
+  // A response arrived, and whether its content type was textual; an error
+  // response carries no body to read but may still have been a page.
+  bool gotResponse = false;
+  bool textResponse = false;
+};
+
+// Sends the request for the link and interprets the response. savedCopy is
+// the opened saved copy, if any. Network failures throw PlatformError.
+ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::unique_ptr<BodySource> savedCopy,
+                        PasswordPrompt* prompt);
+
+// Appends "If-Modified-Since: ..." when the age limit or a saved copy
+// being checked for changes asks for one.
+void conditionalHeader(const LinkRecord& link, std::string& headers);
+
+// Sets and logs "Status: ..." for an unexpected status code.
+void statusText(LinkRecord& link, int code);
+
+// Takes over a URL that the server reports for the object (Content-Location
+// and the like) when it differs from the link's and may stand for it.
+void adoptReportedUrl(LinkRecord& link, const HttpRequest& response);
+
+// Moves the link to a new URL: admission, registry alias and redirect map.
+// False, with the link's status and information saying why, when the new
+// URL cannot stand for it (refused, or already another link's).
+bool moveLink(LinkRecord& link, const std::string& newUrl);
+
+// "Sun, 06 Dec 2026 19:57:46 GMT".
+std::string httpDate(time_t when);
+
+// True when the per-file limits apply to the link's kind of file.
+bool limitsApply(const LinkRecord& link);
+
+}  // namespace sg

@@ -1,0 +1,321 @@
+#include "pipeline/page_pipeline.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/download_controller.h"
+#include "engine/thread_status.h"
+#include "pipeline/html_scanner.h"
+#include "pipeline/http_exchange.h"
+#include "pipeline/local_files.h"
+#include "pipeline/placeholder.h"
+#include "platform/platform_error.h"
+#include "util/format.h"
+#include "util/log.h"
+#include "util/shortcuts.h"
+#include "util/string_utils.h"
+#include "util/texts.h"
+#include "util/url_ops.h"
+
+namespace sg {
+
+namespace {
+
+constexpr size_t kBlockSize = 4095;
+
+void pauseForLocalReads(const LinkRecord& link) {
+  const DownloadController* rc = link.controller();
+  if (link.localSource || rc->offline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(rc->timing.localReadPauseMs));
+  }
+}
+
+void updateReadTime(LinkRecord& link) { link.readTime = tickCount() - link.readStartTick; }
+
+// Scans a page block by block, writing what the scanner gives back.
+bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile* output) {
+  DownloadController* rc = link.controller();
+  std::string block(kBlockSize, '\0');
+  size_t n = body.read(block.data(), kBlockSize);
+  if (n == 0) return true;
+  link.receivedSize += static_cast<uint32_t>(n);
+  updateReadTime(link);
+
+  HtmlScanner scanner(link);
+  std::string out;
+  bool result = true;
+  while (n > 0) {
+    out.reserve(n + n / 2);
+    if (!link.localSource) rc->addTransferBytes(static_cast<double>(n));
+    pauseForLocalReads(link);
+    if ((limitsApply(link) && !checkLimits(link)) || rc->cancelled || !rc->include) {
+      result = false;
+      break;
+    }
+    scanner.scanBlock(std::string_view(block.data(), n), out);
+    if (output != nullptr && !out.empty()) {
+      if (!output->write(out.data(), out.size())) {
+        result = false;
+        break;
+      }
+      link.written = true;
+    }
+    out.clear();
+    setThreadStatus(progressText(link));
+    n = body.read(block.data(), kBlockSize);
+    link.receivedSize += static_cast<uint32_t>(n);
+    updateReadTime(link);
+  }
+  if (!link.localSource) rc->addTransferTime(link.readTime);
+  return result;
+}
+
+// Copies any other body block by block.
+bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output) {
+  DownloadController* rc = link.controller();
+  std::string block(kBlockSize, '\0');
+  size_t n = body.read(block.data(), kBlockSize);
+  if (n == 0) return false;  // an empty file that is not a page is a failure
+  link.receivedSize += static_cast<uint32_t>(n);
+  updateReadTime(link);
+  bool result = true;
+  while (n > 0) {
+    if (output != nullptr) {
+      if (!output->write(block.data(), n)) {
+        result = false;
+        break;
+      }
+      link.written = true;
+    }
+    if (!checkLimits(link) || rc->cancelled || !rc->include) {
+      result = false;
+      break;
+    }
+    setThreadStatus(progressText(link));
+    if (!link.localSource) rc->addTransferBytes(static_cast<double>(n));
+    n = body.read(block.data(), kBlockSize);
+    link.receivedSize += static_cast<uint32_t>(n);
+    updateReadTime(link);
+    pauseForLocalReads(link);
+  }
+  if (!link.localSource) rc->addTransferTime(link.readTime);
+  return result;
+}
+
+// The placeholder is for pages: a link that got a page (or a page-like
+// error) or, without any response, one whose file name is that of a page.
+void placeholderIfPage(LinkRecord& link, bool gotResponse, bool textResponse, const std::string& reason) {
+  if (link.written) return;
+  std::string name = link.localName();
+  bool eligible = link.contentKind == ContentKind::Html ||
+                  (looksLikePage(name) && (!gotResponse || textResponse));
+  link.written = true;  // at most once per link, written or not
+  if (!eligible || name.empty()) return;
+  writePlaceholderFile(link.localFile(), reason, link.url());
+}
+
+}  // namespace
+
+std::string progressText(const LinkRecord& link) {
+  std::string progress;
+  if (link.size == 0) {
+    progress = formatSize(link.receivedSize);
+  } else {
+    // 64-bit arithmetic: 32 bits overflow for files above 42 MB.
+    uint64_t percent = static_cast<uint64_t>(link.receivedSize) * 100 / link.size;
+    progress = strprintf("%d%%", static_cast<int>(percent));
+    if (link.readTime > 5000 && percent > 0 && percent < 100) {
+      uint64_t remainingMs = link.readTime / percent * (100 - percent);
+      uint64_t seconds = remainingMs / 1000;
+      if (seconds != 0) progress += strprintf(text::kRemaining, formatDuration(static_cast<double>(seconds)).c_str());
+    }
+  }
+  std::string name = link.localSource ? link.localFile() : displayPath(link.object());
+  return strprintf(text::kReading, name.c_str(), progress.c_str());
+}
+
+bool checkSize(const DownloadController& controller, uint32_t size, std::string& message, bool duringRead) {
+  const CrawlSettings& s = controller.settings;
+  bool ok = true;
+  if ((s.limitFlags & kLimitMaxSize) && (size >> 10) > static_cast<uint32_t>(std::max(0, s.maxSize))) {
+    message = strprintf(text::kSizeLarger, formatSize(size).c_str(), formatSize(s.maxSize * 1024.0).c_str());
+    ok = false;
+  }
+  if (!duringRead && (s.limitFlags & kLimitMinSize) && static_cast<int64_t>(size >> 10) < s.minSize) {
+    message = strprintf(text::kSizeSmaller, formatSize(size).c_str(), formatSize(s.minSize * 1024.0).c_str());
+    ok = false;
+  }
+  return ok;
+}
+
+bool checkTime(const DownloadController& controller, uint32_t milliseconds, std::string& message) {
+  const CrawlSettings& s = controller.settings;
+  uint32_t seconds = milliseconds / 1000;
+  if ((s.limitFlags & kLimitFileTime) && static_cast<int64_t>(seconds) > s.maxTime) {
+    message = strprintf(text::kTimeExceeded, formatDuration(seconds).c_str(), formatDuration(s.maxTime).c_str());
+    return false;
+  }
+  return true;
+}
+
+bool checkLimits(LinkRecord& link) {
+  DownloadController& rc = *link.controller();
+  if ((rc.settings.limitFlags & kLimitTotalTime) && tickReached(rc.deadline.load())) return false;
+  if (!limitsApply(link)) return true;
+  std::string message;
+  if (checkTime(rc, link.readTime, message) && checkSize(rc, link.receivedSize, message, true)) return true;
+  link.information = message;
+  logMessage(message, LogKind::Information);
+  return false;
+}
+
+bool queueChildren(LinkRecord& link) {
+  if (link.childCount() == 0) return true;
+  DownloadController& rc = *link.controller();
+  std::string line = strprintf(text::kDownloadingLinksFrom, link.url().c_str());
+  logMessage(line);
+  setThreadStatus(line);
+  for (size_t i = 0; i < link.childCount(); ++i) {
+    if (rc.cancelled || !rc.include) return false;
+    rc.addLink(link.child(i));
+  }
+  return true;
+}
+
+void createRootShortcut(DownloadController& controller) {
+  const CrawlSettings& s = controller.settings;
+  if (!s.fixLinks || !s.saveFiles) return;
+  sanitiseTitle(controller.title);
+  if (controller.title.empty()) controller.title = "Untitled page on " + std::string(controller.server());
+  // A NUL would cut the path short, and the name with ".desktop~.tmp" must
+  // fit in one file name.
+  std::string name = controller.title;
+  name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
+  if (name.size() > 200) name.resize(200);
+  std::string linkFile = s.saveDirectory + "/" + name + ".desktop";
+  createPathDirectories(linkFile);
+  createShellLink(controller.localFile(), linkFile, controller.url());
+}
+
+bool readBody(LinkRecord& link, BodySource& body) {
+  DownloadController& rc = *link.controller();
+  link.status = LinkStatus::Reading;
+  link.receivedSize = 0;
+  link.title.clear();
+  rc.notify(UpdateCode::LinkChanged, &link);
+  link.readStartTick = tickCount();
+
+  std::unique_ptr<TempOutputFile> output;
+  bool result = true;
+  if (link.contentKind == ContentKind::Html) {
+    output = openOutput(link);
+    result = scanHtml(link, body, output.get());
+  } else if (link.localSource) {
+    // A saved copy of anything but a page is not read again.
+    link.status = LinkStatus::Skipped;
+  } else {
+    output = openOutput(link);
+    result = copyBody(link, body, output.get());
+  }
+
+  logMessage(strprintf(text::kReadFileIn, link.readTime / 1000.0, link.url().c_str()), LogKind::Information);
+  if (output) {
+    bool complete = output->commit(result, link.lastModified);
+    if (result && !complete) {
+      // Nothing is reported saved unless all of it reached the disk.
+      result = false;
+      link.information = strprintf(text::kWriteFailed, output->target().c_str(), std::strerror(output->error()));
+      logMessage(link.information);
+    } else if (!result && output->error() != 0) {
+      link.information = strprintf(text::kWriteFailed, output->target().c_str(), std::strerror(output->error()));
+      logMessage(link.information);
+    }
+    if (link.isRoot()) createRootShortcut(rc);
+    if (result) {
+      std::string saved = link.localFile();
+      makeRelativePath(rc.settings.saveDirectory, saved);
+      link.information = strprintf(text::kSavedAs, saved.c_str());
+    }
+  }
+  return result;
+}
+
+bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& timedOut) {
+  timedOut = false;
+  DownloadController& rc = *link.controller();
+  const CrawlSettings& s = rc.settings;
+  bool result = false;
+  bool requeue = false;
+  bool gotResponse = false;
+  bool textResponse = false;
+
+  if (!link.include || link.attemptsRemaining < 1) {
+    link.status = LinkStatus::Skipped;
+    if (!link.include) {
+      link.information = link.depth > s.maxCrawlDepth ? strprintf(text::kMaximumDepth, s.maxCrawlDepth)
+                                                      : std::string(text::kRemovedByUser);
+    }
+  } else if (!rc.exclusions().isAllowed(link.server(), link.object())) {
+    link.status = LinkStatus::Skipped;
+    link.information = text::kUrlExcluded;
+  } else {
+    setThreadStatus(strprintf(text::kDownloading, displayPath(link.object()).c_str()));
+    try {
+      std::unique_ptr<BodySource> body;
+      if (s.ignoreSavedFiles) body = openLocalCopy(link);
+      if (!body || s.checkForChanges) {
+        ExchangeResult exchanged = exchange(link, connection, std::move(body), m_prompt);
+        body = std::move(exchanged.body);
+        requeue = exchanged.requeue;
+        gotResponse = exchanged.gotResponse;
+        textResponse = exchanged.textResponse;
+      }
+      if (body) {
+        std::string message;
+        if (limitsApply(link) && !checkSize(rc, link.size, message, false)) {
+          link.status = LinkStatus::Skipped;
+          link.information = message;
+          logMessage(message);
+        } else if (readBody(link, *body)) {
+          if (link.status != LinkStatus::Skipped) link.status = LinkStatus::Complete;
+          ++rc.objectsCompleted;
+          queueChildren(link);
+          result = true;
+        }
+      }
+    } catch (const PlatformError& error) {
+      if (error.code() == kErrorTimeout) {
+        timedOut = true;
+        --link.attemptsRemaining;
+        logMessage(strprintf(text::kTimedOutReading, std::string(link.object()).c_str(), link.attemptsRemaining));
+      } else {
+        logMessage(strprintf(text::kErrorDownloading, link.url().c_str(), error.what()));
+        link.information = blankControls(error.what());
+        if (error.code() == kErrorCannotConnect) rc.cancelled = true;
+      }
+    } catch (const std::exception&) {
+      logMessage(text::kSeriousError);
+    }
+    if (!result && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
+  }
+
+  if ((!result || link.status == LinkStatus::Skipped) && !requeue && !timedOut) {
+    placeholderIfPage(link, gotResponse, textResponse, link.information);
+  }
+  rc.notify(UpdateCode::LinkChanged, &link);
+  // Queued only now: another worker may take the link at once, and this
+  // one is done with it.
+  if (requeue) rc.addLink(&link);
+  return result;
+}
+
+void PagePipeline::refusedByRobots(LinkRecord& link) {
+  if (link.written || !looksLikePage(link.localName())) return;
+  std::string reason = strprintf(text::kAccessDenied, displayPath(link.object()).c_str(),
+                                 std::string(link.server()).c_str());
+  writePlaceholderFile(link.localFile(), reason, link.url());
+}
+
+}  // namespace sg

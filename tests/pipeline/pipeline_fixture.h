@@ -1,0 +1,98 @@
+// A download through the real controller, workers and page pipeline
+// against a loopback server, saving into a temporary directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "engine/download_controller.h"
+#include "engine/robots.h"
+#include "pipeline/page_pipeline.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+#include "util/app_flags.h"
+#include "util/log.h"
+
+namespace sg::test {
+
+class EndSignal : public DownloadObserver {
+ public:
+  void downloadUpdate(UpdateCode code, LinkRecord*) override {
+    if (code != UpdateCode::DownloadEnded) return;
+    std::lock_guard lock(m_mutex);
+    ++m_ends;
+    m_cv.notify_all();
+  }
+  bool wait(int ends) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(60), [&] { return m_ends >= ends; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  int m_ends = 0;
+};
+
+class PipelineTest : public ::testing::Test {
+ protected:
+  PipelineTest() {
+    robotsCache().clear();
+    logQueue().clear();
+    setStealthMode(false);
+    controller.settings = CrawlSettings::defaults(dir.path());
+    controller.settings.saveDirectory = dir.file("sites");
+    controller.settings.saveFiles = true;
+    controller.settings.linkPause = 0;
+    controller.settings.threads = 2;
+    controller.timing.http.connectMs = 2000;
+    controller.timing.http.receiveMs = 2000;
+    controller.timing.localReadPauseMs = 0;
+    controller.setProcessor(&pipeline);
+    controller.setObserver(&ends);
+  }
+  ~PipelineTest() override {
+    controller.workQueue().shutdown();
+    controller.setObserver(nullptr);
+  }
+
+  // Crawls from url (a path on the server) and waits for the end.
+  void crawl(const std::string& path) {
+    if (controller.url().empty() || m_runs == 0) {
+      ASSERT_TRUE(controller.initialise(server.url(path), nullptr, 0)) << controller.information;
+    }
+    ASSERT_TRUE(controller.start());
+    ASSERT_TRUE(ends.wait(++m_runs));
+    ASSERT_TRUE(controller.workQueue().waitForWorkers(30000));
+  }
+
+  LinkRecord* link(const std::string& path) { return controller.find(server.url(path)); }
+  std::string saved(const std::string& path) { return readFile(localFileOf(path)); }
+  std::string localFileOf(const std::string& path) {
+    LinkRecord* record = link(path);
+    return record ? record->localFile() : std::string();
+  }
+  std::string hostDir() { return controller.settings.saveDirectory + "/127.0.0.1_" + std::to_string(server.port()); }
+
+  std::vector<std::string> logLines() {
+    std::vector<std::string> lines;
+    logQueue().drain(lines);
+    return lines;
+  }
+  static bool contains(const std::vector<std::string>& lines, const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  }
+
+  TempDir dir;
+  TestServer server;
+  PagePipeline pipeline;
+  EndSignal ends;
+  DownloadController controller;
+
+ private:
+  int m_runs = 0;
+};
+
+}  // namespace sg::test

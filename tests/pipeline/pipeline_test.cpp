@@ -1,0 +1,574 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <regex>
+
+#include "pipeline/http_exchange.h"
+#include "pipeline/pipeline_fixture.h"
+#include "pipeline/placeholder.h"
+#include "util/url_ops.h"
+
+namespace sg::test {
+namespace {
+
+const char* kLastModified = "Tue, 03 Mar 2026 10:20:30 GMT";
+constexpr time_t kLastModifiedTime = 1772533230;
+
+time_t mtimeOf(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
+}
+
+// Every link value of a saved page, as the scanner's attributes name them.
+std::vector<std::string> linkValues(const std::string& page) {
+  static const std::regex value(R"re((?:href|src|background)="([^"]*)")re", std::regex::icase);
+  std::vector<std::string> out;
+  for (std::sregex_iterator it(page.begin(), page.end(), value), end; it != end; ++it) out.push_back((*it)[1]);
+  return out;
+}
+
+// The page with every link value emptied, to compare what is not a link.
+std::string withoutLinkValues(const std::string& page) {
+  static const std::regex value(R"re(((?:href|src|background)=")[^"]*")re", std::regex::icase);
+  return std::regex_replace(page, value, "$1\"");
+}
+
+bool isLocalReference(const std::string& value) {
+  return !value.empty() && value[0] != '#' && value.find(':') == std::string::npos;
+}
+
+class Site : public PipelineTest {
+ protected:
+  void SetUp() override {
+    server.page("/robots.txt", "User-agent: *\nDisallow: /private/\n", "text/plain");
+    server.page("/",
+                "<html><head><title>Home page</title>\n"
+                "<link rel=\"stylesheet\" href=\"style/site.css\"></head>\r\n"
+                "<body background=\"img/back.gif\"><img src=\"img/logo.gif\">\n"
+                "<a href=\"docs/intro.html#top\">Intro</a> <a href=\"mailto:someone@example.com\">mail</a>\n"
+                "<a href=\"javascript:void(0)\">js</a> <a href=\"missing.html\">gone</a>\n"
+                "<a href=\"old.html\">old</a> <a href=\"moved\">moved</a> <a href=\"busy.html\">busy</a>\n"
+                "<a href=\"search?q=a&amp;b=c\">search</a> <a href=\"private/secret.html\">secret</a>\n"
+                "<a href=\"#local\">here</a></body></html>\n",
+                "text/html", {{"Last-Modified", kLastModified}});
+    server.page("/style/site.css", "body { color: black }\n", "text/css");
+    server.page("/img/logo.gif", "GIF89a-logo-bytes", "image/gif", {{"Last-Modified", kLastModified}});
+    server.page("/img/back.gif", "GIF89a-back", "image/gif");
+    server.page("/docs/intro.html",
+                "<html><head><base href=\"/docs/sub/\"><title>Intro</title></head>\n"
+                "<a href=\"deep.html\">deeper</a> <img src=\"../img/logo.gif\"></html>\n");
+    server.page("/docs/sub/", "<html>sub index</html>");
+    server.page("/docs/deep.html", "<html><a href=\"level3.html\">too deep</a></html>");
+    server.page("/docs/level3.html", "<html>never fetched</html>");
+    server.http().Get("/missing.html", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("<html>not here</html>", "text/html");
+    });
+    server.http().Get("/old.html", [this](const httplib::Request&, httplib::Response& res) {
+      res.status = 302;
+      res.set_header("Location", server.url("/new/place.html"));
+    });
+    server.page("/new/place.html", "<html>new place</html>");
+    server.http().Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 301;
+      res.set_header("location", "docs/moved-here.html");  // relative, and lower case
+    });
+    server.page("/docs/moved-here.html", "<html>moved here</html>");
+    server.http().Get("/busy.html", [this](const httplib::Request&, httplib::Response& res) {
+      if (++m_busyCalls == 1) {
+        res.status = 503;
+        return;
+      }
+      res.set_content("<html>not busy now</html>", "text/html");
+    });
+    server.http().Get("/search", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("<html>results</html>", "text/html");
+    });
+    server.page("/private/secret.html", "<html>secret</html>");
+    server.start();
+    controller.settings.maxCrawlDepth = 2;
+  }
+
+  std::atomic<int> m_busyCalls{0};
+};
+
+TEST_F(Site, IsMirroredForOfflineBrowsing) {
+  crawl("/");
+  auto lines = logLines();
+
+  LinkRecord* root = &controller;
+  EXPECT_EQ(root->status, LinkStatus::Complete);
+  EXPECT_EQ(root->title, "Home page");
+  EXPECT_EQ(root->information, "Saved as sites/127.0.0.1_" + std::to_string(server.port()) + "/default.html");
+  EXPECT_EQ(link("/docs/intro.html")->status, LinkStatus::Complete);
+  EXPECT_EQ(link("/img/logo.gif")->status, LinkStatus::Complete);
+  EXPECT_TRUE(link("/img/logo.gif")->inlineLink);
+  EXPECT_EQ(link("/style/site.css")->status, LinkStatus::Complete);
+
+  LinkRecord* missing = link("/missing.html");
+  EXPECT_EQ(missing->status, LinkStatus::Failed);
+  EXPECT_EQ(missing->information, "Status: HTTP_STATUS_NOT_FOUND - " + server.url("/missing.html"));
+
+  // Redirections move the record to the new address and fetch it there.
+  LinkRecord* old = link("/old.html");
+  ASSERT_NE(old, nullptr);
+  EXPECT_EQ(old->url(), server.url("/new/place.html"));
+  EXPECT_EQ(old->status, LinkStatus::Complete);
+  EXPECT_EQ(link("/moved"), link("/docs/moved-here.html"));
+  EXPECT_EQ(link("/moved")->status, LinkStatus::Complete);
+  std::string movedTarget;
+  EXPECT_TRUE(controller.redirects().lookup(server.url("/old.html"), movedTarget));
+  EXPECT_EQ(movedTarget, server.url("/new/place.html"));
+
+  LinkRecord* busy = link("/busy.html");
+  EXPECT_EQ(busy->status, LinkStatus::Complete);
+  EXPECT_EQ(busy->attemptsRemaining, 14);
+
+  EXPECT_EQ(link("/search?q=a&amp;b=c")->status, LinkStatus::Complete);
+  EXPECT_TRUE(std::filesystem::exists(hostDir() + "/search_q=a&amp;b=c"));
+  EXPECT_EQ(link("/private/secret.html")->status, LinkStatus::Pending);
+  EXPECT_TRUE(contains(lines, "Access denied to /private/secret.html on 127.0.0.1"));
+
+  LinkRecord* tooDeep = link("/docs/level3.html");
+  ASSERT_NE(tooDeep, nullptr);
+  EXPECT_FALSE(tooDeep->include);
+  EXPECT_EQ(tooDeep->status, LinkStatus::Skipped);
+  EXPECT_EQ(tooDeep->information, "Reached maximum 2 levels deep. Links will not be downloaded.");
+  EXPECT_EQ(server.count("/docs/level3.html"), 0u);
+
+  EXPECT_EQ(controller.find("mailto:someone@example.com"), nullptr);
+  EXPECT_EQ(controller.find("javascript:void(0)"), nullptr);
+
+  // Saved pages equal the served ones but for their link values.
+  std::string home = saved("/");
+  httplib::Client client("127.0.0.1", server.port());
+  EXPECT_EQ(withoutLinkValues(home), withoutLinkValues(client.Get("/")->body));
+  EXPECT_NE(home.find("href=\"docs/intro.html#top\""), std::string::npos);
+  EXPECT_NE(home.find("src=\"img/logo.gif\""), std::string::npos);
+  EXPECT_NE(home.find("href=\"mailto:someone@example.com\""), std::string::npos);
+  EXPECT_NE(home.find("href=\"javascript:void(0)\""), std::string::npos);
+  EXPECT_NE(home.find("href=\"#local\""), std::string::npos);
+  // Links to moved pages keep the names they had when the page was saved;
+  // there the reader learns where the page went.
+  EXPECT_NE(home.find("href=\"old.html\""), std::string::npos);
+  EXPECT_NE(readFile(hostDir() + "/old.html").find("Redirected to " + server.url("/new/place.html")),
+            std::string::npos);
+  EXPECT_NE(readFile(hostDir() + "/moved").find("Redirected to " + server.url("/docs/moved-here.html")),
+            std::string::npos);
+
+  // Every local link of every saved page leads to a file that exists.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(controller.settings.saveDirectory)) {
+    if (!entry.is_regular_file() || entry.path().extension() == ".desktop") continue;
+    std::string page = readFile(entry.path().string());
+    std::string base = entry.path().parent_path().string();
+    static const std::regex baseTag(R"re(<base href="([^"]*)")re");
+    std::smatch match;
+    if (std::regex_search(page, match, baseTag)) base = std::filesystem::path(match[1].str()).parent_path().string();
+    for (const std::string& value : linkValues(page)) {
+      if (!isLocalReference(value) || value == match.str(1)) continue;
+      std::string target = base + "/" + value.substr(0, value.find('#'));
+      EXPECT_TRUE(std::filesystem::exists(target)) << entry.path() << " links to missing " << value;
+    }
+  }
+
+  // Pages that were not saved have placeholders with their reason.
+  std::string gone = saved("/missing.html");
+  EXPECT_TRUE(isPlaceholderFile(localFileOf("/missing.html")));
+  EXPECT_NE(gone.find("Status: HTTP_STATUS_NOT_FOUND"), std::string::npos);
+  std::string deep = saved("/docs/level3.html");
+  EXPECT_NE(deep.find("Reached maximum 2 levels deep."), std::string::npos);
+  std::string secret = saved("/private/secret.html");
+  EXPECT_NE(secret.find("Access denied to /private/secret.html"), std::string::npos);
+
+  // Saved files carry the server's modification time.
+  EXPECT_EQ(mtimeOf(localFileOf("/img/logo.gif")), kLastModifiedTime);
+  EXPECT_EQ(mtimeOf(localFileOf("/")), kLastModifiedTime);
+  EXPECT_EQ(saved("/img/logo.gif"), "GIF89a-logo-bytes");
+
+  // The desktop link to the saved root page.
+  EXPECT_TRUE(std::filesystem::exists(controller.settings.saveDirectory + "/Home page.desktop"));
+}
+
+TEST_F(PipelineTest, PlaceholderEscapesTheUrl) {
+  server.page("/", "<a href='bad\"1\"&2.html'>x</a>");
+  server.http().Get("/bad\"1\"&2.html", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 500;
+    res.set_content("oops", "text/plain");
+  });
+  server.start();
+  crawl("/");
+  LinkRecord* bad = controller.child(0);
+  ASSERT_NE(bad, nullptr);
+  std::string page = readFile(bad->localFile());
+  EXPECT_NE(page.find("bad&quot;1&quot;&amp;2.html"), std::string::npos) << page;
+  EXPECT_EQ(page.find("bad\"1"), std::string::npos);
+}
+
+struct LimitCase {
+  int limitFlags;
+  int limitBinaries;
+  size_t bytes;
+  bool announceLength;
+  LinkStatus status;
+  const char* information;  // empty: "Saved as ..." expected
+};
+
+TEST_F(PipelineTest, SizeLimitsBeforeAndDuringTheRead) {
+  const LimitCase cases[] = {
+      {kLimitMaxSize, 1, 30720, true, LinkStatus::Complete, ""},
+      {kLimitMaxSize, 1, 31744, true, LinkStatus::Skipped, "File size (31.0Kb) was larger than limit (30.0Kb)"},
+      {kLimitMaxSize, 1, 31744, false, LinkStatus::Failed, "File size (31.0Kb) was larger than limit (30.0Kb)"},
+      {kLimitMinSize, 1, 100, false, LinkStatus::Skipped, "File size (0b) was smaller than limit (5.0Kb)"},
+      {kLimitMinSize | kLimitMaxSize, 0, 100, false, LinkStatus::Complete, ""},
+      {kLimitMaxSize, 2, 31744, true, LinkStatus::Complete, ""},  // only pages are limited
+  };
+  int index = 0;
+  for (const LimitCase& c : cases) {
+    std::string path = "/file" + std::to_string(index++) + ".bin";
+    std::string body(c.bytes, 'z');
+    if (c.announceLength) {
+      server.page(path, body, "application/octet-stream");
+    } else {
+      server.http().Get(path, [body](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", [body](size_t offset, httplib::DataSink& sink) {
+          if (offset < body.size()) {
+            sink.write(body.data() + offset, std::min<size_t>(1000, body.size() - offset));
+          } else {
+            sink.done();
+          }
+          return true;
+        });
+      });
+    }
+  }
+  server.start();
+  controller.settings.maxSize = 30;
+  ASSERT_TRUE(controller.initialise(server.url("/"), nullptr, 0));
+  index = 0;
+  for (const LimitCase& c : cases) {
+    // Each file alone in a download of its own.
+    std::string path = "/file" + std::to_string(index++) + ".bin";
+    controller.settings.limitFlags = c.limitFlags;
+    controller.settings.limitBinaries = c.limitBinaries;
+    LinkRecord record(&controller, false);
+    ASSERT_TRUE(record.initialise(server.url(path), &controller, 1));
+    controller.workQueue().init(1);
+    controller.addLink(&record);
+    ASSERT_TRUE(ends.wait(index));
+    ASSERT_TRUE(controller.workQueue().waitForWorkers(30000));
+    EXPECT_EQ(record.status, c.status) << path << " " << record.information;
+    if (c.information[0] != '\0') {
+      EXPECT_EQ(record.information, c.information) << path;
+    } else {
+      EXPECT_EQ(record.information.rfind("Saved as ", 0), 0u) << path << " " << record.information;
+    }
+  }
+}
+
+TEST_F(PipelineTest, AgeLimitAsksConditionallyAndSkipsUnchangedFiles) {
+  std::string condition;
+  server.http().Get("/", [&](const httplib::Request& req, httplib::Response& res) {
+    condition = req.get_header_value("If-Modified-Since");
+    res.status = 304;
+  });
+  server.start();
+  controller.settings.limitFlags = kLimitAge;
+  controller.settings.limitBinaries = 3;
+  crawl("/");
+  EXPECT_FALSE(condition.empty());
+  EXPECT_EQ(controller.status, LinkStatus::Skipped);
+  EXPECT_EQ(controller.information, "File not modified within 30 days");
+}
+
+TEST_F(PipelineTest, RecrawlReadsSavedCopies) {
+  server.page("/", "<a href=\"page.html\">p</a><img src=\"pic.gif\">", "text/html", {{"Last-Modified", kLastModified}});
+  server.page("/page.html", "<html>page</html>", "text/html", {{"Last-Modified", kLastModified}});
+  server.page("/pic.gif", "GIF89a", "image/gif", {{"Last-Modified", kLastModified}});
+  server.start();
+  crawl("/");
+  ASSERT_EQ(link("/page.html")->status, LinkStatus::Complete);
+  std::string pagePath = localFileOf("/page.html");
+  server.clearRequests();
+
+  // Saved copies only: nothing is asked of the server, nothing written.
+  controller.settings.ignoreSavedFiles = true;
+  controller.settings.checkForChanges = false;
+  crawl("/");
+  EXPECT_EQ(server.requests().size(), 0u);
+  EXPECT_EQ(link("/page.html")->status, LinkStatus::Complete);
+  EXPECT_EQ(link("/page.html")->information, "Read local file " + pagePath);
+  EXPECT_EQ(link("/pic.gif")->status, LinkStatus::Skipped);
+  EXPECT_EQ(link("/pic.gif")->information, "Read local file " + localFileOf("/pic.gif"));
+  EXPECT_EQ(mtimeOf(pagePath), kLastModifiedTime);
+
+  // Checking for changes asks with the saved copy's date.
+  controller.settings.checkForChanges = true;
+  controller.settings.limitBinaries = 3;
+  crawl("/");
+  bool conditional = false;
+  for (const auto& request : server.requests()) {
+    conditional |= request.path == "/page.html" && request.header("If-Modified-Since") == kLastModified;
+  }
+  EXPECT_TRUE(conditional);
+}
+
+TEST_F(PipelineTest, EmptyPageCompletesButEmptyImageFails) {
+  server.page("/", "<a href=\"empty.html\">e</a><img src=\"empty.gif\">");
+  server.page("/empty.html", "", "text/html");
+  server.page("/empty.gif", "", "image/gif");
+  server.start();
+  crawl("/");
+  EXPECT_EQ(link("/empty.html")->status, LinkStatus::Complete);
+  EXPECT_TRUE(std::filesystem::exists(localFileOf("/empty.html")));
+  EXPECT_EQ(std::filesystem::file_size(localFileOf("/empty.html")), 0u);
+  EXPECT_EQ(link("/empty.gif")->status, LinkStatus::Failed);
+  EXPECT_FALSE(std::filesystem::exists(localFileOf("/empty.gif")));
+}
+
+TEST_F(PipelineTest, FailedSecondDownloadKeepsTheFirstCopy) {
+  std::atomic<int> calls{0};
+  server.http().Get("/", [&](const httplib::Request&, httplib::Response& res) {
+    if (++calls == 1) {
+      res.set_content("<html>first copy</html>", "text/html");
+      return;
+    }
+    res.set_content_provider(5000, "text/html", [](size_t offset, size_t, httplib::DataSink& sink) {
+      if (offset > 0) return false;
+      sink.write("<html>second", 12);
+      return true;
+    });
+  });
+  server.start();
+  crawl("/");
+  std::string path = controller.localFile();
+  EXPECT_EQ(readFile(path), "<html>first copy</html>");
+  crawl("/");
+  EXPECT_EQ(controller.status, LinkStatus::Failed);
+  EXPECT_EQ(readFile(path), "<html>first copy</html>");
+  EXPECT_FALSE(std::filesystem::exists(path + "~.tmp"));
+}
+
+TEST_F(PipelineTest, WriteFailureIsAFailureNotSaved) {
+  server.page("/", "<img src=\"big.bin\">");
+  server.page("/big.bin", std::string(200000, 'b'), "application/octet-stream");
+  server.start();
+  std::string saveDirectory = controller.settings.saveDirectory;
+  std::string bigPath = saveDirectory + "/127.0.0.1_" + std::to_string(server.port()) + "/big.bin";
+  std::filesystem::create_directories(std::filesystem::path(bigPath).parent_path());
+  writeFile(bigPath, "earlier copy");
+
+  pid_t child = fork();
+  if (child == 0) {
+    // The child crawls with files limited to 64 KB; writes beyond fail.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{65536, 65536};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    DownloadController local;
+    local.settings = controller.settings;
+    local.timing = controller.timing;
+    PagePipeline localPipeline;
+    EndSignal localEnds;
+    local.setProcessor(&localPipeline);
+    local.setObserver(&localEnds);
+    local.initialise(server.url("/"), nullptr, 0);
+    robotsCache().clear();
+    if (!local.start() || !localEnds.wait(1)) _exit(10);
+    local.workQueue().waitForWorkers(30000);
+    LinkRecord* big = local.find(server.url("/big.bin"));
+    int code = 0;
+    if (big == nullptr) code = 11;
+    else if (big->status != LinkStatus::Failed) code = 12;
+    else if (big->information.rfind("Failed to write output file", 0) != 0) code = 13;
+    local.setObserver(nullptr);
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(readFile(bigPath), "earlier copy");
+  EXPECT_FALSE(std::filesystem::exists(bigPath + "~.tmp"));
+}
+
+TEST_F(PipelineTest, TimedOutReadIsRetried) {
+  std::atomic<int> calls{0};
+  server.http().Get("/slow.bin", [&](const httplib::Request&, httplib::Response& res) {
+    if (++calls == 1) {
+      res.set_content_provider(100, "application/octet-stream", [](size_t, size_t, httplib::DataSink&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        return false;
+      });
+      return;
+    }
+    res.set_content("done", "application/octet-stream");
+  });
+  server.page("/", "<img src=\"slow.bin\">");
+  server.start();
+  controller.timing.http.receiveMs = 200;
+  crawl("/");
+  LinkRecord* slow = link("/slow.bin");
+  EXPECT_EQ(slow->status, LinkStatus::Complete);
+  EXPECT_EQ(slow->attemptsRemaining, 14);
+  EXPECT_TRUE(contains(logLines(), "Timed out reading /slow.bin (14 attempts remaining)"));
+}
+
+TEST_F(PipelineTest, RedirectionLoopsAreBounded) {
+  server.http().Get("/a", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 302;
+    res.set_header("Location", "/b");
+  });
+  server.http().Get("/b", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 302;
+    res.set_header("Location", "/a");
+  });
+  server.page("/", "<a href=\"a\">loop</a>");
+  server.start();
+  crawl("/");
+  LinkRecord* loop = link("/a");
+  ASSERT_NE(loop, nullptr);
+  EXPECT_EQ(loop->status, LinkStatus::Failed);
+  EXPECT_EQ(loop->information, "Maximum number of redirections reached.");
+}
+
+TEST_F(PipelineTest, SiteCredentialsGoOnlyToTheRootServer) {
+  TestServer other;
+  other.page("/x.html", "<html>other</html>");
+  other.start();
+  server.page("/", "<a href=\"" + other.url("/x.html") + "\">o</a><a href=\"p.html\">p</a>");
+  server.page("/p.html", "<html>p</html>");
+  server.start();
+  controller.settings.maxServerDepth = 1;
+  controller.settings.password = "dXNlcjpwYXNz";
+  controller.settings.proxyPassword = "cHJveHk6cHc=";
+  crawl("/");
+  for (const auto& request : server.requests()) {
+    if (request.path == "/robots.txt") continue;
+    EXPECT_EQ(request.header("Authorization"), "Basic dXNlcjpwYXNz") << request.path;
+    EXPECT_FALSE(request.hasHeader("Proxy-Authorization"));
+  }
+  for (const auto& request : other.requests()) {
+    EXPECT_FALSE(request.hasHeader("Authorization")) << request.path;
+    EXPECT_FALSE(request.hasHeader("Proxy-Authorization"));
+  }
+  EXPECT_EQ(server.requests().back().header("User-Agent"), kDefaultUserAgent);
+}
+
+struct StatusCase {
+  int code;
+  const char* text;
+};
+
+TEST(StatusText, NamesAndClassWords) {
+  DownloadController controller;
+  ASSERT_TRUE(controller.initialise("http://h/x", nullptr, 0));
+  const StatusCase cases[] = {
+      {404, "Status: HTTP_STATUS_NOT_FOUND - http://h/x"},
+      {203, "Status: HTTP_STATUS_PARTIAL - http://h/x"},
+      {503, "Status: HTTP_STATUS_SERVICE_UNAVAIL - http://h/x"},
+      {307, "Status:  Information, 307 - http://h/x"},
+      {305, "Status:  Information, 305 - http://h/x"},
+      {418, "Status:  Request error, 418 - http://h/x"},
+      {599, "Status:  Server error, 599 - http://h/x"},
+      {250, "Status:  Success, 250 - http://h/x"},
+      {999, "Status:  Unknown, 999 - http://h/x"},
+      {100, "Status:  Unknown, 100 - http://h/x"},
+  };
+  for (const StatusCase& c : cases) {
+    statusText(controller, c.code);
+    EXPECT_EQ(controller.information, c.text);
+  }
+  logQueue().clear();
+}
+
+TEST(ConditionalHeader, AgeLimitAndSavedCopies) {
+  TempDir dir;
+  DownloadController controller;
+  controller.settings = CrawlSettings::defaults(dir.path());
+  controller.settings.saveDirectory = dir.path();
+  ASSERT_TRUE(controller.initialise("http://h/page.html", nullptr, 0));
+  std::string headers;
+  controller.settings.limitFlags = kLimitAge;
+  controller.settings.limitBinaries = kLimitHtmlFiles;  // content kind unknown: the other-files bit decides
+  conditionalHeader(controller, headers);
+  EXPECT_TRUE(headers.empty());
+
+  controller.settings.limitBinaries = kLimitOtherFiles;
+  conditionalHeader(controller, headers);
+  EXPECT_EQ(headers.rfind("If-Modified-Since: ", 0), 0u);
+  EXPECT_EQ(headers.substr(headers.size() - 6), " GMT\r\n");
+
+  // A saved copy newer than the age limit is asked for by its own date.
+  std::filesystem::create_directories(dir.path() + "/h");
+  writeFile(controller.localFile(), "<html></html>");
+  timespec times[2] = {{kLastModifiedTime, 0}, {kLastModifiedTime, 0}};
+  utimensat(AT_FDCWD, controller.localFile().c_str(), times, 0);
+  controller.settings.ignoreSavedFiles = true;
+  controller.settings.maxDays = 365 * 100;
+  headers.clear();
+  conditionalHeader(controller, headers);
+  EXPECT_EQ(headers, std::string("If-Modified-Since: ") + kLastModified + "\r\n");
+  EXPECT_EQ(httpDate(kLastModifiedTime), kLastModified);
+}
+
+TEST(Limits, SizeAndTimeMessages) {
+  DownloadController controller;
+  controller.settings = CrawlSettings::defaults("/d");
+  controller.settings.maxSize = 30;
+  controller.settings.minSize = 5;
+  controller.settings.maxTime = 60;
+  std::string message;
+  controller.settings.limitFlags = kLimitMaxSize | kLimitMinSize | kLimitFileTime;
+  EXPECT_TRUE(checkSize(controller, 30720, message, false));
+  EXPECT_FALSE(checkSize(controller, 31744, message, false));
+  EXPECT_EQ(message, "File size (31.0Kb) was larger than limit (30.0Kb)");
+  EXPECT_FALSE(checkSize(controller, 1000, message, false));
+  EXPECT_EQ(message, "File size (1000b) was smaller than limit (5.0Kb)");
+  EXPECT_TRUE(checkSize(controller, 1000, message, true));  // not while reading
+  controller.settings.maxSize = 0;
+  EXPECT_FALSE(checkSize(controller, 2048, message, false));  // both broken: the smaller message wins
+  EXPECT_EQ(message, "File size (2.0Kb) was smaller than limit (5.0Kb)");
+  EXPECT_TRUE(checkTime(controller, 60999, message));
+  EXPECT_FALSE(checkTime(controller, 61000, message));
+  EXPECT_EQ(message, "Download time (1m 1s) exceeded limit (1m 0s)");
+  controller.settings.limitFlags = 0;
+  EXPECT_TRUE(checkSize(controller, 1u << 30, message, false));
+  EXPECT_TRUE(checkTime(controller, 1u << 30, message));
+}
+
+TEST(ProgressText, PercentAndEstimate) {
+  DownloadController controller;
+  ASSERT_TRUE(controller.initialise("http://h/dir/file.zip?x=1", nullptr, 0));
+  controller.size = 0;
+  controller.receivedSize = 2048;
+  EXPECT_EQ(progressText(controller), "Reading /dir/file.zip (2.0Kb)");
+  controller.size = 4096;
+  controller.readTime = 1000;
+  EXPECT_EQ(progressText(controller), "Reading /dir/file.zip (50%)");
+  controller.readTime = 10000;
+  EXPECT_EQ(progressText(controller), "Reading /dir/file.zip (50% - 10s remaining)");
+  controller.size = 100000000;
+  controller.receivedSize = 90000000;  // 32-bit arithmetic would overflow here
+  controller.readTime = 1000;
+  EXPECT_EQ(progressText(controller), "Reading /dir/file.zip (90%)");
+  controller.receivedSize = 1000;
+  controller.readTime = 60000;
+  EXPECT_EQ(progressText(controller), "Reading /dir/file.zip (0%)");
+}
+
+TEST(PageNames, WhatLooksLikeAPage) {
+  EXPECT_FALSE(looksLikePage("h/index.php_id=3"));
+  EXPECT_TRUE(looksLikePage("h/dir/default.html"));
+  EXPECT_TRUE(looksLikePage("h/a.HTM"));
+  EXPECT_TRUE(looksLikePage("h/find_q=a"));
+  EXPECT_TRUE(looksLikePage("h/dir.v2/page"));
+  EXPECT_FALSE(looksLikePage("h/img/a.gif"));
+  EXPECT_FALSE(looksLikePage("h/style.css"));
+}
+
+}  // namespace
+}  // namespace sg::test
