@@ -7,14 +7,13 @@
 #include "util/app_flags.h"
 #include "util/log.h"
 #include "util/string_utils.h"
+#include "util/texts.h"
 #include "util/url_ops.h"
 
 namespace sg {
 
 namespace {
 
-constexpr const char* kNoFollowInformation =
-    "'NoFollow' HTML tag prohibits Sitegleaner from gleaning links on page %s.";
 
 struct LinkAttribute {
   std::string_view name;
@@ -113,7 +112,7 @@ class NameEnds {
  private:
   static constexpr size_t kMax = 16;
   std::string_view m_tag;
-  size_t m_ends[kMax];
+  size_t m_ends[kMax] = {};
   size_t m_count = 0;
   bool m_overflow = false;
 };
@@ -243,7 +242,7 @@ void HtmlScanner::handleTag(std::string& tag) {
       if (content &&
           lower.substr(content->start, content->end - content->start).find("nofollow") != std::string_view::npos) {
         m_noFollow = true;
-        m_page.information = strprintf(kNoFollowInformation, m_page.url().c_str());
+        m_page.information = strprintf(text::kNoFollowTag, m_page.url().c_str());
         logMessage(m_page.information, LogKind::Outcome);
       }
     }

@@ -14,15 +14,11 @@
 #include "platform/platform_error.h"
 #include "util/log.h"
 #include "util/string_utils.h"
+#include "util/texts.h"
 
 namespace sg {
 
 namespace {
-
-constexpr const char* kReadLocalFile = "Read local file %s";
-constexpr const char* kCreatedDirectory = "Created directory for file %s";
-constexpr const char* kFailedToOpenOutput = "Failed to open output file %s.";
-constexpr const char* kHtmlFileType = "HTML File";
 
 constexpr const char* kTemporarySuffix = "~.tmp";
 // A writer that is just finishing can rename or delete the temporary file
@@ -78,10 +74,10 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
   uint64_t fileSize = static_cast<uint64_t>(st.st_size);
   link.size = fileSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(fileSize);
   link.lastModified = fileTimeFromUnix(st.st_mtim);
-  link.information = strprintf(kReadLocalFile, file.c_str());
+  link.information = strprintf(text::kReadLocalFile, file.c_str());
   if (n == 1 && first == '<') {
     link.contentKind = ContentKind::Html;
-    link.mimeType = kHtmlFileType;
+    link.mimeType = text::kHtmlFileType;
   } else {
     link.contentKind = ContentKind::Other;
   }
@@ -231,11 +227,11 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link) {
   if (file.empty()) return nullptr;
 
   if (createPathDirectories(file)) {
-    logMessage(strprintf(kCreatedDirectory, file.c_str()), LogKind::Information);
+    logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
   }
   auto output = std::make_unique<TempOutputFile>();
   if (!output->open(file)) {
-    logMessage(strprintf(kFailedToOpenOutput, file.c_str()), LogKind::Outcome);
+    logMessage(strprintf(text::kFailedToOpenOutput, file.c_str()), LogKind::Outcome);
     return nullptr;
   }
   return output;
