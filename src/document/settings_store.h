@@ -1,0 +1,79 @@
+// The user's settings between runs: an INI file (QSettings, native format)
+// at ~/.config/Corvalin/Sitegleaner.conf, or wherever XDG_CONFIG_HOME
+// points. The file holds credentials, so it is created readable by its
+// owner only. Sections are the INI groups "General", "View", "Version
+// Check", "Options", "Legal", "Window Pos", "Toolbars", "URL History",
+// "Filter History", "Connection".
+//
+// Not thread-safe; used on the user interface thread.
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "engine/crawl_settings.h"
+
+namespace sg {
+
+class ServerRuleTable;
+
+// The "View" values, held by the document.
+struct ViewOptions {
+  bool autoExpand = true;
+  bool showAll = true;
+};
+
+inline constexpr int kHistoryLength = 20;
+
+class SettingsStore {
+ public:
+  // The store at the standard place (created on first use, mode 0600).
+  SettingsStore();
+  // A store in the given INI file (tests).
+  explicit SettingsStore(const QString& fileName);
+  ~SettingsStore();
+
+  QString fileName() const;
+
+  // Reads "General" in the program's order into settings (the texts that
+  // need them get their defaults first: the known types and the save
+  // directory below desktopFolder), then `Exclusions` into exclusions and
+  // "View" into view. False when a value could not be read: the values
+  // before it were read, the rest keep what settings held, and the
+  // exclusions and view values were still read.
+  bool load(CrawlSettings& settings, ServerRuleTable& exclusions, ViewOptions& view,
+            const std::string& desktopFolder);
+  // Writes every "General" value, `Exclusions` and the "View" values.
+  void save(const CrawlSettings& settings, const ServerRuleTable& exclusions, const ViewOptions& view);
+
+  // `Exclusions`: entries joined by line feeds, and split again.
+  static std::string joinExclusions(const std::vector<std::string>& entries);
+  static std::vector<std::string> splitExclusions(const std::string& text);
+
+  // History lists of 20 entries named "<prefix> <n>", most recent first.
+  QStringList loadHistory(const QString& section, const QString& prefix);
+  void saveHistory(const QString& section, const QString& prefix, const QStringList& entries);
+
+  int readInt(const QString& section, const QString& name, int fallback);
+  void writeInt(const QString& section, const QString& name, int value);
+  QString readText(const QString& section, const QString& name, const QString& fallback = QString());
+  void writeText(const QString& section, const QString& name, const QString& value);
+  QByteArray readBytes(const QString& section, const QString& name);
+  void writeBytes(const QString& section, const QString& name, const QByteArray& value);
+
+  // Writes pending changes to disk now.
+  void sync();
+
+ private:
+  void restrictPermissions();
+  std::unique_ptr<QSettings> m_settings;
+};
+
+// The desktop folder of the user (XDG), the parent of the default save
+// directory.
+std::string desktopFolder();
+
+}  // namespace sg
