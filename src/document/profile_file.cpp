@@ -1,13 +1,294 @@
 #include "document/profile_file.h"
 
-// Placeholder bodies; profile files are being written.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <random>
+#include <system_error>
+#include <variant>
+
 namespace sg {
-std::string writeProfile(const std::string&, const CrawlSettings&) { return {}; }
-bool readProfile(std::string_view, std::string&, CrawlSettings&) { return false; }
-void appendCountedText(std::string&, std::string_view) {}
-bool loadProfileFile(const std::string&, std::string&, CrawlSettings&) { return false; }
-bool saveProfileFile(const std::string&, const std::string&, const CrawlSettings&, std::string& error) {
-  error = "not written yet";
-  return false;
+
+namespace {
+
+// A profile is read whole into memory; anything larger than this is not a
+// profile (a real one is a few hundred bytes).
+constexpr size_t kMaxProfileFileSize = 16 * 1024 * 1024;
+
+// Fields 2 to 35 of a profile in file order (field 1 is the root URL). A
+// bool is a 32-bit flag, an int a 32-bit integer, a string a counted text.
+using ProfileMember = std::variant<bool CrawlSettings::*, int CrawlSettings::*, std::string CrawlSettings::*>;
+using S = CrawlSettings;
+const std::array<ProfileMember, 34> kProfileFields = {{
+    &S::username,           // 2
+    &S::proxyUsername,      // 3
+    &S::password,           // 4
+    &S::proxyPassword,      // 5
+    &S::showWarnings,       // 6
+    &S::stayBelowRoot,      // 7
+    &S::saveFiles,          // 8
+    &S::saveAll,            // 9
+    &S::ignoreSavedFiles,   // 10
+    &S::createTree,         // 11
+    &S::limitBinaries,      // 12
+    &S::maxCrawlDepth,      // 13
+    &S::maxServerDepth,     // 14
+    &S::profileReserved,    // 15
+    &S::threads,            // 16
+    &S::downloadUnknown,    // 17
+    &S::downloadAll,        // 18
+    &S::fixLinks,           // 19
+    &S::downloadFileTypes,  // 20
+    &S::saveFileTypes,      // 21
+    &S::maxSize,            // 22
+    &S::minSize,            // 23
+    &S::maxTime,            // 24
+    &S::maxTotalTime,       // 25
+    &S::limitFlags,         // 26
+    &S::promptForPassword,  // 27
+    &S::noCache,            // 28
+    &S::saveDirectory,      // 29
+    &S::maxDays,            // 30
+    &S::autoDial,           // 31
+    &S::ignoreInline,       // 32
+    &S::userAgent,          // 33
+    &S::objectDelay,        // 34
+    &S::logFile,            // 35
+}};
+// Reading stops after field 27: a profile never carries the later fields
+// into the record.
+constexpr size_t kReadProfileFields = 26;
+
+void appendU16(std::string& out, uint16_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>(value >> 8);
 }
+
+void appendU32(std::string& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+// Reads little-endian words and counted texts, never past the end.
+class ProfileReader {
+ public:
+  explicit ProfileReader(std::string_view data) : m_data(data) {}
+
+  bool u8(uint8_t& value) {
+    if (m_data.size() - m_pos < 1) return false;
+    value = static_cast<uint8_t>(m_data[m_pos++]);
+    return true;
+  }
+
+  bool u16(uint16_t& value) {
+    if (m_data.size() - m_pos < 2) return false;
+    value = static_cast<uint16_t>(byteAt(0) | byteAt(1) << 8);
+    m_pos += 2;
+    return true;
+  }
+
+  bool u32(uint32_t& value) {
+    if (m_data.size() - m_pos < 4) return false;
+    value = byteAt(0) | byteAt(1) << 8 | byteAt(2) << 16 | byteAt(3) << 24;
+    m_pos += 4;
+    return true;
+  }
+
+  bool text(std::string& value) {
+    uint8_t shortLength = 0;
+    if (!u8(shortLength)) return false;
+    uint32_t length = shortLength;
+    if (shortLength == 0xFF) {
+      uint16_t midLength = 0;
+      if (!u16(midLength)) return false;
+      length = midLength;
+      // 0xFFFE introduces a wide-character text elsewhere; profiles never
+      // hold one.
+      if (midLength == 0xFFFE) return false;
+      if (midLength == 0xFFFF && !u32(length)) return false;
+    }
+    if (m_data.size() - m_pos < length) return false;
+    value.assign(m_data.substr(m_pos, length));
+    m_pos += length;
+    return true;
+  }
+
+ private:
+  uint32_t byteAt(size_t offset) const { return static_cast<uint8_t>(m_data[m_pos + offset]); }
+
+  std::string_view m_data;
+  size_t m_pos = 0;
+};
+
+std::string errnoText(int code) { return std::error_code(code, std::generic_category()).message(); }
+
+bool writeAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t written = ::write(fd, data.data() + done, data.size() - done);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Creates a new file beside path under a name nobody else uses, so that
+// the profile only appears under its own name once it is complete.
+int createSibling(const std::string& path, mode_t mode, std::string& tempPath) {
+  std::random_device seed;
+  std::mt19937 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = path + ".tmp" + std::to_string(random() % 1000000000u);
+    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+}  // namespace
+
+void appendCountedText(std::string& out, std::string_view text) {
+  const size_t length = text.size();
+  if (length < 0xFF) {
+    out += static_cast<char>(length);
+  } else if (length < 0xFFFE) {
+    out += '\xFF';
+    appendU16(out, static_cast<uint16_t>(length));
+  } else {
+    // Texts of 4 GB and more cannot be counted; a record never holds one.
+    out += '\xFF';
+    appendU16(out, 0xFFFF);
+    appendU32(out, static_cast<uint32_t>(length));
+  }
+  out.append(text);
+}
+
+std::string writeProfile(const std::string& rootUrl, const CrawlSettings& settings) {
+  std::string out;
+  appendU16(out, kDocumentFormatVersion);
+  appendU16(out, kSettingsFormatVersion);
+  appendCountedText(out, rootUrl);
+  for (const ProfileMember& field : kProfileFields) {
+    std::visit(
+        [&](auto member) {
+          using T = std::remove_cvref_t<decltype(settings.*member)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            appendCountedText(out, settings.*member);
+          } else {
+            appendU32(out, static_cast<uint32_t>(static_cast<int32_t>(settings.*member)));
+          }
+        },
+        field);
+  }
+  return out;
+}
+
+bool readProfile(std::string_view data, std::string& rootUrl, CrawlSettings& settings) {
+  ProfileReader reader(data);
+  uint16_t version = 0;
+  // The version words are read past, not checked.
+  if (!reader.u16(version) || !reader.u16(version)) return false;
+  std::string url;
+  if (!reader.text(url)) return false;
+  for (size_t i = 0; i < kReadProfileFields; ++i) {
+    bool ok = std::visit(
+        [&](auto member) -> bool {
+          using T = std::remove_cvref_t<decltype(settings.*member)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            std::string value;
+            if (!reader.text(value)) return false;
+            settings.*member = std::move(value);
+          } else {
+            uint32_t value = 0;
+            if (!reader.u32(value)) return false;
+            if constexpr (std::is_same_v<T, bool>) {
+              // Profiles write flags as 0 or 1; anything else means the
+              // file is not a profile (a URL list read as one, say).
+              if (value > 1) return false;
+              settings.*member = value != 0;
+            } else {
+              settings.*member = static_cast<int32_t>(value);
+            }
+          }
+          return true;
+        },
+        kProfileFields[i]);
+    if (!ok) return false;
+  }
+  rootUrl = std::move(url);
+  return true;
+}
+
+bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSettings& settings) {
+  // Non-blocking, so that a FIFO given as a profile is refused rather than
+  // waited on.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<uint64_t>(info.st_size) > kMaxProfileFileSize) {
+    ::close(fd);
+    return false;
+  }
+  std::string data;
+  data.resize(static_cast<size_t>(info.st_size));
+  size_t done = 0;
+  bool ok = true;
+  // The file may change size while it is read; take what is there, up to
+  // the size seen at the start.
+  while (done < data.size()) {
+    ssize_t got = ::read(fd, data.data() + done, data.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  if (!ok) return false;
+  data.resize(done);
+  return readProfile(data, rootUrl, settings);
+}
+
+bool saveProfileFile(const std::string& path, const std::string& rootUrl, const CrawlSettings& settings,
+                     std::string& error) {
+  const std::string data = writeProfile(rootUrl, settings);
+  // A profile that carries a credential is kept from other users, as the
+  // settings file is; any other is an ordinary file.
+  const bool holdsCredential = !settings.password.empty() || !settings.proxyPassword.empty();
+  const mode_t mode = holdsCredential ? S_IRUSR | S_IWUSR : 0666;
+
+  std::string tempPath;
+  int fd = createSibling(path, mode, tempPath);
+  if (fd < 0) {
+    error = "Cannot create " + path + ": " + errnoText(errno);
+    return false;
+  }
+  if (!writeAll(fd, data) || ::fsync(fd) != 0) {
+    error = "Cannot write " + path + ": " + errnoText(errno);
+    ::close(fd);
+    ::unlink(tempPath.c_str());
+    return false;
+  }
+  if (::close(fd) != 0) {
+    error = "Cannot write " + path + ": " + errnoText(errno);
+    ::unlink(tempPath.c_str());
+    return false;
+  }
+  if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+    error = "Cannot replace " + path + ": " + errnoText(errno);
+    ::unlink(tempPath.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace sg

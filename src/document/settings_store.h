@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/crawl_settings.h"
 
@@ -43,7 +44,9 @@ class SettingsStore {
   // directory below desktopFolder), then `Exclusions` into exclusions and
   // "View" into view. False when a value could not be read: the values
   // before it were read, the rest keep what settings held, and the
-  // exclusions and view values were still read.
+  // exclusions and view values were still read. A number or flag is
+  // unreadable unless it is a whole decimal number in 32 bits; a flag
+  // other than 0 reads as set. Reading alone never creates the file.
   bool load(CrawlSettings& settings, ServerRuleTable& exclusions, ViewOptions& view,
             const std::string& desktopFolder);
   // Writes every "General" value, `Exclusions` and the "View" values.
@@ -68,8 +71,13 @@ class SettingsStore {
   void sync();
 
  private:
+  // Called before every write: marks the store changed and makes sure the
+  // file exists with mode 0600.
+  void beginWrite();
+  // Creates the file (mode 0600) when it is missing, else sets its mode.
   void restrictPermissions();
   std::unique_ptr<QSettings> m_settings;
+  bool m_changed = false;  // written to since the last sync()
 };
 
 // The desktop folder of the user (XDG), the parent of the default save

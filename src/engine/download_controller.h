@@ -52,8 +52,9 @@ class DownloadController : public LinkRecord {
   // when no connection could be had or workers of an earlier download are
   // still ending.
   bool start();
-  // Cancels the download: pending links go to the resume list and every
-  // worker leaves its loop at its next check.
+  // Cancels the download: pending links go to the resume list, waits for
+  // the network end at once, and every worker leaves its loop at its next
+  // check.
   void stop();
   void addLink(LinkRecord* record) { m_queue.addLink(record); }
   // Ordinary processing of a link by the installed processor.

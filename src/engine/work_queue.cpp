@@ -176,14 +176,14 @@ void WorkQueue::shutdown() {
     std::lock_guard lock(m_mutex);
     m_pending.clear();
     m_stopped = true;
-    m_abort = true;
     m_changed.notify_all();
     threads.swap(m_threads);
   }
+  // Workers waiting on the network see the cancelled flag within a moment.
+  m_owner.cancelled = true;
   for (auto& worker : threads) {
     if (worker->thread.joinable()) worker->thread.join();
   }
-  m_abort = false;
 }
 
 }  // namespace sg

@@ -57,10 +57,9 @@ class WorkQueue {
   std::vector<LinkRecord*> takeResumeList();
   void clearResumeList();
 
-  // Stops the download, ends every wait for the network and joins every
-  // worker thread. Used when the controller goes away.
+  // Stops and cancels the download (which ends every wait for the network)
+  // and joins every worker thread. Used when the controller goes away.
   void shutdown();
-  const std::atomic<bool>& abortFlag() const { return m_abort; }
 
  private:
   struct WorkerThread {
@@ -82,7 +81,6 @@ class WorkQueue {
   std::vector<char> m_slots;                              // guarded by m_mutex
   int m_maximum = 0;                                      // guarded by m_mutex
   std::vector<std::unique_ptr<WorkerThread>> m_threads;   // guarded by m_mutex
-  std::atomic<bool> m_abort{false};
 };
 
 }  // namespace sg

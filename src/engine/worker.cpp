@@ -35,6 +35,9 @@ void Worker::run() {
     }
 
     if (!connect(*link)) {
+      // Without a connection the download cannot go on: it ends as
+      // aborted, and resuming starts again with this link.
+      m_controller.cancelled = true;
       m_queue.abortToResume(link);
       break;
     }
@@ -73,7 +76,7 @@ bool Worker::connect(const LinkRecord& link) {
   try {
     if (!m_session) {
       m_session = std::make_unique<HttpSession>(defaultAgentName(), m_offline, m_controller.timing.http,
-                                                &m_queue.abortFlag());
+                                                &m_controller.cancelled);
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());

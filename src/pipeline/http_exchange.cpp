@@ -194,8 +194,8 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
     logMessage(strprintf(text::kErrorSendingRequest, std::string(link.object()).c_str()));
     return result;
   }
-  result.gotResponse = true;
-  result.textResponse = request->contentType().find("text") != std::string::npos;
+  std::string type = request->contentType();
+  result.otherResponse = !type.empty() && type.find("text") == std::string::npos;
 
   switch (code) {
     case 301:
@@ -215,7 +215,6 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
         logMessage(strprintf("%s (%s)", text::kTooManyRedirections, link.url().c_str()));
         return result;
       }
-      result.gotResponse = false;  // the answer was about another address
       std::string oldFile = link.localFile();
       bool oldWasPage = looksLikePage(link.localName());
       if (moveLink(link, combineUrl(link.url(), location).url)) {
@@ -233,7 +232,6 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
       link.status = LinkStatus::Pending;
       --link.attemptsRemaining;
       result.requeue = true;
-      result.gotResponse = false;
       return result;
     case 304:
       setThreadStatus(text::kReceivedUnchanged);

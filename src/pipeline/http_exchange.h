@@ -25,10 +25,9 @@ struct ExchangeResult {
   std::unique_ptr<BodySource> body;
   // The link must go back to the work queue (redirection, busy server).
   bool requeue = false;
-  // A response arrived, and whether its content type was textual; an error
-  // response carries no body to read but may still have been a page.
-  bool gotResponse = false;
-  bool textResponse = false;
+  // A response arrived whose content type names something other than text
+  // (an image's error, say): no placeholder page belongs at its file.
+  bool otherResponse = false;
 };
 
 // Sends the request for the link and interprets the response. savedCopy is

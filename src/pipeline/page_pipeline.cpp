@@ -104,13 +104,12 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output) {
   return result;
 }
 
-// The placeholder is for pages: a link that got a page (or a page-like
-// error) or, without any response, one whose file name is that of a page.
-void placeholderIfPage(LinkRecord& link, bool gotResponse, bool textResponse, const std::string& reason) {
+// The placeholder is for pages: a link that got a page, or one whose file
+// name is a page's and that got no response other than a page-like error.
+void placeholderIfPage(LinkRecord& link, bool otherResponse, const std::string& reason) {
   if (link.written) return;
   std::string name = link.localName();
-  bool eligible = link.contentKind == ContentKind::Html ||
-                  (looksLikePage(name) && (!gotResponse || textResponse));
+  bool eligible = link.contentKind == ContentKind::Html || (looksLikePage(name) && !otherResponse);
   link.written = true;  // at most once per link, written or not
   if (!eligible || name.empty()) return;
   writePlaceholderFile(link.localFile(), reason, link.url());
@@ -248,8 +247,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
   const CrawlSettings& s = rc.settings;
   bool result = false;
   bool requeue = false;
-  bool gotResponse = false;
-  bool textResponse = false;
+  bool otherResponse = false;
 
   if (!link.include || link.attemptsRemaining < 1) {
     link.status = LinkStatus::Skipped;
@@ -269,8 +267,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
         ExchangeResult exchanged = exchange(link, connection, std::move(body), m_prompt);
         body = std::move(exchanged.body);
         requeue = exchanged.requeue;
-        gotResponse = exchanged.gotResponse;
-        textResponse = exchanged.textResponse;
+        otherResponse = exchanged.otherResponse;
       }
       if (body) {
         std::string message;
@@ -286,7 +283,10 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
         }
       }
     } catch (const PlatformError& error) {
-      if (error.code() == kErrorTimeout) {
+      if (error.code() == kErrorOperationCancelled && rc.cancelled) {
+        // Stopped while waiting for the server: the link simply fails, as
+        // it would have after its next block.
+      } else if (error.code() == kErrorTimeout) {
         timedOut = true;
         --link.attemptsRemaining;
         logMessage(strprintf(text::kTimedOutReading, std::string(link.object()).c_str(), link.attemptsRemaining));
@@ -302,7 +302,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
   }
 
   if ((!result || link.status == LinkStatus::Skipped) && !requeue && !timedOut) {
-    placeholderIfPage(link, gotResponse, textResponse, link.information);
+    placeholderIfPage(link, otherResponse, link.information);
   }
   rc.notify(UpdateCode::LinkChanged, &link);
   // Queued only now: another worker may take the link at once, and this

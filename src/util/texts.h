@@ -101,6 +101,35 @@ inline constexpr const char* kRedirectedTo = "Redirected to %s";
 inline constexpr const char* kNotModifiedWithin = "File not modified within %d days";
 inline constexpr const char* kStatusInformation = "Status: %s";
 
+// Dial-up connection.
+inline constexpr const char* kConnectionFailed = "Connection to the internet failed.";
+inline constexpr const char* kModemDisconnected = "Modem disconnected.";
+
+// The document.
+inline constexpr const char* kDownloadComplete = "Download complete";
+inline constexpr const char* kDownloadAborted = "Download aborted.";
+inline constexpr const char* kNoUrlSelected = "No URL Selected";
+inline constexpr const char* kConfirmReset = "This will clear the current download. Are you sure?";
+inline constexpr const char* kConfirmCancelBatch =
+    "You have cancelled the current download.\n\nDo you want to cancel all downloads in the current batch queue?";
+inline constexpr const char* kConfirmCloseDuringDownload =
+    "Cannot close whilst a download is in progress.\n\nWould you like to end the current download?";
+inline constexpr const char* kSettingsReadError =
+    "An error occurred whilst reading your previous session's settings - this may be due to a corrupted entry in "
+    "the settings file. The original Sitegleaner defaults will be used instead.";
+inline constexpr const char* kFailedToSaveDocument = "Failed to save document.";
+
+// Start-up.
+inline constexpr const char* kStealthActivated = "'Stealth' mode activated.";
+inline constexpr const char* kCommandLineActivated = "Command-Line mode activated.";
+inline constexpr const char* kHttpLibraryTooOld = "Sitegleaner cannot run without libcurl v4 or higher installed.";
+
+inline constexpr const char* kConditionsOfUse =
+    "IMPORTANT NOTE: Sitegleaner fetches pages as fast as the limits you set allow. Please be considerate of the "
+    "servers you copy: keep the number of threads low, leave the pause after each link in place on servers that "
+    "are not your own, respect each site's robots rules, and warn a site's administrator before you copy a large "
+    "site. Copying a site may also be subject to its owner's terms and to copyright.";
+
 // Log file.
 inline constexpr const char* kLogOpenFailed = "Error - unable to open logfile (%s)";
 

@@ -1,1 +1,521 @@
+#include "document/profile_file.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace sg {
+namespace {
+
+using test::TempDir;
+
+// The stored settings of a profile, fields 2 to 35 in file order; field 1
+// is the root URL and field 15 the reserved profile field.
+const char* const kProfileFieldNames[] = {
+    "Username",              // 2
+    "Proxy Username",        // 3
+    "Password",              // 4
+    "Proxy Password",        // 5
+    "Show Warnings",         // 6
+    "Stay Below Root",       // 7
+    "Save Files",            // 8
+    "Save All",              // 9
+    "Ignore Saved Files",    // 10
+    "Create Tree",           // 11
+    "Limit Binaries",        // 12
+    "MaxCrawlDepth",         // 13
+    "MaxServerDepth",        // 14
+    "(profile field 15)",    // 15
+    "Threads",               // 16
+    "Download Unknown",      // 17
+    "Download All",          // 18
+    "Fix Links",             // 19
+    "Download File Types",   // 20
+    "Save File Types",       // 21
+    "Max Size",              // 22
+    "Min Size",              // 23
+    "Max Time",              // 24
+    "Max Total Time",        // 25
+    "Limit Flags",           // 26
+    "Prompt For Password",   // 27
+    "No Cache",              // 28
+    "Save Directory",        // 29
+    "Max Days",              // 30
+    "AutoDial",              // 31
+    "Ignore Inline",         // 32
+    "User Agent",            // 33
+    "Object Delay",          // 34
+    "Log File",              // 35
+};
+constexpr size_t kFieldsRead = 26;  // fields 2 to 27
+
+std::vector<std::pair<std::string, std::string>> describe(const CrawlSettings& settings) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const SettingField& field : generalSettingFields()) {
+    std::string text = std::visit(
+        [&](auto member) -> std::string {
+          using T = std::remove_cvref_t<decltype(settings.*member)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            return "\"" + settings.*member + "\"";
+          } else {
+            return std::to_string(static_cast<int>(settings.*member));
+          }
+        },
+        field.member);
+    out.emplace_back(field.name, text);
+  }
+  out.emplace_back("(profile field 15)", std::to_string(settings.profileReserved));
+  return out;
+}
+
+void copyField(const char* name, const CrawlSettings& from, CrawlSettings& to) {
+  if (std::string(name) == "(profile field 15)") {
+    to.profileReserved = from.profileReserved;
+    return;
+  }
+  const SettingField* field = findSettingField(name);
+  ASSERT_NE(field, nullptr) << name;
+  std::visit([&](auto member) { to.*member = from.*member; }, field->member);
+}
+
+std::string le16(uint16_t value) { return {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)}; }
+
+std::string le32(int32_t value) {
+  auto bits = static_cast<uint32_t>(value);
+  std::string out;
+  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((bits >> shift) & 0xFF);
+  return out;
+}
+
+// A short counted text, its one-byte length first.
+std::string shortText(const std::string& text) { return static_cast<char>(text.size()) + text; }
+
+// Two records that differ in every value a profile carries.
+CrawlSettings firstRecord() {
+  CrawlSettings s = CrawlSettings::defaults("/home/one/Desktop");
+  s.username = "alice";
+  s.proxyUsername = "proxy alice";
+  s.password = "YWxpY2U6c2VjcmV0";
+  s.proxyPassword = "cHJveHk6cHc=";
+  s.showWarnings = true;
+  s.stayBelowRoot = true;
+  s.saveFiles = true;
+  s.saveAll = false;
+  s.ignoreSavedFiles = true;
+  s.createTree = false;
+  s.limitBinaries = 2;
+  s.maxCrawlDepth = 50000;
+  s.maxServerDepth = 100;
+  s.profileReserved = -7;
+  s.threads = 30;
+  s.downloadUnknown = false;
+  s.downloadAll = false;
+  s.fixLinks = false;
+  s.downloadFileTypes = "text/html;image/gif";
+  s.saveFileTypes = "";
+  s.maxSize = 6000;
+  s.minSize = 1;
+  s.maxTime = 60;
+  s.maxTotalTime = 7200;
+  s.limitFlags = 31;
+  s.promptForPassword = false;
+  s.noCache = true;
+  s.saveDirectory = "/home/one/Gleaned \xE9t\xE9";
+  s.maxDays = 365;
+  s.autoDial = false;
+  s.ignoreInline = true;
+  s.userAgent = "";
+  s.objectDelay = 59;
+  s.logFile = "one.log";
+  return s;
+}
+
+CrawlSettings secondRecord() {
+  CrawlSettings s = CrawlSettings::defaults("/home/two/Desktop");
+  s.username = "bob";
+  s.proxyUsername = "";
+  s.password = "Ym9iOnB3";
+  s.proxyPassword = "";
+  s.showWarnings = false;
+  s.saveAll = true;
+  s.createTree = true;
+  s.limitBinaries = 1;
+  s.maxCrawlDepth = 3;
+  s.maxServerDepth = 2;
+  s.profileReserved = 1;
+  s.threads = 2;
+  s.downloadFileTypes = "text/plain";
+  s.saveFileTypes = "image/png";
+  s.maxSize = 20;
+  s.minSize = 9;
+  s.maxTime = 61;
+  s.maxTotalTime = 90;
+  s.limitFlags = 0;
+  s.noCache = false;
+  s.saveDirectory = "/home/two/Sites";
+  s.maxDays = 7;
+  s.autoDial = true;
+  s.ignoreInline = false;
+  s.userAgent = "Two/2.0";
+  s.objectDelay = 3;
+  s.logFile = "";
+  return s;
+}
+
+// Each input in a heap block of exactly its size, so that the sanitizer
+// sees any read beyond its end.
+bool readExact(std::string_view data, std::string& rootUrl, CrawlSettings& settings) {
+  auto block = std::make_unique<char[]>(data.size());
+  std::copy(data.begin(), data.end(), block.get());
+  return readProfile(std::string_view(block.get(), data.size()), rootUrl, settings);
+}
+
+// --- The bytes -----------------------------------------------------------
+
+TEST(ProfileWrite, ExactBytesOfASmallProfile) {
+  CrawlSettings s = secondRecord();
+  s.username = "u";
+  s.password = "dTpw";
+  s.saveDirectory = "/d";
+  s.userAgent = "UA";
+  s.logFile = "l";
+
+  std::string expected;
+  expected += le16(6) + le16(7);
+  expected += "\x13" "http://a.example/x/";  // 1 root URL, 19 bytes
+  expected += shortText("u");                // 2 Username
+  expected += shortText("");                 // 3 Proxy Username
+  expected += shortText("dTpw");             // 4 Password
+  expected += shortText("");                 // 5 Proxy Password
+  expected += le32(0);                       // 6 Show Warnings
+  expected += le32(0);                       // 7 Stay Below Root
+  expected += le32(0);                       // 8 Save Files
+  expected += le32(1);                       // 9 Save All
+  expected += le32(0);                       // 10 Ignore Saved Files
+  expected += le32(1);                       // 11 Create Tree
+  expected += le32(1);                       // 12 Limit Binaries
+  expected += le32(3);                       // 13 MaxCrawlDepth
+  expected += le32(2);                       // 14 MaxServerDepth
+  expected += le32(1);                       // 15 reserved
+  expected += le32(2);                       // 16 Threads
+  expected += le32(1);                       // 17 Download Unknown
+  expected += le32(1);                       // 18 Download All
+  expected += le32(1);                       // 19 Fix Links
+  expected += shortText("text/plain");       // 20 Download File Types
+  expected += shortText("image/png");        // 21 Save File Types
+  expected += le32(20);                      // 22 Max Size
+  expected += le32(9);                       // 23 Min Size
+  expected += le32(61);                      // 24 Max Time
+  expected += le32(90);                      // 25 Max Total Time
+  expected += le32(0);                       // 26 Limit Flags
+  expected += le32(1);                       // 27 Prompt For Password
+  expected += le32(0);                       // 28 No Cache
+  expected += shortText("/d");               // 29 Save Directory
+  expected += le32(7);                       // 30 Max Days
+  expected += le32(1);                       // 31 AutoDial
+  expected += le32(0);                       // 32 Ignore Inline
+  expected += shortText("UA");               // 33 User Agent
+  expected += le32(3);                       // 34 Object Delay
+  expected += shortText("l");                // 35 Log File
+
+  EXPECT_EQ(writeProfile("http://a.example/x/", s), expected);
+  EXPECT_EQ(expected.substr(0, 4), std::string("\x06\x00\x07\x00", 4));
+}
+
+TEST(ProfileWrite, NegativeAndLargeIntegersAreLittleEndian) {
+  CrawlSettings s = secondRecord();
+  s.profileReserved = -2;
+  s.maxCrawlDepth = 0x12345678;
+  const std::string bytes = writeProfile("", s);
+  // Found by value rather than by offset.
+  EXPECT_NE(bytes.find(std::string("\x78\x56\x34\x12", 4)), std::string::npos);
+  EXPECT_NE(bytes.find(std::string("\xFE\xFF\xFF\xFF", 4)), std::string::npos);
+  std::string url;
+  CrawlSettings back = firstRecord();
+  ASSERT_TRUE(readProfile(bytes, url, back));
+  EXPECT_EQ(back.profileReserved, -2);
+  EXPECT_EQ(back.maxCrawlDepth, 0x12345678);
+}
+
+TEST(ProfileWrite, CountedTextForms) {
+  struct Case {
+    size_t length;
+    std::string prefix;
+  } cases[] = {
+      {0, std::string("\x00", 1)},
+      {1, "\x01"},
+      {254, "\xFE"},
+      {255, std::string("\xFF\xFF\x00", 3)},
+      {256, std::string("\xFF\x00\x01", 3)},
+      {300, "\xFF\x2C\x01"},
+      {0xFFFD, "\xFF\xFD\xFF"},
+      {0xFFFE, std::string("\xFF\xFF\xFF\xFE\xFF\x00\x00", 7)},
+      {0xFFFF, std::string("\xFF\xFF\xFF\xFF\xFF\x00\x00", 7)},
+      {70000, std::string("\xFF\xFF\xFF\x70\x11\x01\x00", 7)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    const std::string text(c.length, 'q');
+    std::string out = "pre";
+    appendCountedText(out, text);
+    EXPECT_EQ(out, "pre" + c.prefix + text);
+
+    // As the root URL the prefix follows the version words; the text and
+    // the fields after it come back whole.
+    const std::string bytes = writeProfile(text, secondRecord());
+    EXPECT_EQ(bytes.substr(4, c.prefix.size()), c.prefix);
+    std::string url;
+    CrawlSettings back = firstRecord();
+    ASSERT_TRUE(readExact(bytes, url, back));
+    EXPECT_EQ(url, text);
+    CrawlSettings expected = firstRecord();
+    for (size_t i = 0; i < kFieldsRead; ++i) copyField(kProfileFieldNames[i], secondRecord(), expected);
+    EXPECT_EQ(describe(back), describe(expected));
+  }
+}
+
+// --- Reading back --------------------------------------------------------
+
+TEST(ProfileRead, RestoresFieldsOneToTwentySevenOnly) {
+  const CrawlSettings written = firstRecord();
+  const CrawlSettings before = secondRecord();
+  // The two records really differ in every field a profile carries.
+  for (const char* name : kProfileFieldNames) {
+    CrawlSettings probe = before;
+    copyField(name, written, probe);
+    EXPECT_NE(describe(probe), describe(before)) << name;
+  }
+
+  const std::string url = "http://www.example.com/start page.html?q=1";
+  const std::string bytes = writeProfile(url, written);
+
+  CrawlSettings expected = before;
+  for (size_t i = 0; i < kFieldsRead; ++i) copyField(kProfileFieldNames[i], written, expected);
+
+  std::string rootUrl = "http://previous.example/";
+  CrawlSettings settings = before;
+  ASSERT_TRUE(readExact(bytes, rootUrl, settings));
+  EXPECT_EQ(rootUrl, url);
+  EXPECT_EQ(describe(settings), describe(expected));
+  // Spelled out: what fields 28 to 35 carry stays as it was.
+  EXPECT_EQ(settings.noCache, before.noCache);
+  EXPECT_EQ(settings.saveDirectory, before.saveDirectory);
+  EXPECT_EQ(settings.maxDays, before.maxDays);
+  EXPECT_EQ(settings.autoDial, before.autoDial);
+  EXPECT_EQ(settings.ignoreInline, before.ignoreInline);
+  EXPECT_EQ(settings.userAgent, before.userAgent);
+  EXPECT_EQ(settings.objectDelay, before.objectDelay);
+  EXPECT_EQ(settings.logFile, before.logFile);
+
+}
+
+TEST(ProfileRead, VersionWordsAreNotChecked) {
+  std::string bytes = writeProfile("http://a.example/", firstRecord());
+  bytes[0] = '\x63';
+  bytes[2] = '\x01';
+  bytes[3] = '\x80';
+  std::string url;
+  CrawlSettings settings = secondRecord();
+  EXPECT_TRUE(readExact(bytes, url, settings));
+  EXPECT_EQ(url, "http://a.example/");
+}
+
+TEST(ProfileRead, DataCutShortFailsUntilFieldTwentySevenIsWhole) {
+  CrawlSettings written = firstRecord();
+  written.downloadFileTypes = std::string(256, 't');  // a three-byte count
+  const std::string url(300, 'u');
+  const std::string bytes = writeProfile(url, written);
+  // Fields 28 to 35: No Cache, Save Directory, Max Days, AutoDial, Ignore
+  // Inline, User Agent, Object Delay, Log File.
+  const size_t tail = 4 + (1 + written.saveDirectory.size()) + 4 + 4 + 4 + (1 + written.userAgent.size()) + 4 +
+                      (1 + written.logFile.size());
+  const size_t endOfField27 = bytes.size() - tail;
+
+  for (size_t length = 0; length <= bytes.size(); ++length) {
+    std::string rootUrl = "http://kept.example/";
+    CrawlSettings settings = secondRecord();
+    const bool ok = readExact(std::string_view(bytes).substr(0, length), rootUrl, settings);
+    ASSERT_EQ(ok, length >= endOfField27) << "cut at " << length << " of " << bytes.size();
+    EXPECT_EQ(rootUrl, ok ? url : "http://kept.example/") << length;
+  }
+
+  // Trailing bytes after field 35 do no harm.
+  std::string rootUrl;
+  CrawlSettings settings;
+  EXPECT_TRUE(readExact(bytes + std::string("\xFF\xFF\xFF\xFF extra", 10), rootUrl, settings));
+}
+
+TEST(ProfileRead, FieldsReadBeforeAFailureKeepTheirNewValues) {
+  const CrawlSettings written = firstRecord();
+  const CrawlSettings before = secondRecord();
+  const std::string bytes = writeProfile("http://a.example/", written);
+  // Cut inside field 14 (MaxServerDepth): the words of fields 6 to 13 end
+  // just before it.
+  const size_t field14 = 4 + 1 + 17 + (1 + written.username.size()) + (1 + written.proxyUsername.size()) +
+                         (1 + written.password.size()) + (1 + written.proxyPassword.size()) + 8 * 4;
+  std::string rootUrl = "http://kept.example/";
+  CrawlSettings settings = before;
+  EXPECT_FALSE(readExact(std::string_view(bytes).substr(0, field14 + 2), rootUrl, settings));
+
+  CrawlSettings expected = before;
+  for (size_t i = 0; i < 12; ++i) copyField(kProfileFieldNames[i], written, expected);  // fields 2-13
+  EXPECT_EQ(describe(settings), describe(expected));
+  EXPECT_EQ(rootUrl, "http://kept.example/");
+}
+
+TEST(ProfileRead, MalformedCountsFailCleanly) {
+  const std::string versions("\x06\x00\x07\x00", 4);
+  struct Case {
+    const char* what;
+    std::string data;
+  } cases[] = {
+      {"empty", ""},
+      {"one byte", "\x06"},
+      {"versions only", versions},
+      {"short length beyond the end", versions + "\x05" "abc"},
+      {"16-bit length cut", versions + "\xFF\x10"},
+      {"16-bit length beyond the end", versions + "\xFF\x00\x01" + std::string(200, 'a')},
+      {"wide-text marker", versions + std::string("\xFF\xFE\xFF\x01" "a", 5)},
+      {"32-bit length cut", versions + std::string("\xFF\xFF\xFF\x10\x00", 5)},
+      {"huge 32-bit length", versions + std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7) + "abc"},
+      {"4 GB less one", versions + std::string("\xFF\xFF\xFF\xFE\xFF\xFF\xFF", 7)},
+  };
+  for (const Case& c : cases) {
+    std::string url = "kept";
+    CrawlSettings settings = secondRecord();
+    EXPECT_FALSE(readExact(c.data, url, settings)) << c.what;
+    EXPECT_EQ(url, "kept") << c.what;
+    EXPECT_EQ(describe(settings), describe(secondRecord())) << c.what;
+  }
+}
+
+TEST(ProfileRead, RandomBytesNeverCrash) {
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> byte(0, 255);
+  int accepted = 0;
+  // Pure noise, weighted towards 0xFF so that long counts are common.
+  for (int i = 0; i < 3000; ++i) {
+    std::string data(static_cast<size_t>(random() % 300), '\0');
+    for (char& c : data) c = static_cast<char>(random() % 4 == 0 ? 0xFF : byte(random));
+    std::string url;
+    CrawlSettings settings;
+    accepted += readExact(data, url, settings) ? 1 : 0;
+  }
+  // A real profile with a few bytes changed and its end cut at random.
+  const std::string valid = writeProfile("http://a.example/", firstRecord());
+  for (int i = 0; i < 3000; ++i) {
+    std::string data = valid;
+    for (int flips = 1 + static_cast<int>(random() % 4); flips > 0; --flips) {
+      data[random() % data.size()] = static_cast<char>(random() % 2 ? 0xFF : byte(random));
+    }
+    data.resize(random() % (data.size() + 1));
+    std::string url;
+    CrawlSettings settings;
+    accepted += readExact(data, url, settings) ? 1 : 0;
+  }
+  EXPECT_GT(accepted, 0);  // some mutated profiles still read
+}
+
+// --- Files ---------------------------------------------------------------
+
+mode_t fileMode(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return 0;
+  return info.st_mode & 07777;
+}
+
+std::vector<std::string> namesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class UmaskScope {
+ public:
+  explicit UmaskScope(mode_t mask) : m_previous(::umask(mask)) {}
+  ~UmaskScope() { ::umask(m_previous); }
+
+ private:
+  mode_t m_previous;
+};
+
+TEST(ProfileFile, SaveThenLoad) {
+  TempDir dir;
+  UmaskScope scope(022);
+  const std::string path = dir.file("site profile.glean");
+  std::string error;
+  ASSERT_TRUE(saveProfileFile(path, "http://a.example/", firstRecord(), error)) << error;
+  EXPECT_EQ(test::readFile(path), writeProfile("http://a.example/", firstRecord()));
+  // It holds credentials.
+  EXPECT_EQ(fileMode(path), 0600u);
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
+
+  std::string url;
+  CrawlSettings settings = secondRecord();
+  ASSERT_TRUE(loadProfileFile(path, url, settings));
+  EXPECT_EQ(url, "http://a.example/");
+  EXPECT_EQ(settings.username, "alice");
+  EXPECT_EQ(settings.saveDirectory, secondRecord().saveDirectory);
+
+  // Saving again replaces it; without credentials it is an ordinary file.
+  CrawlSettings plain = secondRecord();
+  plain.password.clear();
+  ASSERT_TRUE(saveProfileFile(path, "http://b.example/", plain, error)) << error;
+  EXPECT_EQ(test::readFile(path), writeProfile("http://b.example/", plain));
+  EXPECT_EQ(fileMode(path), 0644u);
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
+}
+
+TEST(ProfileFile, FailedSaveLeavesNothingBehind) {
+  TempDir dir;
+  std::string error;
+  // No such directory.
+  const std::string missing = dir.file("no/such/dir/p.glean");
+  EXPECT_FALSE(saveProfileFile(missing, "http://a.example/", firstRecord(), error));
+  EXPECT_NE(error.find(missing), std::string::npos) << error;
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+
+  // The name is taken by a directory: the data is written, the rename fails.
+  const std::string taken = dir.file("taken.glean");
+  std::filesystem::create_directory(taken);
+  error.clear();
+  EXPECT_FALSE(saveProfileFile(taken, "http://a.example/", firstRecord(), error));
+  EXPECT_NE(error.find(taken), std::string::npos) << error;
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"taken.glean"});
+  EXPECT_TRUE(std::filesystem::is_empty(taken));
+}
+
+TEST(ProfileFile, LoadRefusesWhatIsNoProfile) {
+  TempDir dir;
+  const std::string empty = dir.file("empty.glean");
+  test::writeFile(empty, "");
+  const std::string huge = dir.file("huge.glean");
+  test::writeFile(huge, writeProfile("http://a.example/", firstRecord()));
+  std::filesystem::resize_file(huge, 17 * 1024 * 1024);  // sparse
+  const std::string fifo = dir.file("fifo.glean");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string truncated = dir.file("truncated.glean");
+  test::writeFile(truncated, writeProfile("http://a.example/", firstRecord()).substr(0, 30));
+
+  for (const std::string& path : {empty, huge, fifo, dir.path(), dir.file("missing.glean"), truncated}) {
+    std::string url = "kept";
+    CrawlSettings settings = secondRecord();
+    EXPECT_FALSE(loadProfileFile(path, url, settings)) << path;
+    EXPECT_EQ(url, "kept") << path;
+  }
+}
+
+}  // namespace
+}  // namespace sg

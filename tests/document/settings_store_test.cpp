@@ -1,1 +1,722 @@
+#include "document/settings_store.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QSettings>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/server_rule_table.h"
+#include "support/temp_dir.h"
+
+namespace sg {
+namespace {
+
+using test::TempDir;
+
+// Every value of a record as name and text, so that a mismatch names the
+// setting.
+std::vector<std::pair<std::string, std::string>> describe(const CrawlSettings& settings) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const SettingField& field : generalSettingFields()) {
+    std::string text = std::visit(
+        [&](auto member) -> std::string {
+          using T = std::remove_cvref_t<decltype(settings.*member)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            return "\"" + settings.*member + "\"";
+          } else {
+            return std::to_string(static_cast<int>(settings.*member));
+          }
+        },
+        field.member);
+    out.emplace_back(field.name, text);
+  }
+  out.emplace_back("(profile field 15)", std::to_string(settings.profileReserved));
+  return out;
+}
+
+std::vector<std::string> savedPatterns(const ServerRuleTable& table) {
+  std::vector<std::string> out;
+  table.save(out);
+  return out;
+}
+
+mode_t fileMode(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return 0;
+  return info.st_mode & 07777;
+}
+
+// A record in which every value differs from its default.
+CrawlSettings changedRecord() {
+  CrawlSettings s;
+  s.stayBelowRoot = true;
+  s.maxServerDepth = 3;
+  s.maxCrawlDepth = 50000;
+  s.autoDial = false;
+  s.autoDisconnect = false;
+  s.userAgent = "Agent/1.0 (x; y) = z";
+  s.username = "Zoë Brontë";  // UTF-8
+  s.password = "Wm/Dqzpz+ZWNyZXQ=";
+  s.proxyUsername = "proxy user";
+  s.proxyPassword = "cHJveHk6cGFzcw==";
+  s.promptForPassword = false;
+  s.noCache = true;
+  s.knownFileTypes = "text/html;image/png";
+  s.downloadFileTypes = "text/html;text/plain";
+  s.downloadAll = false;
+  s.downloadUnknown = false;
+  s.fileExtensions = "htm, html; asp";
+  s.ignoreInline = true;
+  s.saveFiles = true;
+  s.saveDirectory = "/home/user/My Sites/Gleaned \xE9t\xE9";  // Latin-1 bytes, not UTF-8
+  s.createTree = false;
+  s.saveAll = false;
+  s.saveFileTypes = "image/gif";
+  s.ignoreSavedFiles = true;
+  s.checkForChanges = false;
+  s.fixLinks = false;
+  s.stripHtmlTags = true;
+  s.threads = 30;
+  s.objectDelay = 59;
+  s.maxSize = 6000000;
+  s.minSize = 1;
+  s.maxTime = 7;
+  s.maxTotalTime = 7200;
+  s.maxDays = 365;
+  s.limitFlags = 31;
+  s.limitBinaries = 3;
+  s.linkPause = 0;
+  s.logFile = "";  // empty, while its default is not
+  s.showWarnings = false;
+  return s;
+}
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  std::string path() const { return m_dir.file("Sitegleaner.conf"); }
+  QString qpath() const { return QString::fromStdString(path()); }
+  const std::string kDesktop = "/home/user/Work Desk";
+
+  TempDir m_dir;
+};
+
+// --- The "General" values ------------------------------------------------
+
+TEST_F(SettingsStoreTest, FreshStoreYieldsTheDefaults) {
+  // Every default, written down from the settings' own description.
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"Limit Binaries", "0"},
+      {"MaxCrawlDepth", "10"},
+      {"MaxServerDepth", "0"},
+      {"Save Directory", "\"/home/user/Work Desk/Gleaned Sites\""},
+      {"Fix Links", "1"},
+      {"AutoDial", "1"},
+      {"AutoDisconnect", "1"},
+      {"File Extensions", "\"\""},
+      {"Download File Types", "\"text/html\""},
+      {"User Agent", "\"" + std::string(kDefaultUserAgent) + "\""},
+      {"Known File Types",
+       "\"text/html;text/plain;image/jpeg;image/gif;audio/wav;application/zip;video/mpeg;audio/midi\""},
+      {"Download Unknown", "1"},
+      {"Ignore Saved Files", "0"},
+      {"Create Tree", "1"},
+      {"Save Files", "0"},
+      {"Save All", "1"},
+      {"Save File Types", "\"\""},
+      {"Stay Below Root", "0"},
+      {"Ignore Inline", "0"},
+      {"Show Warnings", "1"},
+      {"No Cache", "0"},
+      {"Threads", "8"},
+      {"Max Time", "1800"},
+      {"Max Days", "30"},
+      {"Object Delay", "0"},
+      {"Max Size", "30"},
+      {"Min Size", "5"},
+      {"Max Total Time", "1800"},
+      {"Limit Flags", "4"},
+      {"Username", "\"\""},
+      {"Password", "\"\""},
+      {"Proxy Username", "\"\""},
+      {"Proxy Password", "\"\""},
+      {"Download All", "1"},
+      {"Check For Changes", "1"},
+      {"Strip HTML Tags", "0"},
+      {"Prompt For Password", "1"},
+      {"Log File", "\"sitegleaner.log\""},
+      {"Link Pause", "500"},
+      {"(profile field 15)", "1"},
+  };
+  EXPECT_TRUE(std::string(kDefaultUserAgent).starts_with("Sitegleaner ["));
+
+  CrawlSettings settings;  // construction values
+  ServerRuleTable exclusions;
+  exclusions.addPattern("http://old.example/rule");
+  ViewOptions view{false, false};
+  {
+    SettingsStore store(qpath());
+    EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  }
+  EXPECT_EQ(describe(settings), expected);
+  EXPECT_EQ(describe(settings), describe(CrawlSettings::defaults(kDesktop)));
+  EXPECT_TRUE(savedPatterns(exclusions).empty());
+  EXPECT_TRUE(view.autoExpand);
+  EXPECT_TRUE(view.showAll);
+  // Reading alone leaves no file behind.
+  EXPECT_FALSE(test::fileExists(path()));
+}
+
+TEST_F(SettingsStoreTest, SaveThenLoadRestoresEveryValue) {
+  const CrawlSettings saved = changedRecord();
+  // Every value differs from its default, so a value that is not written
+  // cannot come back by accident.
+  auto changed = describe(saved);
+  auto defaults = describe(CrawlSettings::defaults(kDesktop));
+  for (size_t i = 0; i + 1 < changed.size(); ++i) {
+    EXPECT_NE(changed[i].second, defaults[i].second) << changed[i].first;
+  }
+
+  ServerRuleTable exclusions;
+  exclusions.addPattern("http://www.a.example/private/");
+  exclusions.addPattern("http://b.example:8080/x y/z");
+  exclusions.addPattern("c.example");
+  const ViewOptions savedView{false, true};
+  {
+    SettingsStore store(qpath());
+    store.save(saved, exclusions, savedView);
+  }
+
+  CrawlSettings loaded;
+  ServerRuleTable loadedExclusions;
+  ViewOptions loadedView;
+  {
+    SettingsStore store(qpath());
+    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop));
+  }
+  EXPECT_EQ(describe(loaded), describe(saved));
+  EXPECT_EQ(savedPatterns(loadedExclusions), savedPatterns(exclusions));
+  EXPECT_EQ(savedPatterns(loadedExclusions).size(), 3u);
+  EXPECT_FALSE(loadedView.autoExpand);
+  EXPECT_TRUE(loadedView.showAll);
+
+  // The other combination of the view values.
+  {
+    SettingsStore store(qpath());
+    store.save(saved, exclusions, ViewOptions{true, false});
+    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop));
+  }
+  EXPECT_TRUE(loadedView.autoExpand);
+  EXPECT_FALSE(loadedView.showAll);
+}
+
+TEST_F(SettingsStoreTest, TextsComeBackByteForByte) {
+  const std::string texts[] = {
+      "",
+      "plain",
+      "with blanks inside",
+      "  leading and trailing  ",
+      "a=b;c,d",
+      "\"quoted\" and \\backslash\\",
+      "Zoë, Ærø, 東京",
+      "\xFF\xFE\x80 not UTF-8",
+      std::string("nul\0inside", 10),
+      "line\nfeed\r\nand\ttab",
+      "@ByteArray(looks special)",
+      "@Invalid()",
+      "#not a comment",
+      "[not a section]",
+      "%20 percent",
+      std::string(5000, 'x'),
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(testing::PrintToString(text));
+    CrawlSettings settings = CrawlSettings::defaults(kDesktop);
+    settings.userAgent = text;
+    settings.saveDirectory = text;
+    ServerRuleTable exclusions;
+    {
+      SettingsStore store(qpath());
+      store.save(settings, exclusions, ViewOptions{});
+    }
+    CrawlSettings loaded;
+    ViewOptions view;
+    {
+      SettingsStore store(qpath());
+      EXPECT_TRUE(store.load(loaded, exclusions, view, kDesktop));
+    }
+    EXPECT_EQ(loaded.userAgent, text);
+    EXPECT_EQ(loaded.saveDirectory, text);
+  }
+}
+
+TEST_F(SettingsStoreTest, GeneralValuesFormTheGeneralSectionOfTheFile) {
+  {
+    SettingsStore store(qpath());
+    store.save(CrawlSettings::defaults(kDesktop), ServerRuleTable{}, ViewOptions{});
+    store.writeInt("General", "Extra Value", 77);
+  }
+  const std::string text = test::readFile(path());
+  ASSERT_TRUE(text.starts_with("[General]\n")) << text;
+  EXPECT_EQ(text.find("[%General]"), std::string::npos) << text;
+  // The section runs to the next header; the values are in it.
+  const std::string general = text.substr(0, text.find("\n[", 1));
+  for (const char* line : {"\nMaxCrawlDepth=10\n", "\nLimit%20Flags=4\n", "\nLink%20Pause=500\n",
+                           "\nExtra%20Value=77\n", "\nExclusions=\n"}) {
+    EXPECT_NE(general.find(line), std::string::npos) << line << " in\n" << text;
+  }
+  EXPECT_NE(text.find("\n[View]\n"), std::string::npos) << text;
+
+  // Any INI reader sees them as the top-level keys of [General].
+  QSettings raw(qpath(), QSettings::IniFormat);
+  EXPECT_FALSE(raw.childGroups().contains("General"));
+  EXPECT_EQ(raw.value("Save Directory").toString(), QString("/home/user/Work Desk/Gleaned Sites"));
+  EXPECT_EQ(raw.value("Threads").toInt(), 8);
+  EXPECT_EQ(raw.value("View/Show All").toInt(), 1);
+
+  // And values written by the accessors under "General" are those that
+  // load() reads.
+  {
+    SettingsStore store(qpath());
+    EXPECT_EQ(store.readInt("General", "Extra Value", 0), 77);
+    store.writeInt("General", "Threads", 3);
+    store.writeText("General", "Log File", "other.log");
+  }
+  CrawlSettings settings;
+  ServerRuleTable exclusions;
+  ViewOptions view;
+  SettingsStore store(qpath());
+  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  EXPECT_EQ(settings.threads, 3);
+  EXPECT_EQ(settings.logFile, "other.log");
+}
+
+TEST_F(SettingsStoreTest, HandWrittenFileWithBlanksInNamesLoads) {
+  test::writeFile(path(),
+                  "[General]\n"
+                  "Save Directory=/srv/my sites\n"
+                  "Known File Types=text/html, image/png\n"
+                  "Threads = 12\n"
+                  "Fix Links=0\n"
+                  "[View]\n"
+                  "Show All=0\n");
+  CrawlSettings settings;
+  ServerRuleTable exclusions;
+  ViewOptions view;
+  SettingsStore store(qpath());
+  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  EXPECT_EQ(settings.saveDirectory, "/srv/my sites");
+  // An unquoted comma makes a list of the value; it is read joined again.
+  EXPECT_EQ(settings.knownFileTypes, "text/html,image/png");
+  EXPECT_EQ(settings.threads, 12);
+  EXPECT_FALSE(settings.fixLinks);
+  EXPECT_EQ(settings.maxSize, 30);  // missing: default
+  EXPECT_TRUE(view.autoExpand);
+  EXPECT_FALSE(view.showAll);
+}
+
+// --- A value that cannot be read -----------------------------------------
+
+TEST_F(SettingsStoreTest, UnreadableValueStopsTheLoadThere) {
+  test::writeFile(path(),
+                  "[General]\n"
+                  "Limit Binaries=3\n"
+                  "MaxCrawlDepth=7\n"
+                  "MaxServerDepth=abc\n"
+                  "Save Directory=/from/the/file\n"
+                  "Threads=12\n"
+                  "Link Pause=100\n"
+                  "Exclusions=http://x.example/a\n"
+                  "[View]\n"
+                  "AutoExpand=0\n");
+  CrawlSettings settings;  // construction values, as at the first load
+  settings.saveDirectory = "/held/before";
+  ServerRuleTable exclusions;
+  exclusions.addPattern("http://old.example/");
+  ViewOptions view;
+
+  CrawlSettings expected = settings;
+  expected.limitBinaries = 3;
+  expected.maxCrawlDepth = 7;
+  {
+    SettingsStore store(qpath());
+    EXPECT_FALSE(store.load(settings, exclusions, view, kDesktop));
+  }
+  // Read before the bad value; everything from it on as it was (not the
+  // file's values, not the defaults).
+  EXPECT_EQ(describe(settings), describe(expected));
+  // The exclusions and the view values are still read.
+  EXPECT_EQ(savedPatterns(exclusions), std::vector<std::string>{"x.example/a"});
+  EXPECT_FALSE(view.autoExpand);
+  EXPECT_TRUE(view.showAll);
+
+  // The caller then saves the whole record, which mends the file.
+  {
+    SettingsStore store(qpath());
+    store.save(settings, exclusions, view);
+  }
+  CrawlSettings again;
+  SettingsStore store(qpath());
+  EXPECT_TRUE(store.load(again, exclusions, view, kDesktop));
+  EXPECT_EQ(describe(again), describe(expected));
+}
+
+TEST_F(SettingsStoreTest, WhichStoredFormsCountAsNumbers) {
+  struct Case {
+    const char* line;  // as it stands in the file
+    bool readable;
+    int value;
+  } cases[] = {
+      {"MaxServerDepth=42", true, 42},
+      {"MaxServerDepth=-3", true, -3},
+      {"MaxServerDepth=+5", true, 5},
+      {"MaxServerDepth=\" 9 \"", true, 9},
+      {"MaxServerDepth=2147483647", true, 2147483647},
+      {"MaxServerDepth=abc", false, 0},
+      {"MaxServerDepth=", false, 0},
+      {"MaxServerDepth=12x", false, 0},
+      {"MaxServerDepth=0x10", false, 0},
+      {"MaxServerDepth=1.5", false, 0},
+      {"MaxServerDepth=99999999999", false, 0},
+      {"MaxServerDepth=1, 2", false, 0},
+      {"MaxServerDepth=@ByteArray(17)", true, 17},
+      {"MaxServerDepth=@Rect(1 2 3 4)", false, 0},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    // A file of its own per case: QSettings keeps a parsed file per name
+    // and may not notice a rewrite of the same size within its clock tick.
+    const std::string file = m_dir.file("case" + std::to_string(++number) + ".conf");
+    test::writeFile(file, std::string("[General]\n") + c.line + "\n");
+    CrawlSettings settings;
+    ServerRuleTable exclusions;
+    ViewOptions view;
+    SettingsStore store(QString::fromStdString(file));
+    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop), c.readable);
+    EXPECT_EQ(settings.maxServerDepth, c.readable ? c.value : 1);
+    // The accessor falls back on what it cannot read.
+    EXPECT_EQ(store.readInt("General", "MaxServerDepth", -99), c.readable ? c.value : -99);
+  }
+}
+
+TEST_F(SettingsStoreTest, WhichStoredFormsCountAsFlags) {
+  struct Case {
+    const char* value;
+    bool readable;
+    bool flag;
+  } cases[] = {
+      {"0", true, false}, {"1", true, true},   {"2", true, true},     {"-1", true, true},
+      {"yes", false, false}, {"true", false, false}, {"", false, false},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    // Show Warnings holds 0 from construction and 1 by default; Strip HTML
+    // Tags comes later and must keep its held value on a failure.
+    const std::string file = m_dir.file("case" + std::to_string(++number) + ".conf");
+    test::writeFile(file, std::string("[General]\nShow Warnings=") + c.value + "\nStrip HTML Tags=1\n");
+    CrawlSettings settings;
+    ServerRuleTable exclusions;
+    ViewOptions view;
+    SettingsStore store(QString::fromStdString(file));
+    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop), c.readable);
+    EXPECT_EQ(settings.showWarnings, c.readable && c.flag);
+    EXPECT_EQ(settings.stripHtmlTags, c.readable);
+  }
+}
+
+// --- Exclusions ----------------------------------------------------------
+
+TEST(SettingsStoreExclusions, SplitsAtEveryLineFeed) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> entries;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\nb", {"a", "b"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"a\nb\n", {"a", "b"}},
+      {"a\n\n", {"a", ""}},
+      {"\n", {""}},
+      {"\n\n", {"", ""}},
+      {"\na", {"", "a"}},
+      {"a b\r\nc", {"a b\r", "c"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SettingsStore::splitExclusions(c.text), c.entries) << testing::PrintToString(c.text);
+  }
+}
+
+TEST(SettingsStoreExclusions, JoinsWithLineFeedsBetween) {
+  struct Case {
+    std::vector<std::string> entries;
+    std::string text;
+  } cases[] = {
+      {{}, ""},
+      {{"a"}, "a"},
+      {{"a", "b"}, "a\nb"},
+      {{"a", "", "b"}, "a\n\nb"},
+      {{"x.example/p", "y.example"}, "x.example/p\ny.example"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SettingsStore::joinExclusions(c.entries), c.text);
+    EXPECT_EQ(SettingsStore::splitExclusions(c.text), c.entries);
+  }
+}
+
+TEST_F(SettingsStoreTest, StoredExclusionsReplaceTheRules) {
+  {
+    SettingsStore store(qpath());
+    store.writeText("General", "Exclusions", "http://a.example/x\n\nhttp://b.example/y");
+  }
+  ServerRuleTable exclusions;
+  exclusions.addPattern("http://old.example/");
+  CrawlSettings settings;
+  ViewOptions view;
+  SettingsStore store(qpath());
+  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  // The empty middle entry names no server and makes no rule.
+  EXPECT_EQ(savedPatterns(exclusions), (std::vector<std::string>{"a.example/x", "b.example/y"}));
+  EXPECT_TRUE(exclusions.isAllowedUrl("http://old.example/"));
+  EXPECT_FALSE(exclusions.isAllowedUrl("http://a.example/x/page.html"));
+
+  // Saving writes the entries as the table lists them.
+  store.save(settings, exclusions, view);
+  EXPECT_EQ(store.readText("General", "Exclusions"), QString("a.example/x\nb.example/y"));
+}
+
+// --- Histories -----------------------------------------------------------
+
+TEST_F(SettingsStoreTest, LoadingAHistorySkipsEmptyAndRepeatedEntries) {
+  {
+    SettingsStore store(qpath());
+    store.writeText("URL History", "URL 1", "http://a.example/");
+    store.writeText("URL History", "URL 2", "");
+    store.writeText("URL History", "URL 3", "HTTP://A.Example/");
+    store.writeText("URL History", "URL 4", "http://b.example/");
+    store.writeText("URL History", "URL 7", "http://ä.example/");
+    store.writeText("URL History", "URL 8", "http://Ä.example/");
+    store.writeText("URL History", "URL 20", "http://last.example/");
+    store.writeText("URL History", "URL 21", "http://beyond.example/");
+    store.writeText("URL History", "URL 0", "http://before.example/");
+    store.writeText("URL History", "URL5", "no blank before the number");
+  }
+  SettingsStore store(qpath());
+  EXPECT_EQ(store.loadHistory("URL History", "URL"),
+            (QStringList{"http://a.example/", "http://b.example/", "http://ä.example/", "http://last.example/"}));
+  EXPECT_TRUE(store.loadHistory("Filter History", "Filter").isEmpty());
+}
+
+TEST_F(SettingsStoreTest, SavingAHistoryWritesAllTwentyNames) {
+  struct Case {
+    const char* section;
+    const char* prefix;
+  } cases[] = {{"URL History", "URL"}, {"Filter History", "Filter"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section);
+    QStringList many;
+    for (int i = 1; i <= 25; ++i) many << QString("entry %1").arg(i);
+    {
+      SettingsStore store(qpath());
+      store.saveHistory(c.section, c.prefix, many);
+    }
+    {
+      QSettings raw(qpath(), QSettings::IniFormat);
+      raw.beginGroup(c.section);
+      EXPECT_EQ(raw.childKeys().size(), kHistoryLength);
+      EXPECT_EQ(raw.value(QString("%1 20").arg(c.prefix)).toString(), QString("entry 20"));
+    }
+
+    const QStringList three{"*.html", "*.gif", "*.jpg"};
+    {
+      SettingsStore store(qpath());
+      store.saveHistory(c.section, c.prefix, three);
+      EXPECT_EQ(store.loadHistory(c.section, c.prefix), three);
+    }
+    {
+      QSettings raw(qpath(), QSettings::IniFormat);
+      raw.beginGroup(c.section);
+      EXPECT_EQ(raw.childKeys().size(), kHistoryLength);
+      for (int position = 1; position <= kHistoryLength; ++position) {
+        QString name = QString("%1 %2").arg(c.prefix).arg(position);
+        ASSERT_TRUE(raw.contains(name)) << name.toStdString();
+        EXPECT_EQ(raw.value(name).toString(), position <= 3 ? three.at(position - 1) : QString())
+            << name.toStdString();
+      }
+    }
+
+    // Clearing writes twenty empty entries.
+    {
+      SettingsStore store(qpath());
+      store.saveHistory(c.section, c.prefix, {});
+    }
+    QSettings raw(qpath(), QSettings::IniFormat);
+    raw.beginGroup(c.section);
+    ASSERT_EQ(raw.childKeys().size(), kHistoryLength);
+    for (const QString& name : raw.childKeys()) {
+      EXPECT_TRUE(raw.value(name).toString().isEmpty()) << name.toStdString();
+    }
+    SettingsStore store(qpath());
+    EXPECT_TRUE(store.loadHistory(c.section, c.prefix).isEmpty());
+  }
+}
+
+// --- Typed accessors -----------------------------------------------------
+
+TEST_F(SettingsStoreTest, AccessorsRoundTripAndFallBack) {
+  const QByteArray state("\x00\xFF\x01state\x7F", 9);
+  {
+    SettingsStore store(qpath());
+    EXPECT_EQ(store.readInt("Options", "Last Tab", -1), -1);
+    EXPECT_EQ(store.readText("Window Pos", "Main", "none"), QString("none"));
+    EXPECT_TRUE(store.readBytes("Toolbars", "State").isEmpty());
+
+    store.writeInt("Options", "Last Tab", 4);
+    store.writeInt("Version Check", "Last New Version", -640);
+    store.writeInt("Legal", "Shown Disclaimer", 640);
+    store.writeText("Window Pos", "Main", "0,1,-1,-1,10,20,800,600");
+    store.writeText("Window Pos", "Empty", "");
+    store.writeBytes("Toolbars", "State", state);
+    // Readable at once, before anything is on disk.
+    EXPECT_EQ(store.readInt("Options", "Last Tab", -1), 4);
+    EXPECT_EQ(store.readBytes("Toolbars", "State"), state);
+  }
+  SettingsStore store(qpath());
+  EXPECT_EQ(store.readInt("Options", "Last Tab", -1), 4);
+  EXPECT_EQ(store.readInt("Version Check", "Last New Version", 0), -640);
+  EXPECT_EQ(store.readInt("Legal", "Shown Disclaimer", 0), 640);
+  EXPECT_EQ(store.readText("Window Pos", "Main"), QString("0,1,-1,-1,10,20,800,600"));
+  // Present but empty is not missing.
+  EXPECT_EQ(store.readText("Window Pos", "Empty", "fallback"), QString(""));
+  EXPECT_EQ(store.readBytes("Toolbars", "State"), state);
+  // A text where a number is wanted gives the fallback.
+  EXPECT_EQ(store.readInt("Window Pos", "Main", 13), 13);
+  // Sections do not mix.
+  EXPECT_EQ(store.readInt("General", "Last Tab", -1), -1);
+}
+
+// --- The file's mode -----------------------------------------------------
+
+class UmaskScope {
+ public:
+  explicit UmaskScope(mode_t mask) : m_previous(::umask(mask)) {}
+  ~UmaskScope() { ::umask(m_previous); }
+
+ private:
+  mode_t m_previous;
+};
+
+TEST_F(SettingsStoreTest, FileIsOwnerOnlyWhateverTheUmask) {
+  for (mode_t mask : {mode_t(022), mode_t(0), mode_t(077)}) {
+    SCOPED_TRACE(mask);
+    UmaskScope scope(mask);
+    const std::string file = m_dir.file("umask" + std::to_string(mask) + "/Corvalin/Sitegleaner.conf");
+    SettingsStore store(QString::fromStdString(file));
+    store.save(changedRecord(), ServerRuleTable{}, ViewOptions{});
+    ASSERT_TRUE(test::fileExists(file));
+    EXPECT_EQ(fileMode(file), 0600u);
+    EXPECT_NE(test::readFile(file).find("cHJveHk6cGFzcw=="), std::string::npos);
+  }
+}
+
+TEST_F(SettingsStoreTest, FileIsOwnerOnlyBeforeAnythingIsWritten) {
+  UmaskScope scope(0);
+  SettingsStore store(qpath());
+  store.writeText("General", "Password", "c2VjcmV0");
+  // Made before QSettings writes, so no wider mode is ever seen.
+  ASSERT_TRUE(test::fileExists(path()));
+  EXPECT_EQ(fileMode(path()), 0600u);
+  store.sync();
+  EXPECT_EQ(fileMode(path()), 0600u);
+  EXPECT_NE(test::readFile(path()).find("c2VjcmV0"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, WiderModeOfAnExistingFileIsNarrowed) {
+  test::writeFile(path(), "[General]\nThreads=5\n");
+  ASSERT_EQ(::chmod(path().c_str(), 0644), 0);
+  SettingsStore store(qpath());
+  EXPECT_EQ(store.readInt("General", "Threads", 0), 5);
+  store.writeInt("View", "Show All", 0);
+  EXPECT_EQ(fileMode(path()), 0600u);
+  store.sync();
+  EXPECT_EQ(fileMode(path()), 0600u);
+  EXPECT_NE(test::readFile(path()).find("Threads=5"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, FileRemovedWhileOpenComesBackOwnerOnly) {
+  UmaskScope scope(022);
+  SettingsStore store(qpath());
+  store.writeInt("Options", "Last Tab", 1);
+  store.sync();
+  ASSERT_EQ(std::remove(path().c_str()), 0);
+  store.writeInt("Options", "Last Tab", 2);
+  store.sync();
+  EXPECT_EQ(fileMode(path()), 0600u);
+}
+
+// --- The standard place and the desktop ----------------------------------
+
+class EnvScope {
+ public:
+  EnvScope(const char* name, const std::string& value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_previous = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~EnvScope() {
+    if (m_previous) {
+      ::setenv(m_name, m_previous->c_str(), 1);
+    } else {
+      ::unsetenv(m_name);
+    }
+  }
+
+ private:
+  const char* m_name;
+  std::optional<std::string> m_previous;
+};
+
+// QSettings fixes its search paths the first time any store is made in a
+// process, so this runs in a fresh process of its own.
+int checkStandardPlace() {
+  TempDir config;
+  EnvScope scope("XDG_CONFIG_HOME", config.path());
+  const std::string expected = config.path() + "/Corvalin/Sitegleaner.conf";
+  {
+    SettingsStore store;
+    if (store.fileName().toStdString() != expected) return 1;
+    store.writeInt("Legal", "Shown Disclaimer", 640);
+    store.sync();
+  }
+  if (fileMode(expected) != 0600) return 2;
+  if (test::readFile(expected).find("[Legal]\nShown%20Disclaimer=640") == std::string::npos) return 3;
+  return 0;
+}
+
+TEST(SettingsStoreDeathTest, StandardPlaceFollowsXdgConfigHome) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(checkStandardPlace()), testing::ExitedWithCode(0), "");
+}
+
+TEST(SettingsStoreDesktop, DesktopFolderIsTheXdgDesktopDirectory) {
+  TempDir dir;
+  EnvScope home("HOME", dir.path());
+  EnvScope config("XDG_CONFIG_HOME", dir.path() + "/config");
+  std::filesystem::create_directories(dir.path() + "/config");
+  test::writeFile(dir.path() + "/config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau partagé\"\n");
+  EXPECT_EQ(desktopFolder(), dir.path() + "/Bureau partagé");
+  EXPECT_EQ(CrawlSettings::defaults(desktopFolder()).saveDirectory, dir.path() + "/Bureau partagé/Gleaned Sites");
+
+  std::filesystem::remove(dir.path() + "/config/user-dirs.dirs");
+  EXPECT_EQ(desktopFolder(), dir.path() + "/Desktop");
+}
+
+}  // namespace
+}  // namespace sg

@@ -1,1 +1,227 @@
+#include "services/dialup.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "util/log.h"
+
+namespace sg {
+namespace {
+
+// A modem that exists only in the test: it answers with a scripted state,
+// records every call in order, and its line comes up when a dial succeeds
+// and goes down when a hang-up succeeds.
+class ScriptedModem : public ConnectionStateLayer {
+ public:
+  ScriptedModem(ConnectionState state, bool dialWorks, bool hangUpWorks)
+      : m_state(state), m_dialWorks(dialWorks), m_hangUpWorks(hangUpWorks) {}
+
+  ConnectionState query() override {
+    m_calls.push_back("query");
+    return m_state;
+  }
+  bool autodial() override {
+    m_calls.push_back("autodial");
+    if (m_dialWorks) m_state.connected = true;
+    return m_dialWorks;
+  }
+  bool hangUp() override {
+    m_calls.push_back("hangUp");
+    if (m_hangUpWorks) m_state.connected = false;
+    return m_hangUpWorks;
+  }
+
+  const std::vector<std::string>& calls() const { return m_calls; }
+
+ private:
+  ConnectionState m_state;
+  bool m_dialWorks;
+  bool m_hangUpWorks;
+  std::vector<std::string> m_calls;
+};
+
+class DialupTest : public ::testing::Test {
+ protected:
+  void SetUp() override { logQueue().clear(); }
+  void TearDown() override { logQueue().clear(); }
+
+  static std::vector<std::string> logLines() {
+    std::vector<std::string> lines;
+    logQueue().drain(lines);
+    return lines;
+  }
+};
+
+using Calls = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+
+constexpr ConnectionState kNetworkUp{.connected = true, .modem = false, .modemBusy = false};
+constexpr ConnectionState kNetworkDown{.connected = false, .modem = false, .modemBusy = false};
+constexpr ConnectionState kModemUp{.connected = true, .modem = true, .modemBusy = false};
+constexpr ConnectionState kModemDown{.connected = false, .modem = true, .modemBusy = false};
+constexpr ConnectionState kModemBusy{.connected = false, .modem = true, .modemBusy = true};
+constexpr ConnectionState kModemUpAndBusy{.connected = true, .modem = true, .modemBusy = true};
+
+// One download from start to end: the dial before it and, when it could
+// start, the hang-up after it.
+struct DownloadCase {
+  const char* name;
+  bool autoDial;
+  bool autoDisconnect;
+  bool offline;
+  ConnectionState state;
+  bool dialWorks;
+  bool hangUpWorks;
+  // Expected:
+  bool starts;
+  Calls calls;
+  Lines log;
+};
+
+const DownloadCase kDownloadCases[] = {
+    // A network connection without the modem flag: the download starts
+    // whatever the settings and the state, and the line is left alone.
+    {"network up, both settings on", true, true, false, kNetworkUp, true, true,
+     true, {"query", "query"}, {}},
+    {"network down, both settings on", true, true, false, kNetworkDown, true, true,
+     true, {"query", "query"}, {}},
+    {"network up, AutoDial off", false, true, false, kNetworkUp, true, true,
+     true, {}, {}},
+    {"network up, AutoDisconnect off", true, false, false, kNetworkUp, true, true,
+     true, {"query"}, {}},
+
+    // Working offline: nothing is dialled, the state is not even asked.
+    {"offline, modem down", true, true, true, kModemDown, true, true,
+     true, {"query"}, {}},
+    {"offline, modem down, AutoDisconnect off", true, false, true, kModemDown, true, true,
+     true, {}, {}},
+
+    // The modem line is already up: no dial; hung up at the end only when
+    // both settings ask for it, even though this program did not dial it.
+    {"modem up, both settings on", true, true, false, kModemUp, true, true,
+     true, {"query", "query", "hangUp"}, {"Modem disconnected."}},
+    {"modem up, AutoDisconnect off", true, false, false, kModemUp, true, true,
+     true, {"query"}, {}},
+    {"modem up, AutoDial off, AutoDisconnect on", false, true, false, kModemUp, true, true,
+     true, {}, {}},
+    {"modem up, both settings off", false, false, false, kModemUp, true, true,
+     true, {}, {}},
+    {"modem up and busy", true, true, false, kModemUpAndBusy, true, true,
+     true, {"query", "query", "hangUp"}, {"Modem disconnected."}},
+    {"modem up, hang-up fails silently", true, true, false, kModemUp, true, false,
+     true, {"query", "query", "hangUp"}, {}},
+
+    // The modem line is down.
+    {"modem down, AutoDial off", false, true, false, kModemDown, true, true,
+     true, {}, {}},
+    {"modem down, dial succeeds, hung up at the end", true, true, false, kModemDown, true, true,
+     true, {"query", "autodial", "query", "hangUp"}, {"Modem disconnected."}},
+    {"modem down, dial succeeds, AutoDisconnect off", true, false, false, kModemDown, true, true,
+     true, {"query", "autodial"}, {}},
+    {"modem down, dial fails", true, true, false, kModemDown, false, true,
+     false, {"query", "autodial"}, {"Connection to the internet failed."}},
+    {"modem busy, no dial attempt", true, true, false, kModemBusy, true, true,
+     false, {"query"}, {"Connection to the internet failed."}},
+};
+
+TEST_F(DialupTest, DownloadDialsAndHangsUpAsSettingsAndStateAsk) {
+  for (const DownloadCase& c : kDownloadCases) {
+    SCOPED_TRACE(c.name);
+    logQueue().clear();
+    CrawlSettings settings;
+    settings.autoDial = c.autoDial;
+    settings.autoDisconnect = c.autoDisconnect;
+    ScriptedModem modem(c.state, c.dialWorks, c.hangUpWorks);
+
+    const bool starts = dialIfNeeded(settings, c.offline, modem);
+    if (starts) hangUpIfDialled(settings, modem);
+
+    EXPECT_EQ(starts, c.starts);
+    EXPECT_EQ(modem.calls(), c.calls);
+    EXPECT_EQ(logLines(), c.log);
+  }
+}
+
+// The hang-up on its own: it looks only at the settings and the state of
+// the moment, not at whether this program dialled.
+struct HangUpCase {
+  const char* name;
+  bool autoDial;
+  bool autoDisconnect;
+  ConnectionState state;
+  bool hangUpWorks;
+  Calls calls;
+  Lines log;
+};
+
+const HangUpCase kHangUpCases[] = {
+    {"both on, modem up", true, true, kModemUp, true, {"query", "hangUp"}, {"Modem disconnected."}},
+    {"both on, modem up, hang-up fails", true, true, kModemUp, false, {"query", "hangUp"}, {}},
+    {"both on, modem down", true, true, kModemDown, true, {"query"}, {}},
+    {"both on, network up", true, true, kNetworkUp, true, {"query"}, {}},
+    {"AutoDial off", false, true, kModemUp, true, {}, {}},
+    {"AutoDisconnect off", true, false, kModemUp, true, {}, {}},
+};
+
+TEST_F(DialupTest, HangUpNeedsBothSettingsAndAModemLineThatIsUp) {
+  for (const HangUpCase& c : kHangUpCases) {
+    SCOPED_TRACE(c.name);
+    logQueue().clear();
+    CrawlSettings settings;
+    settings.autoDial = c.autoDial;
+    settings.autoDisconnect = c.autoDisconnect;
+    ScriptedModem modem(c.state, true, c.hangUpWorks);
+
+    hangUpIfDialled(settings, modem);
+
+    EXPECT_EQ(modem.calls(), c.calls);
+    EXPECT_EQ(logLines(), c.log);
+  }
+}
+
+TEST_F(DialupTest, EveryStartDialsAgain) {
+  CrawlSettings settings;
+  settings.autoDial = true;
+  settings.autoDisconnect = true;
+  ScriptedModem modem(kModemDown, true, true);
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_TRUE(dialIfNeeded(settings, false, modem));
+    hangUpIfDialled(settings, modem);
+  }
+  EXPECT_EQ(modem.calls(), (Calls{"query", "autodial", "query", "hangUp", "query", "autodial", "query", "hangUp"}));
+  EXPECT_EQ(logLines(), (Lines{"Modem disconnected.", "Modem disconnected."}));
+}
+
+// The layer of this system: whatever the machine's interfaces, it answers,
+// never reports a modem, and cannot dial or hang up.
+TEST_F(DialupTest, SystemLayerAnswersAndHasNoModem) {
+  ConnectionStateLayer& layer = systemConnectionState();
+  const ConnectionState state = layer.query();
+  EXPECT_FALSE(state.modem);
+  EXPECT_FALSE(state.modemBusy);
+  EXPECT_FALSE(layer.autodial());
+  EXPECT_FALSE(layer.hangUp());
+}
+
+// So on this system a download always starts, and nothing is logged.
+TEST_F(DialupTest, SystemLayerNeverStopsADownload) {
+  for (bool autoDial : {false, true}) {
+    for (bool autoDisconnect : {false, true}) {
+      for (bool offline : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "AutoDial " << autoDial << ", AutoDisconnect " << autoDisconnect
+                                        << ", offline " << offline);
+        CrawlSettings settings;
+        settings.autoDial = autoDial;
+        settings.autoDisconnect = autoDisconnect;
+        EXPECT_TRUE(dialIfNeeded(settings, offline, systemConnectionState()));
+        hangUpIfDialled(settings, systemConnectionState());
+        EXPECT_EQ(logLines(), Lines{});
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sg

@@ -1,0 +1,174 @@
+#include "document/crawl_document.h"
+
+#include <fstream>
+
+#include "document/profile_file.h"
+#include "services/dialup.h"
+#include "util/log.h"
+#include "util/texts.h"
+#include "util/url_ops.h"
+
+namespace sg {
+
+namespace {
+const QString kConnectionSection = QStringLiteral("Connection");
+const QString kWorkOffline = QStringLiteral("Work Offline");
+constexpr size_t kMaxUrlListBytes = 64u * 1024 * 1024;
+}  // namespace
+
+CrawlDocument::CrawlDocument(SettingsStore& store, DocumentHost& host, ConnectionStateLayer& connection)
+    : m_store(store), m_host(host), m_connection(connection) {
+  m_controller.setProcessor(&m_pipeline);
+  m_controller.setDialHook(
+      [this] { return dialIfNeeded(m_controller.settings, m_controller.offline.load(), m_connection); });
+  m_controller.setDownloadEndedHook([this] { hangUpIfDialled(m_controller.settings, m_connection); });
+}
+
+CrawlDocument::~CrawlDocument() { m_controller.workQueue().shutdown(); }
+
+bool CrawlDocument::newDocument() {
+  m_controller.offline = m_store.readInt(kConnectionSection, kWorkOffline, 0) != 0;
+  if (!m_store.load(m_controller.settings, m_controller.exclusions(), view, desktopFolder())) {
+    m_host.reportSettingsReadError();
+    m_store.save(m_controller.settings, m_controller.exclusions(), view);
+  }
+  m_controller.versionNotify = m_store.readInt(QStringLiteral("Version Check"), QStringLiteral("Notify"), 1) != 0;
+  m_controller.registry().clear();
+  m_controller.initialise(std::string(), nullptr, 0);
+  updateTitle();
+  return true;
+}
+
+void CrawlDocument::closeDocument() { m_store.save(m_controller.settings, m_controller.exclusions(), view); }
+
+bool CrawlDocument::startDownload(const std::string& url) {
+  if (!sameUrl(url, m_controller.url()) && !resetDownload(url, false)) return m_downloading;
+  m_downloading = true;
+  if (!m_controller.start()) m_downloading = false;
+  return m_downloading;
+}
+
+void CrawlDocument::stopDownload() { m_controller.stop(); }
+
+bool CrawlDocument::resetDownload(const std::string& url, bool ask) {
+  // Links must not be taken apart under running workers.
+  if (m_controller.runningThreads() > 0) return false;
+  if (ask && !m_host.confirmReset()) return false;
+  m_controller.registry().clear();
+  m_controller.workQueue().clearResumeList();
+  bool accepted = m_controller.initialise(url, nullptr, 0);
+  if (accepted) updateTitle();
+  m_host.downloadReset();
+  return accepted;
+}
+
+void CrawlDocument::updateTitle() {
+  std::string title = m_controller.url();
+  if (title.rfind("http://", 0) == 0) title.erase(0, 7);
+  if (title.empty()) title = text::kNoUrlSelected;
+  if (m_batchMode) title += " (batch) ";
+  if (m_controller.offline) title += " - [Working Offline]";
+  m_title = title;
+  m_host.titleChanged(m_title);
+}
+
+bool CrawlDocument::openProfile(const std::string& path) {
+  // Read into a copy: a file that turns out not to be a profile (a URL
+  // list, say) must leave the settings as they were.
+  CrawlSettings settings = m_controller.settings;
+  std::string rootUrl;
+  if (!loadProfileFile(path, rootUrl, settings)) return false;
+  m_controller.settings = settings;
+  m_controller.registry().clear();
+  m_controller.workQueue().clearResumeList();
+  m_controller.initialise(rootUrl, nullptr, 0);
+  return true;
+}
+
+bool CrawlDocument::saveProfileAs(const std::string& path, const std::string& urlBoxText, std::string& error) {
+  if (!resetDownload(urlBoxText, false)) {
+    error = m_controller.information;
+    return false;
+  }
+  return saveProfileFile(path, m_controller.url(), m_controller.settings, error);
+}
+
+bool CrawlDocument::readUrlListFile(const std::string& path) {
+  if (path.empty()) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bool readAny = false;
+  size_t total = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    readAny = true;
+    total += line.size() + 1;
+    if (total > kMaxUrlListBytes) break;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string url = line;
+    HttpUrlParts parts;
+    if (!url.empty() && parseHttpUrl(url, parts)) m_batchQueue.push_back(url);
+  }
+  return readAny;
+}
+
+bool CrawlDocument::nextBatchJob() {
+  m_batchMode = !m_batchQueue.empty();
+  if (m_batchMode) {
+    if (m_controller.cancelled && m_host.confirmCancelBatch()) {
+      m_batchQueue.clear();
+      m_batchMode = false;
+      updateTitle();
+      return false;
+    }
+    std::string url = m_batchQueue.front();
+    m_batchQueue.pop_front();
+    startDownload(url);
+  } else {
+    updateTitle();
+  }
+  return m_batchMode;
+}
+
+void CrawlDocument::openArgument(const std::string& text, bool noStart) {
+  if (m_downloading) return;
+  std::string argument = text;
+  if (openProfile(text)) {
+    argument = m_controller.url();
+  } else if (readUrlListFile(text)) {
+    m_host.showBatchPane();
+  } else {
+    resetDownload(text, noStart);
+  }
+  updateTitle();
+  m_host.addToUrlBox(argument);
+  if (!noStart) startDownload(argument);
+}
+
+void CrawlDocument::downloadEnded() {
+  std::string message = m_controller.cancelled ? text::kDownloadAborted : text::kDownloadComplete;
+  logMessage(message);
+  m_host.setStatusMessage(message);
+  if (!nextBatchJob()) {
+    m_downloading = false;
+    if (m_commandLineMode) m_host.quitApplication();
+  }
+}
+
+bool CrawlDocument::canClose() {
+  if (!m_downloading) return true;
+  if (!m_host.confirmEndDownloadOnClose()) return false;
+  stopDownload();
+  return true;
+}
+
+void CrawlDocument::toggleWorkOffline() {
+  m_controller.offline = !m_controller.offline;
+  m_store.writeInt(kConnectionSection, kWorkOffline, m_controller.offline ? 1 : 0);
+  m_store.sync();
+  updateTitle();
+}
+
+void CrawlDocument::toggleShowAll() { view.showAll = !view.showAll; }
+
+}  // namespace sg

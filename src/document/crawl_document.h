@@ -1,0 +1,118 @@
+// The crawl document: the one download of the application with its
+// settings, batch queue and view options, and what each of the user's
+// commands does to it. Front ends (the desktop window, the console) drive
+// it on their main thread and answer its questions through DocumentHost.
+//
+// Not thread-safe: every call on the front end's main thread. Engine
+// updates arrive on worker threads; the front end hands the end of a
+// download to downloadEnded() on its main thread.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "document/settings_store.h"
+#include "engine/download_controller.h"
+#include "pipeline/page_pipeline.h"
+#include "platform/connection_state.h"
+
+namespace sg {
+
+// What the document needs of its front end.
+class DocumentHost {
+ public:
+  virtual ~DocumentHost() = default;
+  // "This will clear the current download. Are you sure?" - true for Yes.
+  virtual bool confirmReset() = 0;
+  // "You have cancelled the current download..." - true to cancel the
+  // whole batch.
+  virtual bool confirmCancelBatch() = 0;
+  // "Cannot close whilst a download is in progress..." - true to end it.
+  virtual bool confirmEndDownloadOnClose() = 0;
+  // The settings could not be read; the defaults are used.
+  virtual void reportSettingsReadError() = 0;
+  virtual void showBatchPane() {}
+  virtual void addToUrlBox(const std::string& url) {}
+  virtual void setStatusMessage(const std::string& text) {}
+  virtual void titleChanged(const std::string& title) {}
+  // The links were discarded; views show the root afresh.
+  virtual void downloadReset() {}
+  // Command-line mode: the application should end.
+  virtual void quitApplication() {}
+};
+
+class CrawlDocument {
+ public:
+  CrawlDocument(SettingsStore& store, DocumentHost& host,
+                ConnectionStateLayer& connection = systemConnectionState());
+  ~CrawlDocument();
+  CrawlDocument(const CrawlDocument&) = delete;
+  CrawlDocument& operator=(const CrawlDocument&) = delete;
+
+  DownloadController& controller() { return m_controller; }
+  PagePipeline& pipeline() { return m_pipeline; }
+  SettingsStore& store() { return m_store; }
+
+  // Loads the settings (reporting a failed read, then saving the whole
+  // record), resets the root to no URL and updates the title.
+  bool newDocument();
+  // Saves the settings.
+  void closeDocument();
+
+  // Starts a download for url, resuming when it is the current root.
+  bool startDownload(const std::string& url);
+  void stopDownload();
+  // Discards the links and makes url the root; asks first when ask is set.
+  bool resetDownload(const std::string& url, bool ask);
+  void updateTitle();
+  const std::string& title() const { return m_title; }
+
+  // Opens a profile file: its settings and root URL are taken only when
+  // the whole file reads as a profile.
+  bool openProfile(const std::string& path);
+  bool saveProfileAs(const std::string& path, const std::string& urlBoxText, std::string& error);
+  // Appends the web URLs of a text file to the batch queue; true when the
+  // file held at least one line.
+  bool readUrlListFile(const std::string& path);
+  // Starts the next batch entry, or ends batch mode; returns the batch
+  // mode flag afterwards.
+  bool nextBatchJob();
+  // A file or text handed to the program: a profile, a URL list or a URL.
+  void openArgument(const std::string& text, bool noStart);
+
+  // The end of a download, on the main thread: logs and shows "Download
+  // complete" or "Download aborted.", then goes on with the batch.
+  void downloadEnded();
+  // The close query.
+  bool canClose();
+  void toggleWorkOffline();
+  void toggleShowAll();
+
+  bool downloading() const { return m_downloading; }
+  bool batchMode() const { return m_batchMode; }
+  const std::deque<std::string>& batchQueue() const { return m_batchQueue; }
+  bool commandLineMode() const { return m_commandLineMode; }
+  void setCommandLineMode(bool on) { m_commandLineMode = on; }
+
+  // Command states.
+  bool canGo() const { return !m_downloading; }
+  bool canStop() const { return m_downloading && !m_controller.cancelled; }
+  bool canEditOptions() const { return !m_downloading; }
+
+  ViewOptions view;
+
+ private:
+  SettingsStore& m_store;
+  DocumentHost& m_host;
+  ConnectionStateLayer& m_connection;
+  PagePipeline m_pipeline;
+  DownloadController m_controller;
+  std::deque<std::string> m_batchQueue;
+  bool m_batchMode = false;
+  bool m_downloading = false;
+  bool m_commandLineMode = false;
+  std::string m_title;
+};
+
+}  // namespace sg

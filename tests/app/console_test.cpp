@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "document/profile_file.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+
+namespace sg::test {
+namespace {
+
+// The built program, run as a user would, with a home of its own.
+class Console : public ::testing::Test {
+ protected:
+  Console() {
+    std::filesystem::create_directories(home.file("config"));
+    environment = {{"HOME", home.path()},
+                   {"XDG_CONFIG_HOME", home.file("config")},
+                   {"XDG_DESKTOP_DIR", home.file("Desktop")},
+                   {"http_proxy", ""},
+                   {"https_proxy", ""},
+                   {"all_proxy", ""}};
+  }
+
+  ProcessResult run(std::vector<std::string> arguments, int timeoutMs = 60000) {
+    arguments.insert(arguments.begin(), "-console");
+    return runProcess(SITEGLEANER_BINARY, arguments, environment, home.path(), timeoutMs);
+  }
+
+  // The usual switches of a test crawl: save into the temporary home,
+  // without the politeness pause.
+  std::vector<std::string> saving(std::vector<std::string> more) {
+    std::vector<std::string> arguments = {"-q", "-set", "Save Files=1", "-set", "Save Directory=" + sites(),
+                                          "-set", "Link Pause=0"};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+  }
+
+  std::string sites() const { return home.file("sites"); }
+  std::string settingsFile() const { return home.file("config") + "/Corvalin/Sitegleaner.conf"; }
+  std::string hostDir(const TestServer& server) const {
+    return sites() + "/127.0.0.1_" + std::to_string(server.port());
+  }
+
+  TempDir home;
+  std::map<std::string, std::string> environment;
+};
+
+void serveSmallSite(TestServer& server) {
+  server.page("/", "<html><title>Small site</title><a href=\"a.html\">a</a><img src=\"pic.gif\"></html>");
+  server.page("/a.html", "<html><a href=\"/\">home</a><a href=\"gone.html\">gone</a></html>");
+  server.page("/pic.gif", "GIF89a", "image/gif");
+}
+
+TEST_F(Console, CrawlsARootUrlIntoABrowsableMirror) {
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  ProcessResult result = run(saving({server.url("/")}));
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("Starting download at " + server.url("/") + "..."), std::string::npos);
+  EXPECT_NE(result.out.find("Download complete"), std::string::npos);
+  EXPECT_NE(result.out.find("To browse it offline, open " + hostDir(server) + "/default.html"), std::string::npos);
+  EXPECT_NE(readFile(hostDir(server) + "/default.html").find("href=\"a.html\""), std::string::npos);
+  EXPECT_EQ(readFile(hostDir(server) + "/pic.gif"), "GIF89a");
+  EXPECT_NE(readFile(hostDir(server) + "/gone.html").find("HTTP_STATUS_NOT_FOUND"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(sites() + "/Small site.desktop"));
+}
+
+TEST_F(Console, RunsAProfileFile) {
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  CrawlSettings settings = CrawlSettings::defaults(home.file("Desktop"));
+  settings.saveFiles = true;
+  std::string error;
+  ASSERT_TRUE(saveProfileFile(home.file("site.glean"), server.url("/"), settings, error)) << error;
+  ProcessResult result = run({"-q", "-set", "Link Pause=0", "-set", "Save Directory=" + sites(),
+                              home.file("site.glean")});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_TRUE(std::filesystem::exists(hostDir(server) + "/a.html"));
+}
+
+TEST_F(Console, WorksOffAUrlListAsABatch) {
+  TestServer one, two;
+  serveSmallSite(one);
+  serveSmallSite(two);
+  one.start();
+  two.start();
+  writeFile(home.file("list.txt"), "not a url line ftp://x\n" + one.url("/") + "\r\n\n" + two.url("/") + "\n");
+  ProcessResult result = run(saving({home.file("list.txt")}));
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("Starting download at " + one.url("/")), std::string::npos);
+  EXPECT_NE(result.out.find("Starting download at " + two.url("/")), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(hostDir(one) + "/a.html"));
+  EXPECT_TRUE(std::filesystem::exists(hostDir(two) + "/a.html"));
+}
+
+TEST_F(Console, StealthCrawlsWhatRobotsRefuse) {
+  TestServer server;
+  serveSmallSite(server);
+  server.page("/robots.txt", "User-agent: *\nDisallow: /\n", "text/plain");
+  server.start();
+  ProcessResult polite = run(saving({server.url("/")}));
+  EXPECT_NE(polite.out.find("Access denied to / on 127.0.0.1"), std::string::npos) << polite.out;
+  EXPECT_EQ(server.count("/"), 0u);
+
+  ProcessResult stealthy = run(saving({"-stealth", server.url("/")}));
+  EXPECT_EQ(stealthy.exitCode, 0) << stealthy.out << stealthy.err;
+  EXPECT_NE(stealthy.out.find("'Stealth' mode activated."), std::string::npos);
+  EXPECT_EQ(server.count("/a.html"), 1u);
+  for (const auto& request : server.requests()) {
+    if (request.path == "/a.html") {
+      EXPECT_EQ(request.header("User-Agent").rfind("Sitegleaner - ", 0), 0u);
+    }
+  }
+}
+
+TEST_F(Console, RefusingServerAbortsTheDownload) {
+  std::string url = "http://127.0.0.1:" + std::to_string(refusedPort()) + "/";
+  ProcessResult result = run(saving({url}));
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("Error connecting to 127.0.0.1 - "), std::string::npos);
+  EXPECT_NE(result.out.find("Download aborted."), std::string::npos);
+}
+
+TEST_F(Console, InvalidUrlCannotStart) {
+  ProcessResult result = run(saving({"mailto:someone@example.com"}));
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("could not start a download of \"mailto:someone@example.com\": Invalid URL"),
+            std::string::npos)
+      << result.err;
+  ProcessResult noArgument = run({"-q"});
+  EXPECT_EQ(noArgument.exitCode, 2);
+  ProcessResult badSwitch = run({"-frobnicate"});
+  EXPECT_EQ(badSwitch.exitCode, 2);
+  EXPECT_NE(badSwitch.err.find("unknown switch"), std::string::npos);
+  ProcessResult badSetting = run({"-set", "Threads=many", "http://127.0.0.1/"});
+  EXPECT_EQ(badSetting.exitCode, 2);
+}
+
+TEST_F(Console, LogFileGrowsAcrossRuns) {
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  std::string log = home.file("crawl.log");
+  run(saving({"-set", "Log File=" + log, server.url("/")}));
+  run(saving({"-set", "Log File=" + log, server.url("/")}));
+  std::string content = readFile(log);
+  size_t first = content.find("Starting download at");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(content.find("Starting download at", first + 1), std::string::npos);
+}
+
+TEST_F(Console, SettingsFileIsPrivateKeepsNoOverridesAndIsReadBack) {
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  run({"-q", "-set", "MaxCrawlDepth=3", "-set", "Link Pause=0", server.url("/")});
+  struct stat info {};
+  ASSERT_EQ(stat(settingsFile().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600);
+  std::string stored = readFile(settingsFile());
+  EXPECT_NE(stored.find("\nMaxCrawlDepth=10\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\nThreads=8\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(sites()));
+
+  // Values in the file are the next run's settings.
+  std::string edited = stored;
+  // QSettings writes a blank in a key as "%20".
+  auto set = [&](const std::string& key, const std::string& value) {
+    size_t at = edited.find("\n" + key + "=");
+    ASSERT_NE(at, std::string::npos) << key;
+    edited.replace(at + 1, edited.find('\n', at + 1) - at - 1, key + "=" + value);
+  };
+  set("Save%20Files", "1");
+  set("Save%20Directory", sites());
+  set("Link%20Pause", "0");
+  writeFile(settingsFile(), edited);
+  ProcessResult result = run({"-q", server.url("/")});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_TRUE(std::filesystem::exists(hostDir(server) + "/default.html"));
+}
+
+TEST_F(Console, InterruptStopsAndExitsAborted) {
+  TestServer server;
+  server.page("/", "<a href=\"slow.bin\">slow</a>");
+  server.stalledBody("/slow.bin", "x", 30000);
+  server.start();
+  std::vector<std::string> arguments = saving({server.url("/")});
+  arguments.insert(arguments.begin(), "-console");
+  ChildProcess child(SITEGLEANER_BINARY, arguments, environment, home.path());
+  while (server.count("/slow.bin") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  child.signal(SIGINT);
+  ProcessResult result = child.wait(20000);
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("Download aborted."), std::string::npos);
+}
+
+TEST_F(Console, HelpAndVersion) {
+  ProcessResult help = runProcess(SITEGLEANER_BINARY, {"-help"}, environment, home.path());
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("Usage: sitegleaner"), std::string::npos);
+  ProcessResult version = runProcess(SITEGLEANER_BINARY, {"-version"}, environment, home.path());
+  EXPECT_EQ(version.out, "Sitegleaner 6.4\n");
+}
+
+}  // namespace
+}  // namespace sg::test
