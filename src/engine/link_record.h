@@ -99,7 +99,8 @@ class LinkRecord {
   ContentKind contentKind = ContentKind::Unknown;
   LinkStatus status = LinkStatus::Pending;
   bool written = false;
-  bool include = true;
+  // Written by the user interface (Include URL) while workers read it.
+  std::atomic<bool> include{true};
   bool localSource = false;
   bool inlineLink = false;
   uint8_t redirections = 0;  // redirections followed for this link

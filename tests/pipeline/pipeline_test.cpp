@@ -11,6 +11,7 @@
 #include "pipeline/http_exchange.h"
 #include "pipeline/pipeline_fixture.h"
 #include "pipeline/placeholder.h"
+#include "support/process.h"
 #include "util/url_ops.h"
 
 namespace sg::test {
@@ -353,7 +354,42 @@ TEST_F(PipelineTest, FailedSecondDownloadKeepsTheFirstCopy) {
   EXPECT_FALSE(std::filesystem::exists(path + "~.tmp"));
 }
 
+// Runs in a process of its own (this test program started again), with
+// files limited to 64 KB so that writes beyond fail; reports through its
+// exit status.
+int crawlWithFileSizeLimit(const std::string& url, const std::string& saveDirectory) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{65536, 65536};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  DownloadController controller;
+  controller.settings = CrawlSettings::defaults(saveDirectory);
+  controller.settings.saveDirectory = saveDirectory;
+  controller.settings.saveFiles = true;
+  controller.settings.linkPause = 0;
+  PagePipeline pipeline;
+  EndSignal ends;
+  controller.setProcessor(&pipeline);
+  controller.setObserver(&ends);
+  controller.initialise(url + "/", nullptr, 0);
+  if (!controller.start() || !ends.wait(1)) return 10;
+  controller.workQueue().waitForWorkers(30000);
+  LinkRecord* big = controller.find(url + "/big.bin");
+  int code = 0;
+  if (big == nullptr) {
+    code = 11;
+  } else if (big->status != LinkStatus::Failed) {
+    code = 12;
+  } else if (big->information.rfind("Failed to write output file", 0) != 0) {
+    code = 13;
+  }
+  controller.setObserver(nullptr);
+  return code;
+}
+
 TEST_F(PipelineTest, WriteFailureIsAFailureNotSaved) {
+  if (const char* url = std::getenv("SG_LIMITED_CRAWL_URL")) {
+    _exit(crawlWithFileSizeLimit(url, std::getenv("SG_LIMITED_CRAWL_DIR")));
+  }
   server.page("/", "<img src=\"big.bin\">");
   server.page("/big.bin", std::string(200000, 'b'), "application/octet-stream");
   server.start();
@@ -362,35 +398,11 @@ TEST_F(PipelineTest, WriteFailureIsAFailureNotSaved) {
   std::filesystem::create_directories(std::filesystem::path(bigPath).parent_path());
   writeFile(bigPath, "earlier copy");
 
-  pid_t child = fork();
-  if (child == 0) {
-    // The child crawls with files limited to 64 KB; writes beyond fail.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{65536, 65536};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    DownloadController local;
-    local.settings = controller.settings;
-    local.timing = controller.timing;
-    PagePipeline localPipeline;
-    EndSignal localEnds;
-    local.setProcessor(&localPipeline);
-    local.setObserver(&localEnds);
-    local.initialise(server.url("/"), nullptr, 0);
-    robotsCache().clear();
-    if (!local.start() || !localEnds.wait(1)) _exit(10);
-    local.workQueue().waitForWorkers(30000);
-    LinkRecord* big = local.find(server.url("/big.bin"));
-    int code = 0;
-    if (big == nullptr) code = 11;
-    else if (big->status != LinkStatus::Failed) code = 12;
-    else if (big->information.rfind("Failed to write output file", 0) != 0) code = 13;
-    local.setObserver(nullptr);
-    _exit(code);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ProcessResult child = runProcess(
+      std::filesystem::read_symlink("/proc/self/exe").string(),
+      {"--gtest_filter=PipelineTest.WriteFailureIsAFailureNotSaved"},
+      {{"SG_LIMITED_CRAWL_URL", server.base()}, {"SG_LIMITED_CRAWL_DIR", saveDirectory}}, dir.path());
+  EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
   EXPECT_EQ(readFile(bigPath), "earlier copy");
   EXPECT_FALSE(std::filesystem::exists(bigPath + "~.tmp"));
 }
