@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/console_app.h"
 #include "app/version.h"
+#include "ui/gui_app.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -21,5 +22,11 @@ int main(int argc, char** argv) {
     std::printf("Sitegleaner %s\n", SITEGLEANER_VERSION_TEXT);
     return 0;
   }
-  return sg::runConsole(line);
+  // Without a display, "-q" means an unattended run: the console serves it.
+  if (line.console || (line.quitWhenDone && !sg::displayAvailable())) return sg::runConsole(line);
+  if (!sg::displayAvailable()) {
+    std::fprintf(stderr, "sitegleaner: no display to open a window on; use -console (see -help)\n");
+    return sg::kExitCouldNotStart;
+  }
+  return sg::runDesktop(argc, argv, line);
 }

@@ -36,6 +36,7 @@ bool CrawlDocument::newDocument() {
   m_controller.registry().clear();
   m_controller.initialise(std::string(), nullptr, 0);
   updateTitle();
+  m_host.downloadReset();
   return true;
 }
 
@@ -82,6 +83,7 @@ bool CrawlDocument::openProfile(const std::string& path) {
   m_controller.registry().clear();
   m_controller.workQueue().clearResumeList();
   m_controller.initialise(rootUrl, nullptr, 0);
+  m_host.downloadReset();
   return true;
 }
 

@@ -1,0 +1,66 @@
+#include "ui/gui_app.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <csignal>
+#include <cstdlib>
+
+#include "app/startup.h"
+#include "document/settings_store.h"
+#include "ui/about_dialog.h"
+#include "ui/main_window.h"
+#include "util/app_flags.h"
+#include "util/log.h"
+#include "util/texts.h"
+
+namespace sg {
+
+bool displayAvailable() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && *platform != '\0') return true;
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+int runDesktop(int& argc, char** argv, const CommandLine& line) {
+  QApplication application(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Corvalin"));
+  QApplication::setApplicationName(QStringLiteral("Sitegleaner"));
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  if (line.stealth) {
+    setStealthMode(true);
+    logMessage(text::kStealthActivated);
+  }
+  if (line.quitWhenDone) logMessage(text::kCommandLineActivated);
+  if (!httpLibraryVersionHolds(httpLibraryVersion())) {
+    QMessageBox::critical(nullptr, QStringLiteral("Sitegleaner"), QString::fromLatin1(text::kHttpLibraryTooOld));
+    return 2;
+  }
+
+  SettingsStore store;
+  if (takeConditionsOfUseDue(store)) {
+    AboutDialog about;
+    about.exec();
+    ConditionsDialog conditions;
+    conditions.exec();
+  }
+
+  MainWindow window(store);
+  window.document().setCommandLineMode(line.quitWhenDone);
+  for (const auto& [name, value] : line.overrides) {
+    setSettingFromText(window.document().controller().settings, name, value);
+  }
+  const std::string& logFile = window.document().controller().settings.logFile;
+  if (!logFile.empty()) openLogFile(logFile);
+  window.show();
+  window.loadWindowPlacement();
+  if (!line.files.empty()) window.openArgument(QString::fromStdString(line.files.front()), false);
+  int status = application.exec();
+  closeLogFile();
+  return status;
+}
+
+}  // namespace sg

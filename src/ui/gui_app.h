@@ -1,0 +1,15 @@
+// Running the program with its window.
+#pragma once
+
+#include "app/command_line.h"
+
+namespace sg {
+
+// Runs the desktop application for the command line; returns the exit
+// status. argc and argv go to Qt.
+int runDesktop(int& argc, char** argv, const CommandLine& line);
+
+// Is there a display to open windows on?
+bool displayAvailable();
+
+}  // namespace sg

@@ -1,0 +1,617 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include "ui/about_dialog.h"
+#include "ui/link_views.h"
+#include "ui/panes.h"
+#include "ui/url_box.h"
+#include "util/format.h"
+#include "util/log.h"
+#include "util/string_utils.h"
+#include "util/texts.h"
+
+namespace sg {
+
+namespace {
+
+const QString kIdleMessage = QStringLiteral("Enter a URL to start crawling");
+constexpr const char* kHelpFile = "SitegleanerDocs.html";
+
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// The first line of a prompt goes to the message pane, the rest is the tip.
+void setPrompt(QAction* action, const QString& prompt) {
+  int split = prompt.indexOf('\n');
+  action->setStatusTip(split < 0 ? prompt : prompt.left(split));
+  if (split >= 0) action->setToolTip(prompt.mid(split + 1));
+}
+
+QLabel* fixedPane(const QString& initial, QWidget* parent) {
+  auto* label = new QLabel(initial, parent);
+  label->setFixedWidth(label->fontMetrics().horizontalAdvance(initial) + 8);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  return label;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStateLayer* connection)
+    : m_settings(store), m_timing(timing) {
+  setObjectName(QStringLiteral("mainWindow"));
+  ask = [this](const QString& question) {
+    return QMessageBox::question(this, tr("Sitegleaner"), question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+  };
+  inform = [this](const QString& message) { QMessageBox::information(this, tr("Sitegleaner"), message); };
+
+  m_document = connection ? std::make_unique<CrawlDocument>(store, *this, *connection)
+                          : std::make_unique<CrawlDocument>(store, *this);
+  m_treeModel = new LinkTreeModel(m_store, this);
+  m_detailsModel = new DetailsModel(m_store, this);
+
+  createViews();
+  createActions();
+  createMenus();
+  createToolBar();
+  createDockWindows();
+  createStatusBar();
+
+  connect(&m_bridge, &GuiBridge::updatesWaiting, this, &MainWindow::applyUpdates);
+  m_document->controller().setObserver(&m_bridge);
+  m_document->newDocument();
+  m_detailsModel->setShowAll(m_document->view.showAll);
+  action("autoExpand")->setChecked(m_document->view.autoExpand);
+  downloadReset();
+
+  restoreState(m_settings.readBytes(QStringLiteral("Toolbars"), QStringLiteral("State")));
+  connect(&m_refreshTimer, &QTimer::timeout, this, &MainWindow::refresh);
+  m_refreshTimer.start(m_timing.refreshMs);
+  resize(900, 640);
+  refresh();
+}
+
+MainWindow::~MainWindow() {
+  m_document->controller().setObserver(nullptr);
+  m_document->controller().workQueue().shutdown();
+}
+
+void MainWindow::createViews() {
+  m_splitter = new QSplitter(Qt::Horizontal, this);
+  m_splitter->setObjectName(QStringLiteral("splitter"));
+  m_treeView = new LinkTreeView(m_splitter);
+  m_treeView->setModel(m_treeModel);
+  m_detailsView = new DetailsView(m_splitter);
+  m_detailsView->setModel(m_detailsModel);
+  const int widths[] = {250, 50, 75, 75, 110, 1};
+  for (int c = 0; c < DetailsModel::kColumnCount; ++c) m_detailsView->setColumnWidth(c, widths[c]);
+  m_splitter->addWidget(m_treeView);
+  m_splitter->addWidget(m_detailsView);
+  m_splitter->setStretchFactor(0, 1);
+  m_splitter->setStretchFactor(1, 4);
+  setCentralWidget(m_splitter);
+
+  auto idle = [this] { return !m_document->downloading(); };
+  m_treeView->setDropAllowed(idle);
+  m_detailsView->setDropAllowed(idle);
+  connect(m_treeView, &LinkTreeView::argumentDropped, this, [this](const QString& text) { openArgument(text, true); });
+  connect(m_detailsView, &DetailsView::argumentDropped, this,
+          [this](const QString& text) { openArgument(text, true); });
+  connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { showSelectedPage(); });
+  connect(m_treeView, &QTreeView::expanded, this, [this] { showSelectedPage(); });
+  connect(m_treeView, &QTreeView::collapsed, this, [this] { showSelectedPage(); });
+  connect(m_treeModel, &LinkTreeModel::itemInserted, this, [this](const QModelIndex& parent) {
+    if (m_document->view.autoExpand) m_treeView->expand(parent);
+  });
+  connect(m_treeView, &QWidget::customContextMenuRequested, this, &MainWindow::showTreeMenu);
+  connect(m_detailsView, &QWidget::customContextMenuRequested, this, &MainWindow::showDetailsMenu);
+  connect(m_detailsView->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int column) { m_detailsModel->sortByHeader(column); });
+  connect(m_detailsView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (LinkNode* node = m_detailsModel->nodeAt(index.row())) {
+      QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url)));
+    }
+  });
+}
+
+QAction* MainWindow::action(const QString& name) const { return findChild<QAction*>(name); }
+
+void MainWindow::createActions() {
+  auto make = [this](const QString& name, const QString& text, const QString& prompt,
+                     const QKeySequence& key = {}) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!key.isEmpty()) a->setShortcut(key);
+    if (!prompt.isEmpty()) setPrompt(a, prompt);
+    addAction(a);
+    return a;
+  };
+  connect(make("go", tr("&Go"), tr("Begin the download\nStart"), QKeySequence(Qt::CTRL | Qt::Key_G)),
+          &QAction::triggered, this, &MainWindow::go);
+  connect(make("stop", tr("&Stop"), tr("Cancel the current download\nStop (Esc)"), QKeySequence(Qt::Key_Escape)),
+          &QAction::triggered, this, [this] { m_document->stopDownload(); refresh(); });
+  connect(make("options", tr("O&ptions..."), tr("Configure the 'crawl depth' and filters\nOptions (Alt+Enter)"),
+               QKeySequence(Qt::ALT | Qt::Key_Return)),
+          &QAction::triggered, this, &MainWindow::showOptions);
+  QAction* offline =
+      make("workOffline", tr("Work O&ffline"),
+           tr("Allows you to browse links which you may have previously downloaded, without connecting to the "
+              "Internet\nWork Offline"),
+           QKeySequence(Qt::ALT | Qt::Key_O));
+  offline->setCheckable(true);
+  connect(offline, &QAction::triggered, this, [this] { m_document->toggleWorkOffline(); refresh(); });
+  connect(make("openProfile", tr("&Open Profile..."), {}), &QAction::triggered, this, &MainWindow::openProfile);
+  connect(make("saveProfileAs", tr("Save Profile &As..."), {}), &QAction::triggered, this,
+          &MainWindow::saveProfileAs);
+  connect(make("beginBatch", tr("Begin Batch &Processing"), tr("Starts the list of batch URLs being downloaded.")),
+          &QAction::triggered, this, [this] { m_document->nextBatchJob(); refresh(); });
+  connect(make("exit", tr("E&xit"), {}), &QAction::triggered, this, &QWidget::close);
+
+  QAction* showAll = make("showAll", tr("Show &All Links"),
+                          tr("Display all links, including those which have not been downloaded\nShow All"),
+                          QKeySequence(Qt::CTRL | Qt::Key_A));
+  showAll->setCheckable(true);
+  connect(showAll, &QAction::triggered, this, [this] {
+    m_document->toggleShowAll();
+    m_detailsModel->setShowAll(m_document->view.showAll);
+    m_detailsModel->rebuild();
+    refresh();
+  });
+  connect(make("clearLog", tr("Cl&ear Log"), tr("Clears the contents of the log window.")), &QAction::triggered, this,
+          [this] { m_logPane->clearLog(); refresh(); });
+  connect(make("clearHistory", tr("&Clear URL History"), tr("Remove all entries from the URL list")),
+          &QAction::triggered, this, [this] { m_urlBox->clearHistory(); });
+  connect(make("clearLinks", tr("Clear &Links"),
+               tr("Clears the links from the current download to restart afresh instead of resuming.")),
+          &QAction::triggered, this,
+          [this] { m_document->resetDownload(m_urlBox->currentText().toStdString(), false); refresh(); });
+  connect(make("help", tr("Sitegleaner &Help"), tr("Opens the Sitegleaner help file")), &QAction::triggered, this,
+          &MainWindow::showHelp);
+  QAction* notify = make("checkReleases", tr("&Check for new releases"),
+                         tr("Enables/Disables automatic checks for new versions of Sitegleaner during downloads"));
+  notify->setCheckable(true);
+  connect(notify, &QAction::triggered, this, [this](bool on) {
+    m_document->controller().versionNotify = on;
+    m_settings.writeInt(QStringLiteral("Version Check"), QStringLiteral("Notify"), on ? 1 : 0);
+    m_settings.sync();
+  });
+  connect(make("about", tr("&About Sitegleaner..."), {}), &QAction::triggered, this, &MainWindow::showAbout);
+  connect(make("focusUrl", tr("Start Address"), {}, QKeySequence(Qt::ALT | Qt::Key_A)), &QAction::triggered, this,
+          [this] { m_urlBox->setFocus(); m_urlBox->lineEdit()->selectAll(); });
+  connect(make("nextPane", tr("Next Pane"), {}, QKeySequence(Qt::Key_F6)), &QAction::triggered, this, [this] {
+    (m_treeView->hasFocus() ? static_cast<QWidget*>(m_detailsView) : m_treeView)->setFocus();
+  });
+  connect(make("previousPane", tr("Previous Pane"), {}, QKeySequence(Qt::SHIFT | Qt::Key_F6)), &QAction::triggered,
+          this, [this] { (m_detailsView->hasFocus() ? static_cast<QWidget*>(m_treeView) : m_detailsView)->setFocus(); });
+
+  QAction* autoExpand = make("autoExpand", tr("Auto E&xpand"), {});
+  autoExpand->setCheckable(true);
+  connect(autoExpand, &QAction::triggered, this, [this](bool on) { m_document->view.autoExpand = on; });
+  connect(make("openUrl", tr("&Open URL..."), {}), &QAction::triggered, this, [this] {
+    LinkNode* node = m_detailsView->hasFocus() ? selectedDetailsNode() : selectedTreeNode();
+    if (node) QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url)));
+  });
+  connect(make("openLocalCopy", tr("Open &Local Copy"), {}), &QAction::triggered, this, [this] {
+    LinkNode* node = selectedDetailsNode();
+    if (node && !node->info.localFile.empty()) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile)));
+    }
+  });
+  QAction* include = make("includeUrl", tr("&Include URL"), {});
+  include->setCheckable(true);
+  connect(include, &QAction::triggered, this, [this] {
+    toggleInclude(m_detailsView->hasFocus() ? selectedDetailsNode() : selectedTreeNode());
+  });
+}
+
+void MainWindow::createMenus() {
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  file->addAction(action("go"));
+  file->addAction(action("stop"));
+  file->addAction(action("options"));
+  file->addAction(action("workOffline"));
+  file->addSeparator();
+  file->addAction(action("openProfile"));
+  file->addAction(action("saveProfileAs"));
+  file->addSeparator();
+  file->addAction(action("beginBatch"));
+  file->addSeparator();
+  file->addAction(action("exit"));
+  QMenu* view = menuBar()->addMenu(tr("&View"));
+  view->setObjectName(QStringLiteral("viewMenu"));
+  m_viewMenu = view;
+  QMenu* help = menuBar()->addMenu(tr("&Help"));
+  help->addAction(action("help"));
+  help->addAction(action("checkReleases"));
+  help->addSeparator();
+  help->addAction(action("about"));
+}
+
+void MainWindow::createToolBar() {
+  m_toolBar = addToolBar(tr("Toolbar"));
+  m_toolBar->setObjectName(QStringLiteral("toolBar"));
+  m_toolBar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+  m_urlBox = new UrlBox(m_settings, m_toolBar);
+  m_urlBox->setToolTip(tr("Start Address (Alt+A)"));
+  m_urlBox->setStatusTip(kIdleMessage);
+  m_toolBar->addWidget(m_urlBox);
+  m_toolBar->addSeparator();
+  m_toolBar->addAction(action("go"));
+  m_toolBar->addAction(action("stop"));
+  m_toolBar->addSeparator();
+  m_toolBar->addAction(action("options"));
+  connect(m_urlBox, &UrlBox::goRequested, this, &MainWindow::go);
+}
+
+void MainWindow::createDockWindows() {
+  m_logPane = new LogPane(this, m_timing.logMs);
+  m_batchPane = new BatchPane(this);
+  m_threadPane = new ThreadPane(this, m_timing.threadMs);
+  addDockWidget(Qt::TopDockWidgetArea, m_logPane);
+  addDockWidget(Qt::RightDockWidgetArea, m_batchPane);
+  addDockWidget(Qt::TopDockWidgetArea, m_threadPane);
+  m_batchPane->hide();
+
+  QAction* toolBar = m_toolBar->toggleViewAction();
+  toolBar->setText(tr("&Toolbar"));
+  QAction* statusBarToggle = new QAction(tr("&Status Bar"), this);
+  statusBarToggle->setObjectName(QStringLiteral("toggleStatusBar"));
+  statusBarToggle->setCheckable(true);
+  statusBarToggle->setChecked(true);
+  connect(statusBarToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+  QAction* log = m_logPane->toggleViewAction();
+  log->setText(tr("&Log"));
+  log->setStatusTip(tr("Toggles the log view display"));
+  QAction* threads = m_threadPane->toggleViewAction();
+  threads->setText(tr("&Threads"));
+  QAction* batch = m_batchPane->toggleViewAction();
+  batch->setText(tr("&Batch Jobs"));
+  batch->setStatusTip(tr("Toggles the batch job display"));
+
+  m_viewMenu->addAction(toolBar);
+  m_viewMenu->addAction(statusBarToggle);
+  m_viewMenu->addAction(log);
+  m_viewMenu->addAction(threads);
+  m_viewMenu->addAction(batch);
+  m_viewMenu->addSeparator();
+  m_viewMenu->addAction(action("showAll"));
+  m_viewMenu->addAction(action("clearLog"));
+  m_viewMenu->addAction(action("clearHistory"));
+  m_viewMenu->addAction(action("clearLinks"));
+}
+
+void MainWindow::createStatusBar() {
+  m_message = new QLabel(kIdleMessage, this);
+  m_message->setObjectName(QStringLiteral("messagePane"));
+  statusBar()->addWidget(m_message, 1);
+  m_ratePane = fixedPane(QStringLiteral("Checking...     "), this);
+  m_pendingPane = fixedPane(QStringLiteral("0 pending      "), this);
+  m_threadsPane = fixedPane(QStringLiteral("No threads"), this);
+  m_timePane = fixedPane(QStringLiteral(" No download active "), this);
+  for (QLabel* pane : {m_ratePane, m_pendingPane, m_threadsPane, m_timePane}) statusBar()->addPermanentWidget(pane);
+  // Prompts of menu items and buttons replace the message while shown.
+  connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+    m_message->setVisible(text.isEmpty());
+  });
+}
+
+QString MainWindow::paneText(int pane) const {
+  switch (pane) {
+    case 0:
+      return m_message->text();
+    case 1:
+      return m_ratePane->text();
+    case 2:
+      return m_pendingPane->text();
+    case 3:
+      return m_threadsPane->text();
+    case 4:
+      return m_timePane->text();
+    default:
+      return {};
+  }
+}
+
+void MainWindow::refresh() {
+  CrawlDocument& doc = *m_document;
+  DownloadController& controller = doc.controller();
+  bool idle = !doc.downloading();
+  action("go")->setEnabled(idle);
+  action("stop")->setEnabled(doc.canStop());
+  action("options")->setEnabled(idle);
+  action("workOffline")->setChecked(controller.offline);
+  action("beginBatch")->setEnabled(m_batchPane->list()->count() > 0);
+  action("showAll")->setChecked(doc.view.showAll);
+  action("clearLog")->setEnabled(m_logPane->list()->count() > 0);
+  action("clearHistory")->setEnabled(idle);
+  action("clearLinks")->setEnabled(idle);
+  action("checkReleases")->setChecked(controller.versionNotify);
+  action("focusUrl")->setEnabled(idle);
+  m_urlBox->setEnabled(idle);
+
+  if (!idle) {
+    m_ratePane->setText(QString::fromStdString(formatRate(controller.transferRate())));
+  } else if (!m_probed || tickCount() - m_lastProbe > m_timing.probeMs) {
+    m_probed = true;
+    m_lastProbe = tickCount();
+    m_ratePane->setText(systemConnectionState().query().connected ? tr("Connected") : tr("Disconnected"));
+  }
+  m_pendingPane->setText(QString::fromStdString(controller.pendingText()));
+  m_threadsPane->setText(QString::fromStdString(strprintf(text::kThreadsCount, controller.runningThreads())));
+  if (idle) {
+    m_timePane->setText(QStringLiteral(" No download active "));
+  } else if (controller.settings.limitFlags & kLimitTotalTime) {
+    uint32_t left = controller.deadline.load() - tickCount();
+    if (static_cast<int32_t>(left) < 0) left = 0;
+    m_timePane->setText(QString::fromStdString(strprintf("%s remaining", formatDuration(left / 1000).c_str())));
+  } else {
+    m_timePane->setText(tr("No time limit."));
+  }
+}
+
+void MainWindow::applyUpdates() {
+  std::vector<LinkUpdate> updates = m_bridge.take();
+  bool ended = false;
+  for (LinkUpdate& update : updates) {
+    switch (update.code) {
+      case UpdateCode::LinkAdded: {
+        LinkNode* node = m_store.add(update.link);
+        m_treeModel->linkAdded(node);
+        m_detailsModel->linkUpdated(node);
+        break;
+      }
+      case UpdateCode::LinkChanged: {
+        LinkNode* node = m_store.update(update.link);
+        m_treeModel->linkChanged(node);
+        m_detailsModel->linkUpdated(node);
+        break;
+      }
+      case UpdateCode::DownloadEnded:
+        ended = true;
+        break;
+      default:
+        break;
+    }
+  }
+  if (ended) {
+    m_detailsModel->rebuild();
+    m_document->controller().workQueue().waitForWorkers(5000);
+    m_document->downloadEnded();
+  }
+  refresh();
+}
+
+void MainWindow::showSelectedPage() {
+  LinkNode* node = selectedTreeNode();
+  if (node != m_detailsModel->shownPage()) m_detailsModel->showPage(node);
+}
+
+LinkNode* MainWindow::selectedTreeNode() const { return m_treeModel->nodeAt(m_treeView->currentIndex()); }
+
+LinkNode* MainWindow::selectedDetailsNode() const {
+  return m_detailsModel->nodeAt(m_detailsView->currentIndex().row());
+}
+
+void MainWindow::toggleInclude(LinkNode* node) {
+  if (node == nullptr || m_document->controller().find(node->info.url) == nullptr) return;
+  bool value = !node->info.include;
+  // The records are set through the nodes: the live children lists may be
+  // growing on worker threads.
+  std::vector<LinkNode*> pending{node};
+  while (!pending.empty()) {
+    LinkNode* n = pending.back();
+    pending.pop_back();
+    const_cast<LinkRecord*>(n->info.record)->include = value;
+    for (LinkNode* child : n->children) pending.push_back(child);
+  }
+  m_store.setInclude(node, value);
+  m_treeModel->refreshAll();
+  m_detailsModel->rebuild();
+}
+
+void MainWindow::showTreeMenu(const QPoint& at) {
+  QModelIndex index = m_treeView->indexAt(at);
+  if (index.isValid()) m_treeView->setCurrentIndex(index);
+  LinkNode* node = selectedTreeNode();
+  QMenu menu(this);
+  QAction* open = menu.addAction(action("openUrl")->text());
+  open->setEnabled(node != nullptr);
+  connect(open, &QAction::triggered, this, [node] {
+    if (node) QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url)));
+  });
+  menu.addAction(action("autoExpand"));
+  QAction* include = menu.addAction(action("includeUrl")->text());
+  include->setCheckable(true);
+  include->setChecked(node != nullptr && node->info.include);
+  connect(include, &QAction::triggered, this, [this, node] { toggleInclude(node); });
+  menu.exec(m_treeView->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::showDetailsMenu(const QPoint& at) {
+  QModelIndex index = m_detailsView->indexAt(at);
+  if (index.isValid()) m_detailsView->setCurrentIndex(index);
+  LinkNode* node = index.isValid() ? m_detailsModel->nodeAt(index.row()) : nullptr;
+  QMenu menu(this);
+  QAction* open = menu.addAction(node ? tr("Open %1").arg(fromUtf8(node->info.url)) : action("openUrl")->text());
+  open->setEnabled(node != nullptr);
+  connect(open, &QAction::triggered, this, [node] { QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url))); });
+  menu.addAction(action("showAll"));
+  bool local = node && node->info.status == LinkStatus::Complete && !node->info.localFile.empty();
+  QAction* openLocal =
+      menu.addAction(local ? tr("Open %1").arg(fromUtf8(node->info.localFile)) : action("openLocalCopy")->text());
+  openLocal->setEnabled(local);
+  connect(openLocal, &QAction::triggered, this,
+          [node] { QDesktopServices::openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile))); });
+  QAction* include = menu.addAction(action("includeUrl")->text());
+  include->setCheckable(true);
+  include->setEnabled(node != nullptr);
+  include->setChecked(node != nullptr && node->info.include);
+  connect(include, &QAction::triggered, this, [this, node] { toggleInclude(node); });
+  menu.exec(m_detailsView->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::go() {
+  QString text = m_urlBox->currentText().trimmed();
+  m_urlBox->promote(text);
+  m_document->startDownload(text.toStdString());
+  refresh();
+}
+
+void MainWindow::openArgument(const QString& text, bool noStart) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  m_document->openArgument(text.toStdString(), noStart);
+  QApplication::restoreOverrideCursor();
+  refresh();
+}
+
+void MainWindow::openProfile() {
+  QString path = QFileDialog::getOpenFileName(this, tr("Open Profile"), QString(),
+                                              tr("Sitegleaner URL Profiles (*.glean)"));
+  if (path.isEmpty()) return;
+  if (m_document->downloading()) return;
+  m_document->newDocument();
+  openArgument(path, false);
+}
+
+void MainWindow::saveProfileAs() {
+  if (m_document->downloading()) return;
+  if (!m_document->resetDownload(m_urlBox->currentText().toStdString(), false)) return;
+  QString path = QFileDialog::getSaveFileName(this, tr("Save Profile As"), QString(),
+                                              tr("Sitegleaner URL Profiles (*.glean)"));
+  if (path.isEmpty()) return;
+  if (!path.endsWith(QStringLiteral(".glean"))) path += QStringLiteral(".glean");
+  std::string error;
+  if (!m_document->saveProfileAs(path.toStdString(), m_urlBox->currentText().toStdString(), error)) {
+    inform(QString::fromLatin1(text::kFailedToSaveDocument) + QStringLiteral("\n\n") + fromUtf8(error));
+  }
+}
+
+void MainWindow::showOptions() {
+  inform(tr("The options sheet is not available in this release yet. Settings can be changed in the settings file "
+            "(%1) while Sitegleaner is closed, or for one run with -set \"Name=value\" on the command line.")
+             .arg(m_settings.fileName()));
+}
+
+void MainWindow::showHelp() {
+  QStringList places = {QDir::currentPath(), QCoreApplication::applicationDirPath(),
+                        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/sitegleaner"),
+                        QStringLiteral(SITEGLEANER_DOC_DIR)};
+  for (const QString& place : places) {
+    QFileInfo file(place + QLatin1Char('/') + QLatin1String(kHelpFile));
+    if (file.exists()) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+      return;
+    }
+  }
+  inform(tr("Couldn't locate help file (%1).").arg(QLatin1String(kHelpFile)));
+}
+
+void MainWindow::showAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+void MainWindow::showBatchPane() {
+  m_batchPane->show();
+  m_batchPane->fill(m_document->batchQueue());
+  refresh();
+}
+
+void MainWindow::loadWindowPlacement() {
+  QString text = m_settings.readText(QStringLiteral("General"), QStringLiteral("Window Pos"));
+  if (text.isEmpty()) return;
+  QStringList fields = text.split(QLatin1Char(','));
+  if (fields.size() != 10) return;
+  int values[10];
+  for (int i = 0; i < 10; ++i) {
+    bool ok = false;
+    values[i] = fields[i].trimmed().toInt(&ok);
+    if (!ok) return;
+  }
+  // Flags, show command, minimised and maximised positions, then the
+  // normal rectangle: left, top, right, bottom.
+  QRect normal(QPoint(values[6], values[7]), QPoint(values[8] - 1, values[9] - 1));
+  if (normal.width() > 100 && normal.height() > 100) setGeometry(normal);
+  if (values[1] == 3) {
+    showMaximized();
+  } else if (values[1] == 2 || values[1] == 6) {
+    showMinimized();
+  }
+}
+
+void MainWindow::saveWindowPlacement() {
+  QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+  int show = isMaximized() ? 3 : (isMinimized() ? 2 : 1);
+  QString text = QString::fromStdString(strprintf("%u, %u, %d, %d, %d, %d, %d, %d, %d, %d", 0u,
+                                                  static_cast<unsigned>(show), -1, -1, -1, -1, normal.left(),
+                                                  normal.top(), normal.right() + 1, normal.bottom() + 1));
+  m_settings.writeText(QStringLiteral("General"), QStringLiteral("Window Pos"), text);
+  m_settings.writeBytes(QStringLiteral("Toolbars"), QStringLiteral("State"), saveState());
+  m_settings.sync();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  saveWindowPlacement();
+  m_refreshTimer.stop();
+  if (!m_document->canClose()) {
+    event->ignore();
+    return;
+  }
+  m_document->controller().setObserver(nullptr);
+  m_document->controller().workQueue().shutdown();
+  m_document->closeDocument();
+  event->accept();
+}
+
+// --- DocumentHost ---
+
+bool MainWindow::confirmReset() { return ask(QString::fromLatin1(text::kConfirmReset)); }
+
+bool MainWindow::confirmCancelBatch() { return ask(QString::fromLatin1(text::kConfirmCancelBatch)); }
+
+bool MainWindow::confirmEndDownloadOnClose() { return ask(QString::fromLatin1(text::kConfirmCloseDuringDownload)); }
+
+void MainWindow::reportSettingsReadError() { inform(QString::fromLatin1(text::kSettingsReadError)); }
+
+void MainWindow::addToUrlBox(const std::string& url) {
+  if (m_urlBox) m_urlBox->addToTop(fromUtf8(url));
+}
+
+void MainWindow::setStatusMessage(const std::string& text) {
+  statusBar()->clearMessage();
+  if (m_message) m_message->setText(fromUtf8(text));
+}
+
+void MainWindow::titleChanged(const std::string& title) {
+  m_title = title;
+  setWindowTitle(fromUtf8(title) + QStringLiteral(" - Sitegleaner"));
+}
+
+void MainWindow::downloadReset() {
+  if (m_treeModel == nullptr) return;
+  m_store.rebuild(m_document->controller());
+  m_treeModel->reload();
+  QModelIndex root = m_treeModel->index(0, 0);
+  m_treeView->setCurrentIndex(root);
+  m_detailsModel->showPage(m_store.root());
+}
+
+void MainWindow::quitApplication() { QTimer::singleShot(0, this, &QWidget::close); }
+
+}  // namespace sg

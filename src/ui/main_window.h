@@ -1,0 +1,137 @@
+// The main window: the link tree and the details list side by side, the
+// toolbar with the URL box, the log, thread and batch panes, the status bar
+// and the menus. It is the document's front end on the desktop.
+// GUI thread only.
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+
+#include "document/crawl_document.h"
+#include "ui/gui_bridge.h"
+#include "ui/link_models.h"
+#include "ui/link_store.h"
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
+namespace sg {
+
+class BatchPane;
+class DetailsView;
+class LinkTreeView;
+class LogPane;
+class ThreadPane;
+class UrlBox;
+
+// Intervals that tests shorten; the defaults are the program's.
+struct WindowTiming {
+  int refreshMs = 1000;     // status refresh at least this often
+  int logMs = 500;          // log pane
+  int threadMs = 300;       // thread pane
+  uint32_t probeMs = 10000; // connection probe at most this often
+};
+
+class MainWindow : public QMainWindow, public DocumentHost {
+  Q_OBJECT
+
+ public:
+  MainWindow(SettingsStore& store, WindowTiming timing = {}, ConnectionStateLayer* connection = nullptr);
+  ~MainWindow() override;
+
+  CrawlDocument& document() { return *m_document; }
+  LinkStore& store() { return m_store; }
+  LinkTreeModel& treeModel() { return *m_treeModel; }
+  DetailsModel& detailsModel() { return *m_detailsModel; }
+  LinkTreeView* treeView() const { return m_treeView; }
+  DetailsView* detailsView() const { return m_detailsView; }
+  UrlBox* urlBox() const { return m_urlBox; }
+  LogPane* logPane() const { return m_logPane; }
+  ThreadPane* threadPane() const { return m_threadPane; }
+  BatchPane* batchPane() const { return m_batchPane; }
+  QAction* action(const QString& name) const;
+  QString paneText(int pane) const;
+
+  // The frame's operations.
+  void openArgument(const QString& text, bool noStart);
+  void showBatchPane();
+  void loadWindowPlacement();
+  void saveWindowPlacement();
+  // Recomputes command states and status panes.
+  void refresh();
+  // Applies every waiting engine update now.
+  void applyUpdates();
+
+  // Questions are asked through these (tests answer them).
+  std::function<bool(const QString& question)> ask;
+  std::function<void(const QString& message)> inform;
+
+  // DocumentHost
+  bool confirmReset() override;
+  bool confirmCancelBatch() override;
+  bool confirmEndDownloadOnClose() override;
+  void reportSettingsReadError() override;
+  void addToUrlBox(const std::string& url) override;
+  void setStatusMessage(const std::string& text) override;
+  void titleChanged(const std::string& title) override;
+  void downloadReset() override;
+  void quitApplication() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void createActions();
+  void createMenus();
+  void createToolBar();
+  void createDockWindows();
+  void createStatusBar();
+  void createViews();
+
+  void go();
+  void openProfile();
+  void saveProfileAs();
+  void showOptions();
+  void showHelp();
+  void showAbout();
+  void toggleInclude(LinkNode* node);
+  void showTreeMenu(const QPoint& at);
+  void showDetailsMenu(const QPoint& at);
+  LinkNode* selectedTreeNode() const;
+  LinkNode* selectedDetailsNode() const;
+  void showSelectedPage();
+
+  SettingsStore& m_settings;
+  WindowTiming m_timing;
+  GuiBridge m_bridge;
+  std::unique_ptr<CrawlDocument> m_document;
+  LinkStore m_store;
+  LinkTreeModel* m_treeModel = nullptr;
+  DetailsModel* m_detailsModel = nullptr;
+
+  QSplitter* m_splitter = nullptr;
+  LinkTreeView* m_treeView = nullptr;
+  DetailsView* m_detailsView = nullptr;
+  UrlBox* m_urlBox = nullptr;
+  LogPane* m_logPane = nullptr;
+  ThreadPane* m_threadPane = nullptr;
+  BatchPane* m_batchPane = nullptr;
+  QToolBar* m_toolBar = nullptr;
+  QMenu* m_viewMenu = nullptr;
+  QLabel* m_message = nullptr;
+  QLabel* m_ratePane = nullptr;
+  QLabel* m_pendingPane = nullptr;
+  QLabel* m_threadsPane = nullptr;
+  QLabel* m_timePane = nullptr;
+  QTimer m_refreshTimer;
+  uint32_t m_lastProbe = 0;
+  bool m_probed = false;
+  bool m_closing = false;
+  std::string m_title;
+};
+
+}  // namespace sg
