@@ -23,6 +23,15 @@ bool displayAvailable() {
   return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+bool showConditionsIfDue(SettingsStore& store) {
+  if (!takeConditionsOfUseDue(store)) return false;
+  AboutDialog about;
+  about.exec();
+  ConditionsDialog conditions;
+  conditions.exec();
+  return true;
+}
+
 int runDesktop(int& argc, char** argv, const CommandLine& line) {
   QApplication application(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Corvalin"));
@@ -41,12 +50,7 @@ int runDesktop(int& argc, char** argv, const CommandLine& line) {
   }
 
   SettingsStore store;
-  if (takeConditionsOfUseDue(store)) {
-    AboutDialog about;
-    about.exec();
-    ConditionsDialog conditions;
-    conditions.exec();
-  }
+  showConditionsIfDue(store);
 
   MainWindow window(store);
   window.document().setCommandLineMode(line.quitWhenDone);

@@ -12,4 +12,9 @@ int runDesktop(int& argc, char** argv, const CommandLine& line);
 // Is there a display to open windows on?
 bool displayAvailable();
 
+class SettingsStore;
+// Shows the About box and then the conditions of use when this release has
+// not shown them yet; true when they were shown.
+bool showConditionsIfDue(SettingsStore& store);
+
 }  // namespace sg

@@ -1,0 +1,315 @@
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "document/settings_store.h"
+#include "engine/robots.h"
+#include "engine/thread_status.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+#include "ui/gui_app.h"
+#include "ui/link_views.h"
+#include "ui/main_window.h"
+#include "ui/panes.h"
+#include "ui/url_box.h"
+#include "util/log.h"
+
+using namespace sg;
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void commandStatesFollowADownload();
+  void statusPanesShowTheDownload();
+  void treeAndDetailsFollowTheLinks();
+  void showAllAndIncludeChangeTheRows();
+  void logPaneFollowsOnlyAtTheEnd();
+  void threadPaneKeepsARowPerSlot();
+  void dropsAreRefusedDuringADownload();
+  void closeQueryAnsweredNoKeepsDownloading();
+  void conditionsOfUseShownOncePerRelease();
+
+ private:
+  void startCrawl(const QString& path);
+  bool waitForIdle(int ms = 20000);
+
+  std::unique_ptr<test::TempDir> m_dir;
+  std::unique_ptr<SettingsStore> m_store;
+  std::unique_ptr<test::TestServer> m_server;
+  std::unique_ptr<MainWindow> m_window;
+  QStringList m_questions;
+  bool m_answer = true;
+};
+
+void MainWindowTest::init() {
+  robotsCache().clear();
+  logQueue().clear();
+  m_dir = std::make_unique<test::TempDir>();
+  m_store = std::make_unique<SettingsStore>(QString::fromStdString(m_dir->file("settings.conf")));
+  m_server = std::make_unique<test::TestServer>();
+  m_server->page("/", "<html><title>Home</title><a href=\"a.html\">a</a><a href=\"b.html\">b</a>"
+                      "<img src=\"pic.gif\"></html>");
+  m_server->page("/a.html", "<html><a href=\"a1.html\">a1</a><a href=\"a2.html\">a2</a></html>");
+  m_server->page("/a1.html", "a1");
+  m_server->page("/a2.html", "a2");
+  m_server->page("/b.html", "b");
+  m_server->page("/pic.gif", "GIF89a", "image/gif");
+  m_server->stalledBody("/slow", "x", 20000);
+  m_server->start();
+  WindowTiming timing;
+  timing.refreshMs = 50;
+  timing.logMs = 20;
+  timing.threadMs = 20;
+  m_window = std::make_unique<MainWindow>(*m_store, timing);
+  m_questions.clear();
+  m_answer = true;
+  m_window->ask = [this](const QString& question) {
+    m_questions << question;
+    return m_answer;
+  };
+  m_window->inform = [this](const QString& message) { m_questions << message; };
+  CrawlSettings& settings = m_window->document().controller().settings;
+  settings.linkPause = 0;
+  settings.saveDirectory = m_dir->file("sites");
+  m_window->document().controller().timing.http.receiveMs = 20000;
+  m_window->show();
+}
+
+void MainWindowTest::cleanup() {
+  m_window->document().controller().workQueue().shutdown();
+  QCoreApplication::processEvents();
+  m_window.reset();
+  m_server.reset();
+  m_store.reset();
+  m_dir.reset();
+}
+
+void MainWindowTest::startCrawl(const QString& path) {
+  m_window->urlBox()->setEditText(QString::fromStdString(m_server->url(path.toStdString())));
+  m_window->action(QStringLiteral("go"))->trigger();
+}
+
+bool MainWindowTest::waitForIdle(int ms) {
+  return QTest::qWaitFor([this] { return !m_window->document().downloading(); }, ms);
+}
+
+void MainWindowTest::commandStatesFollowADownload() {
+  m_window->refresh();
+  QVERIFY(m_window->action("go")->isEnabled());
+  QVERIFY(!m_window->action("stop")->isEnabled());
+  QVERIFY(m_window->action("options")->isEnabled());
+  QVERIFY(m_window->action("clearLinks")->isEnabled());
+  QVERIFY(m_window->urlBox()->isEnabled());
+
+  startCrawl("/slow");
+  QVERIFY(m_window->document().downloading());
+  QVERIFY(!m_window->action("go")->isEnabled());
+  QVERIFY(m_window->action("stop")->isEnabled());
+  QVERIFY(!m_window->action("options")->isEnabled());
+  QVERIFY(!m_window->action("clearHistory")->isEnabled());
+  QVERIFY(!m_window->urlBox()->isEnabled());
+
+  m_window->action("stop")->trigger();  // stopping: nothing to stop twice
+  QVERIFY(!m_window->action("stop")->isEnabled());
+  QVERIFY(!m_window->action("go")->isEnabled());
+
+  QVERIFY(waitForIdle());
+  QVERIFY(m_window->action("go")->isEnabled());
+  QVERIFY(!m_window->action("stop")->isEnabled());
+  QCOMPARE(m_window->paneText(0), QStringLiteral("Download aborted."));
+  QCOMPARE(m_window->windowTitle(), QString::fromStdString(m_server->url("/slow")).mid(7) + " - Sitegleaner");
+}
+
+void MainWindowTest::statusPanesShowTheDownload() {
+  m_window->refresh();
+  QCOMPARE(m_window->paneText(2), QStringLiteral("0 pending"));
+  QCOMPARE(m_window->paneText(3), QStringLiteral("0 threads"));
+  QCOMPARE(m_window->paneText(4), QStringLiteral(" No download active "));
+  QVERIFY(m_window->paneText(1) == "Connected" || m_window->paneText(1) == "Disconnected");
+
+  m_window->document().controller().settings.limitFlags = 0;
+  startCrawl("/slow");
+  m_window->refresh();
+  QCOMPARE(m_window->paneText(4), QStringLiteral("No time limit."));
+  QCOMPARE(m_window->paneText(3), QStringLiteral("1 threads"));
+  QVERIFY(m_window->paneText(1).endsWith("/sec"));
+  m_window->action("stop")->trigger();
+  QVERIFY(waitForIdle());
+
+  m_window->document().controller().settings.limitFlags = kLimitTotalTime;
+  startCrawl("/slow");
+  m_window->refresh();
+  QVERIFY2(m_window->paneText(4).endsWith(" remaining"), qPrintable(m_window->paneText(4)));
+  m_window->action("stop")->trigger();
+  QVERIFY(waitForIdle());
+  m_window->refresh();
+  QCOMPARE(m_window->paneText(2), QStringLiteral("1 to resume"));  // the stopped link waits
+  QCOMPARE(m_window->paneText(4), QStringLiteral(" No download active "));
+}
+
+void MainWindowTest::treeAndDetailsFollowTheLinks() {
+  startCrawl("/");
+  QVERIFY(waitForIdle());
+  LinkTreeModel& tree = m_window->treeModel();
+  QCOMPARE(tree.rowCount(), 1);
+  QModelIndex root = tree.index(0, 0);
+  // Only pages with links of their own get tree items: a.html, not b.html.
+  QCOMPARE(tree.rowCount(root), 1);
+  QVERIFY(tree.data(tree.index(0, 0, root), Qt::DisplayRole).toString().endsWith("/a.html"));
+  QCOMPARE(tree.data(tree.index(0, 0, root), Qt::ForegroundRole).value<QColor>(), QColor(0, 128, 0));
+
+  DetailsModel& details = m_window->detailsModel();
+  QCOMPARE(details.shownPage(), m_window->store().root());
+  QCOMPARE(details.rowCount(), 3);
+  QStringList statuses;
+  for (int row = 0; row < 3; ++row) statuses << details.data(details.index(row, DetailsModel::kStatus), Qt::DisplayRole).toString();
+  QCOMPARE(statuses, QStringList({"Complete", "Complete", "Complete"}));
+  QCOMPARE(details.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("URL/Title"));
+
+  // Selecting a page shows its links; a reset shows the root alone.
+  m_window->treeView()->setCurrentIndex(tree.index(0, 0, root));
+  QCOMPARE(details.rowCount(), 2);
+  m_window->action("clearLinks")->trigger();
+  QCOMPARE(tree.rowCount(tree.index(0, 0)), 0);
+  QCOMPARE(details.rowCount(), 0);
+}
+
+void MainWindowTest::showAllAndIncludeChangeTheRows() {
+  m_window->document().controller().settings.maxCrawlDepth = 1;  // a1 and a2 are kept but not fetched
+  startCrawl("/");
+  QVERIFY(waitForIdle());
+  LinkTreeModel& tree = m_window->treeModel();
+  DetailsModel& details = m_window->detailsModel();
+  m_window->treeView()->setCurrentIndex(tree.index(0, 0, tree.index(0, 0)));
+  QCOMPARE(details.rowCount(), 2);
+  QCOMPARE(details.data(details.index(0, DetailsModel::kStatus), Qt::DisplayRole).toString(), QStringLiteral("Skipped"));
+
+  m_window->action("showAll")->trigger();  // off: only complete links
+  QVERIFY(!m_window->document().view.showAll);
+  QCOMPARE(details.rowCount(), 0);
+  m_window->action("showAll")->trigger();
+  QCOMPARE(details.rowCount(), 2);
+
+  // Excluding the page turns it grey and marks its links.
+  m_window->treeView()->setFocus();
+  m_window->action("includeUrl")->trigger();
+  QModelIndex page = tree.index(0, 0, tree.index(0, 0));
+  QCOMPARE(tree.data(page, Qt::ForegroundRole).value<QColor>(), QColor(128, 128, 128));
+  LinkNode* node = tree.nodeAt(page);
+  QVERIFY(!node->info.include);
+  QVERIFY(!node->info.record->include);
+  for (LinkNode* child : node->children) QVERIFY(!child->info.include);
+}
+
+void MainWindowTest::logPaneFollowsOnlyAtTheEnd() {
+  LogPane* pane = m_window->logPane();
+  pane->clearLog();
+  m_window->resize(900, 640);
+  for (int i = 0; i < 300; ++i) logMessage("line " + std::to_string(i) + "\twith a tab");
+  pane->refresh();
+  QCOMPARE(pane->list()->count(), 300);
+  QCOMPARE(pane->list()->item(0)->text(), QStringLiteral("line 0 with a tab"));
+  QVERIFY(pane->followsEnd());
+
+  pane->list()->verticalScrollBar()->setValue(0);  // scrolled up by more than a page
+  logMessage("later");
+  pane->refresh();
+  QCOMPARE(pane->list()->verticalScrollBar()->value(), 0);
+  QVERIFY(!pane->followsEnd());
+
+  m_window->refresh();
+  QVERIFY(m_window->action("clearLog")->isEnabled());
+  m_window->action("clearLog")->trigger();
+  QCOMPARE(pane->list()->count(), 0);
+  QVERIFY(!m_window->action("clearLog")->isEnabled());
+  logMessage("after clearing");
+  QTRY_COMPARE(pane->list()->count(), 1);
+}
+
+void MainWindowTest::threadPaneKeepsARowPerSlot() {
+  ThreadPane* pane = m_window->threadPane();
+  pane->list()->clear();
+  threadStatusTable().clear();
+  threadStatusTable().setThreadLine(0, "Downloading /a");
+  threadStatusTable().setThreadLine(2, "Downloading /c");
+  pane->refresh();
+  QCOMPARE(pane->list()->count(), 3);
+  QCOMPARE(pane->list()->item(0)->text(), QStringLiteral("1: Downloading /a"));
+  QCOMPARE(pane->list()->item(1)->text(), QString());
+  QCOMPARE(pane->list()->item(2)->text(), QStringLiteral("3: Downloading /c"));
+  threadStatusTable().setThreadLine(2, "");
+  pane->refresh();
+  QCOMPARE(pane->list()->count(), 3);
+  QCOMPARE(pane->list()->item(2)->text(), QStringLiteral("3: Downloading /c"));
+  threadStatusTable().clear();
+}
+
+void MainWindowTest::dropsAreRefusedDuringADownload() {
+  auto drop = [this](const QString& text) {
+    QMimeData mime;
+    mime.setText(text);
+    QWidget* target = m_window->detailsView()->viewport();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent event(QPointF(10, 10), Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+    return event.isAccepted();
+  };
+  startCrawl("/slow");
+  QVERIFY(!drop("http://dropped.example.com/"));
+  m_window->action("stop")->trigger();
+  QVERIFY(waitForIdle());
+
+  m_answer = false;  // "This will clear the current download. Are you sure?" - No
+  QVERIFY(drop("http://dropped.example.com/"));
+  QVERIFY(m_questions.contains("This will clear the current download. Are you sure?"));
+  QCOMPARE(QString::fromStdString(m_window->document().controller().url()),
+           QString::fromStdString(m_server->url("/slow")));
+  m_answer = true;
+  QVERIFY(drop("http://dropped.example.com/"));
+  QCOMPARE(QString::fromStdString(m_window->document().controller().url()), QStringLiteral("http://dropped.example.com/"));
+  QVERIFY(!m_window->document().downloading());
+}
+
+void MainWindowTest::closeQueryAnsweredNoKeepsDownloading() {
+  startCrawl("/slow");
+  m_answer = false;
+  QVERIFY(!m_window->close());
+  QVERIFY(m_window->isVisible());
+  QVERIFY(m_window->document().downloading());
+  QVERIFY(!m_window->document().controller().cancelled);
+  m_window->action("stop")->trigger();
+  QVERIFY(waitForIdle());
+  QVERIFY(m_window->close());
+}
+
+void MainWindowTest::conditionsOfUseShownOncePerRelease() {
+  SettingsStore fresh(QString::fromStdString(m_dir->file("fresh.conf")));
+  QStringList shown;
+  // Each modal dialog is answered as soon as it is up.
+  QTimer closer;
+  connect(&closer, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      shown << dialog->objectName();
+      dialog->accept();
+    }
+  });
+  closer.start(10);
+  QVERIFY(showConditionsIfDue(fresh));
+  QCOMPARE(shown, QStringList({"aboutDialog", "conditionsDialog"}));
+  QCOMPARE(fresh.readInt("Legal", "Shown Disclaimer", 0), 640);
+  QVERIFY(!showConditionsIfDue(fresh));
+  QCOMPARE(shown.size(), 2);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
