@@ -23,37 +23,11 @@
 #include "engine/robots.h"
 #include "platform/http.h"
 #include "util/log.h"
+#include "loopback_site.h"
 
 namespace {
 
 constexpr int kFanOut = 10;
-
-// The server runs in a child process so that its CPU time is not counted.
-pid_t startServer(int& port) {
-  int fds[2];
-  if (pipe(fds) != 0) std::exit(2);
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
-    server.set_keep_alive_max_count(1000000);
-    server.set_tcp_nodelay(true);
-    std::string body(1500, 'x');
-    server.Get(R"(/page(\d+)\.html)", [&](const httplib::Request&, httplib::Response& res) {
-      res.set_content(body, "text/html");
-    });
-    int p = server.bind_to_any_port("127.0.0.1");
-    if (write(fds[1], &p, sizeof p) != sizeof p) _exit(2);
-    close(fds[1]);
-    server.listen_after_bind();
-    _exit(0);
-  }
-  close(fds[1]);
-  if (read(fds[0], &port, sizeof port) != sizeof port) std::exit(2);
-  close(fds[0]);
-  return pid;
-}
 
 class ThinProcessor : public sg::LinkProcessor {
  public:
@@ -143,7 +117,7 @@ int main(int argc, char** argv) {
   int pausedLinks = argc > 2 ? std::atoi(argv[2]) : 1000;
   int threads = argc > 3 ? std::atoi(argv[3]) : 8;
   int port = 0;
-  pid_t server = startServer(port);
+  pid_t server = bench::startLoopbackSite(port);
 
   Result fast = crawl(port, links, threads, 0);
   std::printf("Link Pause 0:    %d links in %.2f s wall, %.2f s CPU: %.0f links/s, %.3f ms CPU per link\n",
@@ -155,7 +129,6 @@ int main(int argc, char** argv) {
     std::printf("Link Pause 500:  %d links in %.2f s wall; politeness bound %.2f s; ratio %.3f\n", polite.completed,
                 polite.wall, bound, polite.wall / bound);
   }
-  kill(server, SIGTERM);
-  waitpid(server, nullptr, 0);
+  bench::stopLoopbackSite(server);
   return 0;
 }
