@@ -60,6 +60,9 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   };
   inform = [this](const QString& message) { QMessageBox::information(this, tr("Sitegleaner"), message); };
 
+  helpPlaces = {QDir::currentPath(), QCoreApplication::applicationDirPath(),
+                QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/sitegleaner"),
+                QStringLiteral(SITEGLEANER_DOC_DIR)};
   m_document = connection ? std::make_unique<CrawlDocument>(store, *this, *connection)
                           : std::make_unique<CrawlDocument>(store, *this);
   m_treeModel = new LinkTreeModel(m_store, this);
@@ -509,10 +512,7 @@ void MainWindow::showOptions() {
 }
 
 void MainWindow::showHelp() {
-  QStringList places = {QDir::currentPath(), QCoreApplication::applicationDirPath(),
-                        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/sitegleaner"),
-                        QStringLiteral(SITEGLEANER_DOC_DIR)};
-  for (const QString& place : places) {
+  for (const QString& place : helpPlaces) {
     QFileInfo file(place + QLatin1Char('/') + QLatin1String(kHelpFile));
     if (file.exists()) {
       QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));

@@ -60,11 +60,15 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void openArgument(const QString& text, bool noStart);
   void showBatchPane();
   void loadWindowPlacement();
+  void showHelp();
   void saveWindowPlacement();
   // Recomputes command states and status panes.
   void refresh();
   // Applies every waiting engine update now.
   void applyUpdates();
+
+  // Where Help looks for the manual, in order.
+  QStringList helpPlaces;
 
   // Questions are asked through these (tests answer them).
   std::function<bool(const QString& question)> ask;
@@ -96,7 +100,6 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void openProfile();
   void saveProfileAs();
   void showOptions();
-  void showHelp();
   void showAbout();
   void toggleInclude(LinkNode* node);
   void showTreeMenu(const QPoint& at);

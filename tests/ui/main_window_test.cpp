@@ -36,6 +36,8 @@ class MainWindowTest : public QObject {
   void dropsAreRefusedDuringADownload();
   void closeQueryAnsweredNoKeepsDownloading();
   void conditionsOfUseShownOncePerRelease();
+  void placementAndLayoutComeBack();
+  void helpWithoutTheManualSaysSo();
 
  private:
   void startCrawl(const QString& path);
@@ -309,6 +311,32 @@ void MainWindowTest::conditionsOfUseShownOncePerRelease() {
   QCOMPARE(fresh.readInt("Legal", "Shown Disclaimer", 0), 640);
   QVERIFY(!showConditionsIfDue(fresh));
   QCOMPARE(shown.size(), 2);
+}
+
+void MainWindowTest::placementAndLayoutComeBack() {
+  m_window->setGeometry(40, 50, 700, 500);
+  m_window->batchPane()->show();
+  m_window->logPane()->hide();
+  m_window->saveWindowPlacement();
+  QString stored = m_store->readText("General", "Window Pos");
+  QCOMPARE(stored.split(',').size(), 10);
+  m_window->document().controller().setObserver(nullptr);
+  m_window.reset();
+
+  MainWindow again(*m_store);
+  again.show();
+  again.loadWindowPlacement();
+  QCOMPARE(again.geometry().size(), QSize(700, 500));
+  QVERIFY(again.batchPane()->isVisibleTo(&again));
+  QVERIFY(!again.logPane()->isVisibleTo(&again));
+  again.document().controller().setObserver(nullptr);
+  m_window = std::make_unique<MainWindow>(*m_store);
+}
+
+void MainWindowTest::helpWithoutTheManualSaysSo() {
+  m_window->helpPlaces = {QString::fromStdString(m_dir->path())};
+  m_window->showHelp();
+  QCOMPARE(m_questions.back(), QStringLiteral("Couldn't locate help file (SitegleanerDocs.html)."));
 }
 
 QTEST_MAIN(MainWindowTest)
