@@ -25,6 +25,16 @@ void acceptIf(Event* event, const std::function<bool()>& allowed) {
   }
 }
 
+// The text a drop carries, or "" when the drop is refused.
+QString takeDrop(QDropEvent* event, const std::function<bool()>& allowed) {
+  if (!offersSomething(event->mimeData()) || (allowed && !allowed())) {
+    event->ignore();
+    return {};
+  }
+  event->acceptProposedAction();
+  return dropArgument(event->mimeData());
+}
+
 }  // namespace
 
 QString dropArgument(const QMimeData* mime) {
@@ -58,12 +68,7 @@ void LinkTreeView::dragEnterEvent(QDragEnterEvent* event) { acceptIf(event, m_dr
 void LinkTreeView::dragMoveEvent(QDragMoveEvent* event) { acceptIf(event, m_dropAllowed); }
 
 void LinkTreeView::dropEvent(QDropEvent* event) {
-  if (!offersSomething(event->mimeData()) || (m_dropAllowed && !m_dropAllowed())) {
-    event->ignore();
-    return;
-  }
-  QString text = dropArgument(event->mimeData());
-  event->acceptProposedAction();
+  QString text = takeDrop(event, m_dropAllowed);
   if (!text.isEmpty()) emit argumentDropped(text);
 }
 
@@ -124,12 +129,7 @@ void DetailsView::dragEnterEvent(QDragEnterEvent* event) { acceptIf(event, m_dro
 void DetailsView::dragMoveEvent(QDragMoveEvent* event) { acceptIf(event, m_dropAllowed); }
 
 void DetailsView::dropEvent(QDropEvent* event) {
-  if (!offersSomething(event->mimeData()) || (m_dropAllowed && !m_dropAllowed())) {
-    event->ignore();
-    return;
-  }
-  QString text = dropArgument(event->mimeData());
-  event->acceptProposedAction();
+  QString text = takeDrop(event, m_dropAllowed);
   if (!text.isEmpty()) emit argumentDropped(text);
 }
 
