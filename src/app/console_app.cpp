@@ -12,6 +12,7 @@
 
 #include "app/startup.h"
 #include "document/crawl_document.h"
+#include "services/version_check.h"
 #include "util/app_flags.h"
 #include "util/format.h"
 #include "util/log.h"
@@ -70,6 +71,32 @@ LinkCounts countLinks(LinkRecord& root) {
   }
   return counts;
 }
+
+// Without windows a newer release is reported in the log. The check runs
+// on a worker, so the settings file is reached through a store of its own
+// there rather than through the main thread's.
+class ConsoleVersionHost : public VersionCheckHost {
+ public:
+  explicit ConsoleVersionHost(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
+
+  std::string lastNewVersion() override {
+    SettingsStore store(m_settingsFile);
+    return store.readText(QStringLiteral("Version Check"), QStringLiteral("Last New Version")).toStdString();
+  }
+  void setLastNewVersion(const std::string& line) override {
+    SettingsStore store(m_settingsFile);
+    store.writeText(QStringLiteral("Version Check"), QStringLiteral("Last New Version"), QString::fromStdString(line));
+    store.sync();
+  }
+  bool announceNewVersion(double version) override {
+    logMessage(strprintf(text::kNewVersionLogLine, version, text::kHomePage));
+    return false;
+  }
+  void stopNotifying() override {}
+
+ private:
+  QString m_settingsFile;
+};
 
 class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
  public:
@@ -199,9 +226,16 @@ int ConsoleFrontEnd::run() {
   SettingsStore store;
   if (takeConditionsOfUseDue(store)) std::fprintf(stderr, "%s\n\n", text::kConditionsOfUse);
 
+  // Made before the document, whose end joins the workers that use them.
+  ConsoleVersionHost versionHost(store.fileName());
+  VersionCheck versionCheck(versionHost, defaultVersionServer(), productVersion());
   CrawlDocument document(store, *this);
   document.setCommandLineMode(true);
   document.controller().setObserver(this);
+  document.controller().setRootHook([&document, &versionCheck](HttpSession& session) {
+    DownloadController& controller = document.controller();
+    versionCheck.checkForNewVersion(&session, controller.offline.load(), controller.versionNotify);
+  });
   document.newDocument();
   if (!applyOverrides(document)) {
     document.controller().setObserver(nullptr);

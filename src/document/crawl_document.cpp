@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "document/profile_file.h"
+#include "document/url_list.h"
 #include "services/dialup.h"
 #include "util/log.h"
 #include "util/texts.h"
@@ -13,7 +14,6 @@ namespace sg {
 namespace {
 const QString kConnectionSection = QStringLiteral("Connection");
 const QString kWorkOffline = QStringLiteral("Work Offline");
-constexpr size_t kMaxUrlListBytes = 64u * 1024 * 1024;
 }  // namespace
 
 CrawlDocument::CrawlDocument(SettingsStore& store, DocumentHost& host, ConnectionStateLayer& connection)
@@ -99,18 +99,9 @@ bool CrawlDocument::readUrlListFile(const std::string& path) {
   if (path.empty()) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  bool readAny = false;
-  size_t total = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    readAny = true;
-    total += line.size() + 1;
-    if (total > kMaxUrlListBytes) break;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string url = line;
-    HttpUrlParts parts;
-    if (!url.empty() && parseHttpUrl(url, parts)) m_batchQueue.push_back(url);
-  }
+  std::vector<std::string> urls;
+  bool readAny = readUrlList(in, urls);
+  m_batchQueue.insert(m_batchQueue.end(), urls.begin(), urls.end());
   return readAny;
 }
 

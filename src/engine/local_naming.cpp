@@ -86,6 +86,10 @@ std::string localNameFor(std::string_view server, uint16_t port, bool https, std
   } else if (!text.empty() && (text.back() == '/' || text.back() == ':')) {
     text += "default.html";
   }
+  // A leading "/" would make the name absolute (only a server name that
+  // parsing never yields could start with one, but the name must not care).
+  size_t first = text.find_first_not_of('/');
+  text.erase(0, first == std::string::npos ? text.size() : first);
   if (text.empty()) return text;
 
   std::string out;

@@ -166,6 +166,19 @@ void HtmlScanner::scanBlock(std::string_view block, std::string& output) {
       const char* close = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
       const char* stop = close != nullptr ? close : end;
       appendWithLineEnds(p, stop, m_tag);
+      if (m_tag.size() > kMaxTagLength) {
+        // No page has a tag this long: the "<" was text. It goes out as it
+        // came, so that a stray "<" cannot hold the rest of an endless body.
+        const CrawlSettings* s = settings();
+        if (s == nullptr || !s->stripHtmlTags) {
+          output += '<';
+          output += m_tag;
+        }
+        m_tag.clear();
+        m_inTag = false;
+        p = stop;
+        continue;
+      }
       if (close == nullptr) break;
       m_inTag = false;
       m_previousCr = false;

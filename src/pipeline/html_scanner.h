@@ -83,5 +83,7 @@ class HtmlScanner {
 
 // The longest title kept for a page.
 inline constexpr size_t kMaxTitleLength = 4095;
+// The longest tag text; a longer one is taken as text.
+inline constexpr size_t kMaxTagLength = 1024 * 1024;
 
 }  // namespace sg

@@ -50,7 +50,10 @@ bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile* output) {
     out.reserve(n + n / 2);
     if (!link.localSource) rc->addTransferBytes(static_cast<double>(n));
     pauseForLocalReads(link);
-    if ((limitsApply(link) && !checkLimits(link)) || rc->cancelled || !rc->include) {
+    // The whole-download time limit ends a page too, whichever files the
+    // per-file limits affect: an endless page must not outlive the download.
+    bool overTime = (rc->settings.limitFlags & kLimitTotalTime) && tickReached(rc->deadline.load());
+    if ((limitsApply(link) && !checkLimits(link)) || overTime || rc->cancelled || !rc->include) {
       result = false;
       break;
     }

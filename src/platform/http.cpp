@@ -401,7 +401,11 @@ void HttpRequest::send() {
   long code = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
   m_status = static_cast<int>(code);
-  if (m_status == 0) throw PlatformError(kErrorInvalidServerResponse, internetErrorText(kErrorInvalidServerResponse));
+  // A head that ended before its blank line is no response, even when the
+  // connection closed without an error.
+  if (m_status == 0 || !m_headComplete) {
+    throw PlatformError(kErrorInvalidServerResponse, internetErrorText(kErrorInvalidServerResponse));
+  }
 }
 
 std::string HttpRequest::header(std::string_view name) const {

@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "document/settings_store.h"
+#include "services/version_check.h"
 #include "ui/about_dialog.h"
 #include "ui/main_window.h"
 #include "util/app_flags.h"
@@ -53,6 +54,7 @@ int runDesktop(int& argc, char** argv, const CommandLine& line) {
   showConditionsIfDue(store);
 
   MainWindow window(store);
+  window.enableVersionCheck(defaultVersionServer(), productVersion());
   window.document().setCommandLineMode(line.quitWhenDone);
   for (const auto& [name, value] : line.overrides) {
     setSettingFromText(window.document().controller().settings, name, value);

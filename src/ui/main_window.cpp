@@ -19,8 +19,12 @@
 
 #include "ui/about_dialog.h"
 #include "ui/link_views.h"
+#include "ui/options_sheet.h"
 #include "ui/panes.h"
+#include "ui/password_dialog.h"
 #include "ui/url_box.h"
+#include "ui/version_dialog.h"
+#include "ui/worker_requests.h"
 #include "util/format.h"
 #include "util/log.h"
 #include "util/string_utils.h"
@@ -52,7 +56,7 @@ QLabel* fixedPane(const QString& initial, QWidget* parent) {
 }  // namespace
 
 MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStateLayer* connection)
-    : m_settings(store), m_timing(timing) {
+    : m_settings(store), m_timing(timing), m_connection(connection) {
   setObjectName(QStringLiteral("mainWindow"));
   ask = [this](const QString& question) {
     return QMessageBox::question(this, tr("Sitegleaner"), question, QMessageBox::Yes | QMessageBox::No) ==
@@ -77,6 +81,11 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
 
   connect(&m_bridge, &GuiBridge::updatesWaiting, this, &MainWindow::applyUpdates);
   m_document->controller().setObserver(&m_bridge);
+  // A 401 or 407 asks the user when `Prompt For Password` is set (the
+  // pipeline looks at the setting).
+  m_workerRequests = std::make_unique<WorkerRequests>();
+  m_passwordPrompt = std::make_unique<DesktopPasswordPrompt>(*m_workerRequests, this);
+  m_document->pipeline().setPasswordPrompt(m_passwordPrompt.get());
   m_document->newDocument();
   m_detailsModel->setShowAll(m_document->view.showAll);
   action("autoExpand")->setChecked(m_document->view.autoExpand);
@@ -506,9 +515,22 @@ void MainWindow::saveProfileAs() {
 }
 
 void MainWindow::showOptions() {
-  inform(tr("The options sheet is not available in this release yet. Settings can be changed in the settings file "
-            "(%1) while Sitegleaner is closed, or for one run with -set \"Name=value\" on the command line.")
-             .arg(m_settings.fileName()));
+  if (!m_document->canEditOptions()) return;
+  OptionsSheet sheet(*m_document, m_connection ? *m_connection : systemConnectionState(), this);
+  sheet.exec();
+  refresh();
+}
+
+void MainWindow::enableVersionCheck(const VersionServer& server, double productVersion) {
+  DownloadController& controller = m_document->controller();
+  m_versionHost = std::make_unique<DesktopVersionHost>(*m_workerRequests, m_settings, controller, this, [this] {
+    action("checkReleases")->setChecked(m_document->controller().versionNotify);
+  });
+  m_versionCheck = std::make_unique<VersionCheck>(*m_versionHost, server, productVersion);
+  controller.setRootHook([this](HttpSession& session) {
+    DownloadController& c = m_document->controller();
+    m_versionCheck->checkForNewVersion(&session, c.offline.load(), c.versionNotify);
+  });
 }
 
 void MainWindow::showHelp() {

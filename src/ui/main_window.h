@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "document/crawl_document.h"
+#include "services/version_check.h"
 #include "ui/gui_bridge.h"
 #include "ui/link_models.h"
 #include "ui/link_store.h"
@@ -22,11 +23,14 @@ class QToolBar;
 namespace sg {
 
 class BatchPane;
+class DesktopPasswordPrompt;
+class DesktopVersionHost;
 class DetailsView;
 class LinkTreeView;
 class LogPane;
 class ThreadPane;
 class UrlBox;
+class WorkerRequests;
 
 // Intervals that tests shorten; the defaults are the program's.
 struct WindowTiming {
@@ -66,6 +70,10 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void refresh();
   // Applies every waiting engine update now.
   void applyUpdates();
+  // Checks for a newer release, asking server, when the first download of
+  // this window's run takes its root link (not offline, not with "Notify"
+  // off). Without this call no check is made.
+  void enableVersionCheck(const VersionServer& server, double productVersion);
 
   // Where Help looks for the manual, in order.
   QStringList helpPlaces;
@@ -135,6 +143,14 @@ class MainWindow : public QMainWindow, public DocumentHost {
   bool m_probed = false;
   bool m_closing = false;
   std::string m_title;
+  ConnectionStateLayer* m_connection = nullptr;  // the system's when null
+
+  // Questions of the workers. Declared after what the requests use, so
+  // that requests still queued are dropped before it goes.
+  std::unique_ptr<DesktopPasswordPrompt> m_passwordPrompt;
+  std::unique_ptr<DesktopVersionHost> m_versionHost;
+  std::unique_ptr<VersionCheck> m_versionCheck;
+  std::unique_ptr<WorkerRequests> m_workerRequests;
 };
 
 }  // namespace sg

@@ -130,6 +130,42 @@ inline constexpr const char* kConditionsOfUse =
     "are not your own, respect each site's robots rules, and warn a site's administrator before you copy a large "
     "site. Copying a site may also be subject to its owner's terms and to copyright.";
 
+// Options sheet.
+inline constexpr const char* kOptionsCaption = "Sitegleaner Options";
+inline constexpr const char* kEnterIntegerBetween = "Please enter an integer between %d and %d.";
+inline constexpr const char* kEnterNoMoreThan = "Please enter no more than %d characters.";
+inline constexpr const char* kEnterInteger = "Please enter an integer.";
+inline constexpr const char* kNoHtmlTypes =
+    "You have not selected any HTML types to be downloaded.\nThis may prevent any files from being downloaded at "
+    "all.";
+inline constexpr const char* kSelectLogFolder = "Select a directory to which the Sitegleaner logfile will be written.";
+inline constexpr const char* kSelectSaveFolder = "Select a directory in which local sites should be saved";
+inline constexpr const char* kLogFileName = "sitegleaner.log";
+inline constexpr const char* kCheckType = "Check '%s'";
+inline constexpr const char* kUncheckType = "Uncheck '%s'";
+inline constexpr const char* kNoCacheHasNoEffect =
+    "Kept for profiles made elsewhere: this platform has no system web cache, so the setting has no effect here.";
+inline constexpr const char* kSetPasswordCaption = "Set Password";
+
+// Password prompt after a 401 or 407.
+inline constexpr const char* kPasswordPromptCaption = "Enter Network Password";
+inline constexpr const char* kPasswordPromptSite = "The site %s asks for a user name and password.";
+inline constexpr const char* kPasswordPromptProxy = "The proxy server asks for a user name and password to reach %s.";
+
+// New-version check.
+inline constexpr const char* kHomePage = "http://www.corvalin.example/sitegleaner";
+inline constexpr const char* kCheckingVersion = "Checking for new Sitegleaner version";
+inline constexpr const char* kVersionCheckFailed = "Failed check for new version of Sitegleaner.";
+inline constexpr const char* kNewVersionCaption = "Sitegleaner v%.1f Available";
+inline constexpr const char* kNewVersionText =
+    "A newer version of Sitegleaner is available for download. To find out more, visit the Sitegleaner home page "
+    "by clicking on the link below.";
+inline constexpr const char* kHomePageLink = "Sitegleaner Home Page";
+inline constexpr const char* kDoNotNotify = "Do &not notify me of future Sitegleaner updates";
+// The console's report of a newer release, filled with the version and the home page.
+inline constexpr const char* kNewVersionLogLine =
+    "Sitegleaner v%.1f is available for download. To find out more, visit the Sitegleaner home page: %s";
+
 // Log file.
 inline constexpr const char* kLogOpenFailed = "Error - unable to open logfile (%s)";
 

@@ -136,7 +136,8 @@ bool crack(std::string_view text, Cracked& out) {
   readParts(h.get(), parts);
   out.scheme = parts.scheme;
   toHttpParts(parts, out.parts);
-  return true;
+  // Port 0 cannot be connected to; such a URL names nothing.
+  return out.parts.port != 0;
 }
 
 // The last base URL resolved against on this thread: a page's links are

@@ -36,6 +36,9 @@ TEST(LocalNaming, MapsUrlsToNamesBelowTheSaveDirectory) {
       {"server", 80, true, "/x.html", true, "server_80/x.html"},
       {"server", 8443, true, "/", true, "server_8443/default.html"},
       {"server", 80, false, "/dir\\sub\\file.html", true, "server/dir/sub/file.html"},
+      // Found by fuzzing: a name must never start with "/", whatever it is made of.
+      {"", 80, false, "/x.html", true, "x.html"},
+      {"/", 80, false, "//x.html", true, "x.html"},
   };
   for (const NameCase& c : cases) {
     EXPECT_EQ(localNameFor(c.server, c.port, c.https, c.object, c.createTree), c.name) << c.object;

@@ -34,6 +34,7 @@ TEST(UrlOps, ParseHttpUrlSplitsWebUrls) {
       {"mailto:someone@example.com", false, "mailto:someone@example.com", "", "", 0},
       {"javascript:void(0)", false, "javascript:void(0)", "", "", 0},
       {"http://", false, "http://", "", "", 0},
+      {"http://www.example.com:0/x", false, "http://www.example.com:0/x", "", "", 0},  // found by fuzzing
       {"", false, "", "", "", 0},
   };
   for (const ParseCase& c : cases) {

@@ -1,0 +1,410 @@
+#!/usr/bin/env python3
+"""Offline fidelity of a mirror.
+
+Two commands:
+
+  check_mirror.py reference --docroot DIR --base-url http://127.0.0.1:PORT/ROOT --out REF.json
+      Crawls the served site through its files (nginx serves DIR as it is:
+      "dir/" is "dir/index.html", "dir" redirects to "dir/"), starting at the
+      root URL and following every link attribute below, and records each
+      page reachable from the root with a fingerprint of its text.
+
+  check_mirror.py check --mirror DIR --ref REF.json [--docroot DIR] [--sg-log FILE] --out RESULT.json
+      Parses every saved HTML page below DIR (the mirror's folder for the
+      served host) and reports:
+        - local link values (relative or file paths) and the share of them
+          that resolve to an existing local file that is not a Sitegleaner
+          placeholder page; with --docroot also whether that file is the
+          one the original link named;
+        - links left pointing at the served host (absolute http(s) URLs);
+        - coverage: pages of the reference found in the mirror (matched by
+          the fingerprint of their text, so the check does not depend on a
+          tool's file naming) over pages reachable from the root;
+        - with --docroot, every broken link with its original URL and a
+          cause: missing on the server, not fetched, filtered, not followed
+          by the scanner (value left as written), naming clash (the local
+          file holds another object).
+
+The link attributes are those Sitegleaner's scanner rewrites: href, src,
+background, dynsrc, action, usemap, url, archive, code.
+"""
+
+import argparse
+import difflib
+import hashlib
+import html.parser
+import json
+import os
+import posixpath
+import re
+import sys
+import urllib.parse
+from collections import Counter, defaultdict
+
+LINK_ATTRIBUTES = ("href", "src", "background", "dynsrc", "action", "usemap", "url", "archive", "code")
+SKIP_SCHEMES = ("javascript:", "mailto:", "data:", "about:", "tel:", "news:", "ftp:")
+PAGE_EXTENSIONS = (".html", ".htm", ".xhtml", ".shtml")
+
+
+class PageParser(html.parser.HTMLParser):
+    """Link attributes in document order and the page's text."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.links = []  # (tag, attribute, value)
+        self.text = []
+        self.base = None
+
+    def handle_starttag(self, tag, attrs):
+        for name, value in attrs:
+            if value is None:
+                continue
+            if name in LINK_ATTRIBUTES:
+                self.links.append((tag, name, value))
+            if tag == "base" and name == "href" and self.base is None:
+                self.base = value
+
+    handle_startendtag = handle_starttag
+
+    def handle_data(self, data):
+        self.text.append(data)
+
+
+def parse(path):
+    with open(path, "rb") as f:
+        raw = f.read()
+    parser = PageParser()
+    try:
+        parser.feed(raw.decode("latin-1"))
+        parser.close()
+    except Exception:  # a malformed page still gives what was parsed before
+        pass
+    return parser, raw
+
+
+def fingerprint(parser):
+    text = " ".join("".join(parser.text).split())
+    return hashlib.sha1(text.encode("latin-1", "replace")).hexdigest()
+
+
+def is_placeholder(raw):
+    head = raw[:400]
+    return b'CONTENT="Sitegleaner"' in head and b"Page Not Available Locally" in head
+
+
+def is_page_file(path):
+    lower = path.lower()
+    if lower.endswith(PAGE_EXTENSIONS):
+        return True
+    if "." in os.path.basename(path):
+        return False
+    try:
+        with open(path, "rb") as f:
+            head = f.read(512).lower()
+    except OSError:
+        return False
+    return b"<html" in head or b"<!doctype html" in head
+
+
+def skip_value(value):
+    v = value.strip()
+    return not v or v.startswith("#") or v.lower().startswith(SKIP_SCHEMES)
+
+
+# ---------------------------------------------------------------- reference
+
+
+def served_file(docroot, url_path):
+    """The file nginx answers url_path with, or None."""
+    path = urllib.parse.unquote(url_path)
+    full = os.path.normpath(os.path.join(docroot, path.lstrip("/")))
+    if not full.startswith(os.path.normpath(docroot)):
+        return None
+    if os.path.isdir(full):
+        full = os.path.join(full, "index.html")
+    return full if os.path.isfile(full) else None
+
+
+def resolve_on_server(page_url, value, host):
+    """(path, query) of a link on the served host, or None."""
+    url = urllib.parse.urljoin(page_url, value.strip())
+    parts = urllib.parse.urlsplit(url)
+    if parts.scheme not in ("http", "https") or parts.netloc.lower() != host:
+        return None
+    return parts.path or "/", parts.query
+
+
+def cmd_reference(args):
+    base = args.base_url
+    host = urllib.parse.urlsplit(base).netloc.lower()
+    docroot = os.path.abspath(args.docroot)
+    root_path = urllib.parse.urlsplit(base).path or "/"
+    pages = {}  # served file (relative to docroot) -> {"url": ..., "fp": ...}
+    objects = set()
+    queue = [root_path]
+    seen = {root_path}
+    while queue:
+        url_path = queue.pop()
+        f = served_file(docroot, url_path)
+        if f is None:
+            continue
+        rel = os.path.relpath(f, docroot)
+        objects.add(rel)
+        if not is_page_file(f) or rel in pages:
+            continue
+        parser, _ = parse(f)
+        # The URL the page is known by: a directory keeps its trailing "/".
+        page_url = f"http://{host}{url_path}"
+        if os.path.isdir(os.path.join(docroot, urllib.parse.unquote(url_path).lstrip("/"))) and \
+                not url_path.endswith("/"):
+            page_url += "/"
+        pages[rel] = {"url": page_url, "fp": fingerprint(parser)}
+        base_url = urllib.parse.urljoin(page_url, parser.base) if parser.base else page_url
+        for _, _, value in parser.links:
+            if skip_value(value):
+                continue
+            r = resolve_on_server(base_url, value, host)
+            if r is None:
+                continue
+            path, _ = r
+            if path not in seen:
+                seen.add(path)
+                queue.append(path)
+    fps = Counter(p["fp"] for p in pages.values())
+    result = {"base_url": base, "host": host, "docroot": docroot, "pages": pages, "objects": len(objects),
+              "duplicate_fingerprints": sum(c - 1 for c in fps.values() if c > 1)}
+    with open(args.out, "w") as f:
+        json.dump(result, f)
+    print(f"{len(pages)} pages ({len(objects)} objects) reachable from {base}")
+
+
+# ---------------------------------------------------------------- check
+
+
+class SgLog:
+    """What Sitegleaner's log says about each URL."""
+
+    def __init__(self, path):
+        self.lines = defaultdict(list)
+        if not path or not os.path.exists(path):
+            return
+        url_re = re.compile(r"(https?://[^\s'()]+)")
+        with open(path, encoding="latin-1") as f:
+            for line in f:
+                for url in url_re.findall(line):
+                    self.lines[url.rstrip(".,")].append(line.strip()[19:])
+
+    def about(self, url):
+        return self.lines.get(url, [])
+
+
+def classify_missing(url, sg_log):
+    said = " | ".join(sg_log.about(url))
+    lower = said.lower()
+    if not said:
+        return "not fetched", "never requested"
+    if any(k in lower for k in ("robots", "exclud", "depth", "filter", "not allowed", "skipp", "type", "below")):
+        return "filtered", said[:200]
+    return "not fetched", said[:200]
+
+
+def cmd_check(args):
+    with open(args.ref) as f:
+        ref = json.load(f)
+    host = ref["host"]
+    mirror = os.path.abspath(args.mirror)
+    docroot = os.path.abspath(args.docroot) if args.docroot else None
+    ref_pages = ref["pages"]
+    fp_to_ref = defaultdict(list)
+    for rel, info in ref_pages.items():
+        fp_to_ref[info["fp"]].append(rel)
+    sg_log = SgLog(args.sg_log)
+
+    files = []
+    total_bytes = 0
+    for root, dirs, names in os.walk(mirror):
+        dirs[:] = [d for d in dirs if d != "hts-cache"]
+        for n in names:
+            p = os.path.join(root, n)
+            files.append(p)
+            try:
+                total_bytes += os.path.getsize(p)
+            except OSError:
+                pass
+
+    placeholder_cache = {}
+
+    def target_is_placeholder(path):
+        if path not in placeholder_cache:
+            try:
+                with open(path, "rb") as f:
+                    placeholder_cache[path] = is_placeholder(f.read(400))
+            except OSError:
+                placeholder_cache[path] = False
+        return placeholder_cache[path]
+
+    fp_cache = {}
+
+    def file_fp(path):
+        if path not in fp_cache:
+            fp_cache[path] = fingerprint(parse(path)[0])
+        return fp_cache[path]
+
+    stats = Counter()
+    broken_kinds = Counter()
+    causes = Counter()
+    examples = defaultdict(list)
+    matched = Counter()  # fingerprint -> copies found
+    html_files = 0
+    placeholders = 0
+    unmatched_pages = 0
+
+    for path in files:
+        if not is_page_file(path):
+            continue
+        parser, raw = parse(path)
+        if is_placeholder(raw):
+            placeholders += 1
+            continue
+        html_files += 1
+        fp = fingerprint(parser)
+        origin_rel = None
+        if fp in fp_to_ref:
+            matched[fp] += 1
+            origin_rel = fp_to_ref[fp][0]
+        else:
+            unmatched_pages += 1
+        links = [(t, a, v) for t, a, v in parser.links if not skip_value(v)]
+        # Original values, aligned with the saved ones, to tell causes apart.
+        originals = [None] * len(links)
+        origin_url = None
+        if docroot and origin_rel is not None:
+            origin_url = ref_pages[origin_rel]["url"]
+            oparser, _ = parse(os.path.join(docroot, origin_rel))
+            olinks = [(t, a, v) for t, a, v in oparser.links if not skip_value(v)]
+            sm = difflib.SequenceMatcher(None, [(t, a) for t, a, _ in links], [(t, a) for t, a, _ in olinks],
+                                         autojunk=False)
+            for block in sm.get_matching_blocks():
+                for k in range(block.size):
+                    originals[block.a + k] = olinks[block.b + k][2]
+        page_dir = os.path.dirname(path)
+        for i, (tag, attr, value) in enumerate(links):
+            v = value.strip()
+            lower = v.lower()
+            original = originals[i]
+            original_url = None
+            if original is not None and origin_url is not None:
+                original_url = urllib.parse.urljoin(origin_url, original.strip()).split("#")[0]
+            if lower.startswith(("http://", "https://", "//")):
+                netloc = urllib.parse.urlsplit(v if not v.startswith("//") else "http:" + v).netloc.lower()
+                if netloc == host:
+                    stats["server_links"] += 1
+                    if len(examples["server link"]) < 20:
+                        examples["server link"].append({"page": os.path.relpath(path, mirror), "value": v})
+                else:
+                    stats["external_links"] += 1
+                continue
+            stats["local_links"] += 1
+            if lower.startswith("file:"):
+                target = urllib.parse.unquote(urllib.parse.urlsplit(v).path)
+            else:
+                p = v.split("#", 1)[0].split("?", 1)[0]
+                p = urllib.parse.unquote(p)
+                if p.startswith("/"):
+                    target = None  # a server path: nothing on the local disk answers it
+                else:
+                    target = os.path.normpath(os.path.join(page_dir, p)) if p else path
+            kind = None
+            if target is None:
+                kind = "root-relative path"
+            elif os.path.isdir(target):
+                kind = "directory"
+            elif not os.path.isfile(target):
+                kind = "missing file"
+            elif target_is_placeholder(target):
+                kind = "placeholder page"
+            if kind is None and docroot and original_url:
+                # Is it the object the original link named?
+                r = urllib.parse.urlsplit(original_url)
+                served = served_file(docroot, r.path) if r.netloc.lower() == host else None
+                if served is not None:
+                    if is_page_file(served):
+                        same = is_page_file(target) and file_fp(target) == file_fp(served)
+                    else:
+                        same = os.path.getsize(target) == os.path.getsize(served)
+                    if not same:
+                        kind = "another object's file"
+            if kind is None:
+                stats["intact"] += 1
+                continue
+            broken_kinds[kind] += 1
+            cause, detail = "unknown", ""
+            if docroot and original_url:
+                r = urllib.parse.urlsplit(original_url)
+                on_server = r.netloc.lower() == host and served_file(docroot, r.path) is not None
+                if not on_server:
+                    cause = "missing on the server"
+                elif kind == "another object's file":
+                    cause = "naming clash"
+                elif original.strip() == v and not (target and os.path.exists(target)):
+                    cause = "not followed by the scanner"
+                else:
+                    cause, detail = classify_missing(original_url, sg_log)
+            elif docroot:
+                cause = "unaligned (page not matched to its original)"
+            causes[cause] += 1
+            if len(examples[cause]) < 25:
+                examples[cause].append({"page": os.path.relpath(path, mirror), "value": v, "kind": kind,
+                                        "original": original_url, "detail": detail})
+
+    reachable = len(ref_pages)
+    covered = sum(min(c, len(fp_to_ref[fp])) for fp, c in matched.items())
+    local = stats["local_links"]
+    result = {
+        "files": len(files),
+        "bytes": total_bytes,
+        "html_files": html_files,
+        "placeholders": placeholders,
+        "unmatched_pages": unmatched_pages,
+        "reachable": reachable,
+        "covered": covered,
+        "coverage": covered / reachable if reachable else 0,
+        "local_links": local,
+        "intact": stats["intact"],
+        "intact_share": stats["intact"] / local if local else 1.0,
+        "broken": sum(broken_kinds.values()),
+        "broken_kinds": dict(broken_kinds),
+        "server_links": stats["server_links"],
+        "external_links": stats["external_links"],
+        "causes": dict(causes),
+        "examples": examples,
+    }
+    with open(args.out, "w") as f:
+        json.dump(result, f, indent=1)
+    print(f"{html_files} pages, {placeholders} placeholders; coverage {covered}/{reachable}; "
+          f"local links intact {stats['intact']}/{local} ({100 * result['intact_share']:.2f} %); "
+          f"{stats['server_links']} left pointing at the server; causes {dict(causes)}")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = ap.add_subparsers(dest="cmd", required=True)
+    r = sub.add_parser("reference")
+    r.add_argument("--docroot", required=True)
+    r.add_argument("--base-url", required=True)
+    r.add_argument("--out", required=True)
+    c = sub.add_parser("check")
+    c.add_argument("--mirror", required=True)
+    c.add_argument("--ref", required=True)
+    c.add_argument("--docroot")
+    c.add_argument("--sg-log")
+    c.add_argument("--out", required=True)
+    args = ap.parse_args()
+    if args.cmd == "reference":
+        cmd_reference(args)
+    else:
+        cmd_check(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
