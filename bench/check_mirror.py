@@ -43,6 +43,8 @@ from collections import Counter, defaultdict
 
 LINK_ATTRIBUTES = ("href", "src", "background", "dynsrc", "action", "usemap", "url", "archive", "code")
 SKIP_SCHEMES = ("javascript:", "mailto:", "data:", "about:", "tel:", "news:", "ftp:")
+# Link attributes outside the scanner's list, reported on their own.
+OTHER_ATTRIBUTES = ("data", "poster", "srcset", "longdesc")
 PAGE_EXTENSIONS = (".html", ".htm", ".xhtml", ".shtml")
 
 
@@ -52,6 +54,7 @@ class PageParser(html.parser.HTMLParser):
     def __init__(self):
         super().__init__(convert_charrefs=True)
         self.links = []  # (tag, attribute, value)
+        self.other_links = []  # (tag, attribute, value) of OTHER_ATTRIBUTES
         self.text = []
         self.base = None
 
@@ -61,6 +64,11 @@ class PageParser(html.parser.HTMLParser):
                 continue
             if name in LINK_ATTRIBUTES:
                 self.links.append((tag, name, value))
+            elif name in OTHER_ATTRIBUTES:
+                for candidate in (value.split(",") if name == "srcset" else [value]):
+                    url = candidate.strip().split(" ")[0]
+                    if url:
+                        self.other_links.append((tag, name, url))
             if tag == "base" and name == "href" and self.base is None:
                 self.base = value
 
@@ -208,7 +216,131 @@ def classify_missing(url, sg_log):
     return "not fetched", said[:200]
 
 
+# State of a check, shared with the worker processes (set before they fork).
+G = {}
+
+
+def scan_page(path):
+    """First pass: (path, placeholder?, fingerprint, links) of one saved page."""
+    parser, raw = parse(path)
+    if is_placeholder(raw):
+        return path, True, None, None, None
+    return path, False, fingerprint(parser), parser.links, parser.other_links
+
+
+def target_kind(target):
+    if target is None:
+        return "root-relative path"
+    if os.path.isdir(target):
+        return "directory"
+    if not os.path.isfile(target):
+        return "missing file"
+    if target in G["placeholders"]:
+        return "placeholder page"
+    return None
+
+
+def check_page(item):
+    """Second pass: every link value of one saved page."""
+    path, fp, links, other_links = item
+    host, mirror, docroot = G["host"], G["mirror"], G["docroot"]
+    ref_pages, fp_to_ref, page_fps = G["ref_pages"], G["fp_to_ref"], G["page_fps"]
+    stats, kinds, causes = Counter(), Counter(), Counter()
+    examples = defaultdict(list)
+    origin_rel = fp_to_ref[fp][0] if fp in fp_to_ref else None
+    # Original values, aligned with the saved ones by (tag, attribute), to
+    # tell the causes apart.
+    originals = [None] * len(links)
+    origin_url = None
+    if docroot and origin_rel is not None:
+        origin_url = ref_pages[origin_rel]["url"]
+        oparser, _ = parse(os.path.join(docroot, origin_rel))
+        olinks = oparser.links
+        sm = difflib.SequenceMatcher(None, [(t, a) for t, a, _ in links], [(t, a) for t, a, _ in olinks],
+                                     autojunk=False)
+        for block in sm.get_matching_blocks():
+            for k in range(block.size):
+                originals[block.a + k] = olinks[block.b + k][2]
+    page_dir = os.path.dirname(path)
+    for tag, attr, value in other_links:
+        v = value.strip()
+        if skip_value(v) or v.lower().startswith(("http://", "https://", "//")):
+            continue
+        p = urllib.parse.unquote(v.split("#", 1)[0].split("?", 1)[0])
+        stats["other_local_links"] += 1
+        if not p.startswith("/") and os.path.isfile(os.path.normpath(os.path.join(page_dir, p))):
+            stats["other_intact"] += 1
+        elif len(examples[f"other attribute: {attr}"]) < 10:
+            examples[f"other attribute: {attr}"].append({"page": os.path.relpath(path, mirror), "tag": tag,
+                                                        "value": v})
+    for i, (tag, attr, value) in enumerate(links):
+        if skip_value(value):
+            continue
+        v = value.strip()
+        lower = v.lower()
+        original = originals[i]
+        original_url = None
+        if original is not None and origin_url is not None:
+            original_url = urllib.parse.urljoin(origin_url, original.strip()).split("#")[0]
+        if lower.startswith(("http://", "https://", "//")):
+            netloc = urllib.parse.urlsplit(v if not v.startswith("//") else "http:" + v).netloc.lower()
+            if netloc == host:
+                stats["server_links"] += 1
+                if len(examples["server link"]) < 5:
+                    examples["server link"].append({"page": os.path.relpath(path, mirror), "value": v})
+            else:
+                stats["external_links"] += 1
+            continue
+        stats["local_links"] += 1
+        if lower.startswith("file:"):
+            target = urllib.parse.unquote(urllib.parse.urlsplit(v).path)
+        else:
+            p = urllib.parse.unquote(v.split("#", 1)[0].split("?", 1)[0])
+            if p.startswith("/"):
+                target = None  # a server path: nothing on the local disk answers it
+            else:
+                target = os.path.normpath(os.path.join(page_dir, p)) if p else path
+        kind = target_kind(target)
+        served = None
+        if original_url:
+            r = urllib.parse.urlsplit(original_url)
+            if r.netloc.lower() == host:
+                served = served_file(docroot, r.path)
+        if kind is None and served is not None:
+            # Is it the object the original link named?
+            if is_page_file(served):
+                rel = os.path.relpath(served, docroot)
+                want = ref_pages[rel]["fp"] if rel in ref_pages else fingerprint(parse(served)[0])
+                same = page_fps.get(target) == want
+            else:
+                same = os.path.getsize(target) == os.path.getsize(served)
+            if not same:
+                kind = "another object's file"
+        if kind is None:
+            stats["intact"] += 1
+            continue
+        kinds[kind] += 1
+        cause, detail = "unknown", ""
+        if docroot and original_url:
+            if served is None:
+                cause = "missing on the server"
+            elif kind == "another object's file":
+                cause = "naming clash"
+            elif original.strip() == v and not (target and os.path.exists(target)):
+                cause = "not followed by the scanner"
+            else:
+                cause, detail = classify_missing(original_url, G["sg_log"])
+        elif docroot:
+            cause = "unaligned (page not matched to its original)"
+        causes[cause] += 1
+        if len(examples[cause]) < 25:
+            examples[cause].append({"page": os.path.relpath(path, mirror), "tag": tag, "attribute": attr,
+                                    "value": v, "kind": kind, "original": original_url, "detail": detail})
+    return stats, kinds, causes, examples
+
+
 def cmd_check(args):
+    import multiprocessing
     with open(args.ref) as f:
         ref = json.load(f)
     host = ref["host"]
@@ -218,7 +350,6 @@ def cmd_check(args):
     fp_to_ref = defaultdict(list)
     for rel, info in ref_pages.items():
         fp_to_ref[info["fp"]].append(rel)
-    sg_log = SgLog(args.sg_log)
 
     files = []
     total_bytes = 0
@@ -231,140 +362,39 @@ def cmd_check(args):
                 total_bytes += os.path.getsize(p)
             except OSError:
                 pass
+    page_files = [p for p in files if is_page_file(p)]
 
-    placeholder_cache = {}
+    jobs = max(1, args.jobs)
+    with multiprocessing.Pool(jobs) as pool:
+        scanned = pool.map(scan_page, page_files, chunksize=64)
+    placeholders = {p for p, ph, _, _, _ in scanned if ph}
+    pages = [(p, fp, links, other) for p, ph, fp, links, other in scanned if not ph]
+    G.update(host=host, mirror=mirror, docroot=docroot, ref_pages=ref_pages, fp_to_ref=fp_to_ref,
+             page_fps={p: fp for p, fp, _, _ in pages}, placeholders=placeholders, sg_log=SgLog(args.sg_log))
+    with multiprocessing.Pool(jobs) as pool:
+        checked = pool.map(check_page, pages, chunksize=32)
 
-    def target_is_placeholder(path):
-        if path not in placeholder_cache:
-            try:
-                with open(path, "rb") as f:
-                    placeholder_cache[path] = is_placeholder(f.read(400))
-            except OSError:
-                placeholder_cache[path] = False
-        return placeholder_cache[path]
-
-    fp_cache = {}
-
-    def file_fp(path):
-        if path not in fp_cache:
-            fp_cache[path] = fingerprint(parse(path)[0])
-        return fp_cache[path]
-
-    stats = Counter()
-    broken_kinds = Counter()
-    causes = Counter()
+    stats, kinds, causes = Counter(), Counter(), Counter()
     examples = defaultdict(list)
-    matched = Counter()  # fingerprint -> copies found
-    html_files = 0
-    placeholders = 0
-    unmatched_pages = 0
-
-    for path in files:
-        if not is_page_file(path):
-            continue
-        parser, raw = parse(path)
-        if is_placeholder(raw):
-            placeholders += 1
-            continue
-        html_files += 1
-        fp = fingerprint(parser)
-        origin_rel = None
-        if fp in fp_to_ref:
-            matched[fp] += 1
-            origin_rel = fp_to_ref[fp][0]
-        else:
-            unmatched_pages += 1
-        links = [(t, a, v) for t, a, v in parser.links if not skip_value(v)]
-        # Original values, aligned with the saved ones, to tell causes apart.
-        originals = [None] * len(links)
-        origin_url = None
-        if docroot and origin_rel is not None:
-            origin_url = ref_pages[origin_rel]["url"]
-            oparser, _ = parse(os.path.join(docroot, origin_rel))
-            olinks = [(t, a, v) for t, a, v in oparser.links if not skip_value(v)]
-            sm = difflib.SequenceMatcher(None, [(t, a) for t, a, _ in links], [(t, a) for t, a, _ in olinks],
-                                         autojunk=False)
-            for block in sm.get_matching_blocks():
-                for k in range(block.size):
-                    originals[block.a + k] = olinks[block.b + k][2]
-        page_dir = os.path.dirname(path)
-        for i, (tag, attr, value) in enumerate(links):
-            v = value.strip()
-            lower = v.lower()
-            original = originals[i]
-            original_url = None
-            if original is not None and origin_url is not None:
-                original_url = urllib.parse.urljoin(origin_url, original.strip()).split("#")[0]
-            if lower.startswith(("http://", "https://", "//")):
-                netloc = urllib.parse.urlsplit(v if not v.startswith("//") else "http:" + v).netloc.lower()
-                if netloc == host:
-                    stats["server_links"] += 1
-                    if len(examples["server link"]) < 20:
-                        examples["server link"].append({"page": os.path.relpath(path, mirror), "value": v})
-                else:
-                    stats["external_links"] += 1
-                continue
-            stats["local_links"] += 1
-            if lower.startswith("file:"):
-                target = urllib.parse.unquote(urllib.parse.urlsplit(v).path)
-            else:
-                p = v.split("#", 1)[0].split("?", 1)[0]
-                p = urllib.parse.unquote(p)
-                if p.startswith("/"):
-                    target = None  # a server path: nothing on the local disk answers it
-                else:
-                    target = os.path.normpath(os.path.join(page_dir, p)) if p else path
-            kind = None
-            if target is None:
-                kind = "root-relative path"
-            elif os.path.isdir(target):
-                kind = "directory"
-            elif not os.path.isfile(target):
-                kind = "missing file"
-            elif target_is_placeholder(target):
-                kind = "placeholder page"
-            if kind is None and docroot and original_url:
-                # Is it the object the original link named?
-                r = urllib.parse.urlsplit(original_url)
-                served = served_file(docroot, r.path) if r.netloc.lower() == host else None
-                if served is not None:
-                    if is_page_file(served):
-                        same = is_page_file(target) and file_fp(target) == file_fp(served)
-                    else:
-                        same = os.path.getsize(target) == os.path.getsize(served)
-                    if not same:
-                        kind = "another object's file"
-            if kind is None:
-                stats["intact"] += 1
-                continue
-            broken_kinds[kind] += 1
-            cause, detail = "unknown", ""
-            if docroot and original_url:
-                r = urllib.parse.urlsplit(original_url)
-                on_server = r.netloc.lower() == host and served_file(docroot, r.path) is not None
-                if not on_server:
-                    cause = "missing on the server"
-                elif kind == "another object's file":
-                    cause = "naming clash"
-                elif original.strip() == v and not (target and os.path.exists(target)):
-                    cause = "not followed by the scanner"
-                else:
-                    cause, detail = classify_missing(original_url, sg_log)
-            elif docroot:
-                cause = "unaligned (page not matched to its original)"
-            causes[cause] += 1
-            if len(examples[cause]) < 25:
-                examples[cause].append({"page": os.path.relpath(path, mirror), "value": v, "kind": kind,
-                                        "original": original_url, "detail": detail})
+    for s, k, c, e in checked:
+        stats.update(s)
+        kinds.update(k)
+        causes.update(c)
+        for key, items in e.items():
+            room = 25 - len(examples[key])
+            examples[key] += items[:max(0, room)]
+    matched = Counter(fp for _, fp, _, _ in pages if fp in fp_to_ref)
+    unmatched_pages = sum(1 for _, fp, _, _ in pages if fp not in fp_to_ref)
 
     reachable = len(ref_pages)
     covered = sum(min(c, len(fp_to_ref[fp])) for fp, c in matched.items())
     local = stats["local_links"]
+    on_server = local - causes.get("missing on the server", 0)
     result = {
         "files": len(files),
         "bytes": total_bytes,
-        "html_files": html_files,
-        "placeholders": placeholders,
+        "html_files": len(pages),
+        "placeholders": len(placeholders),
         "unmatched_pages": unmatched_pages,
         "reachable": reachable,
         "covered": covered,
@@ -372,16 +402,22 @@ def cmd_check(args):
         "local_links": local,
         "intact": stats["intact"],
         "intact_share": stats["intact"] / local if local else 1.0,
-        "broken": sum(broken_kinds.values()),
-        "broken_kinds": dict(broken_kinds),
+        # Leaving out the links that are broken on the server itself.
+        "local_links_to_existing": on_server,
+        "intact_share_to_existing": stats["intact"] / on_server if on_server else 1.0,
+        "broken": sum(kinds.values()),
+        "broken_kinds": dict(kinds),
         "server_links": stats["server_links"],
         "external_links": stats["external_links"],
         "causes": dict(causes),
+        # object data, srcset, poster, longdesc: not among the scanner's attributes.
+        "other_local_links": stats["other_local_links"],
+        "other_intact": stats["other_intact"],
         "examples": examples,
     }
     with open(args.out, "w") as f:
         json.dump(result, f, indent=1)
-    print(f"{html_files} pages, {placeholders} placeholders; coverage {covered}/{reachable}; "
+    print(f"{len(pages)} pages, {len(placeholders)} placeholders; coverage {covered}/{reachable}; "
           f"local links intact {stats['intact']}/{local} ({100 * result['intact_share']:.2f} %); "
           f"{stats['server_links']} left pointing at the server; causes {dict(causes)}")
 
@@ -399,6 +435,7 @@ def main():
     c.add_argument("--docroot")
     c.add_argument("--sg-log")
     c.add_argument("--out", required=True)
+    c.add_argument("--jobs", type=int, default=2, help="worker processes")
     args = ap.parse_args()
     if args.cmd == "reference":
         cmd_reference(args)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once in a
 # normal build, then the engine, pipeline and utility tests again under
-# AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer.
+# AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer,
+# and runs every fuzz target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +28,6 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== Tests under ThreadSanitizer"
 TSAN_OPTIONS="second_deadlock_stack=1" \
   configure_and_test build/tsan -DCMAKE_BUILD_TYPE=Debug -DSITEGLEANER_TSAN=ON -DSITEGLEANER_GUI=OFF
+
+echo "== Fuzz targets, ${FUZZ_SECONDS:-60} s each"
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}" ./scripts/fuzz.sh

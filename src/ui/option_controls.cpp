@@ -153,6 +153,7 @@ std::unique_ptr<QMenu> TypeList::createContextMenu() {
 void TypeList::contextMenuEvent(QContextMenuEvent* event) {
   QPoint at;
   if (event->reason() == QContextMenuEvent::Mouse) {
+    // A click on the viewport reaches the view in the view's coordinates.
     if (QListWidgetItem* under = itemAt(viewport()->mapFrom(this, event->pos()))) setCurrentItem(under);
     at = event->globalPos();
   } else {

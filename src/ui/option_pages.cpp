@@ -628,7 +628,10 @@ void ExcludePage::removeEntry() {
 void ExcludePage::updateEnabling() {
   enableControl(add, !edit->text().isEmpty());
   enableControl(remove, list->count() > 0 && !list->selectedItems().isEmpty());
-  enableControl(list, list->count() > 0);
+  // An empty list has nothing to select and leaves the tab order. It stays
+  // enabled all the same: a disabled widget takes no drops, and dropping is
+  // the quickest way to fill it.
+  list->setFocusPolicy(list->count() > 0 ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 // --- SecurityPage ---

@@ -1,0 +1,441 @@
+#!/usr/bin/env python3
+"""Gathers the runs of bench/run.sh into a table and docs/BENCHMARKS.md.
+
+    report.py --work build/bench-work --sites "s1k s10k pgdoc" --polite-sites "s1k pgdoc" \
+              --runs 3 --sitegleaner PATH --elapsed SECONDS --out docs/BENCHMARKS.md
+"""
+
+import argparse
+import datetime
+import glob
+import json
+import os
+import platform
+import re
+import statistics
+import subprocess
+
+SITE_NAMES = {
+    "s1k": "synthetic, 1,000 pages",
+    "s10k": "synthetic, 10,000 pages",
+    "pgdoc": "PostgreSQL 15 manual (postgresql-doc-15)",
+}
+TOOLS = ["sitegleaner", "wget", "httrack", "sitegleaner-polite"]
+TOOL_NAMES = {
+    "sitegleaner": "Sitegleaner, Link Pause 0",
+    "sitegleaner-polite": "Sitegleaner, Link Pause 500 ms",
+    "wget": "wget --mirror",
+    "httrack": "HTTrack",
+}
+THREADS = 8
+PAUSE_S = 0.5
+
+
+def sh(cmd):
+    try:
+        return subprocess.run(cmd, shell=True, capture_output=True, text=True, timeout=30).stdout.strip() or \
+            subprocess.run(cmd, shell=True, capture_output=True, text=True, timeout=30).stderr.strip()
+    except Exception:
+        return ""
+
+
+def parse_time(path):
+    text = open(path).read()
+
+    def field(name):
+        m = re.search(re.escape(name) + r": (.*)", text)
+        return m.group(1).strip() if m else None
+
+    wall = field("Elapsed (wall clock) time (h:mm:ss or m:ss)")
+    parts = [float(x) for x in wall.split(":")]
+    seconds = 0.0
+    for p in parts:
+        seconds = seconds * 60 + p
+    return {
+        "wall": seconds,
+        "user": float(field("User time (seconds)")),
+        "sys": float(field("System time (seconds)")),
+        "rss_kb": int(field("Maximum resident set size (kbytes)")),
+    }
+
+
+def load_runs(work, sites):
+    runs = {}
+    for site in sites:
+        for tool in TOOLS:
+            for d in sorted(glob.glob(os.path.join(work, "runs", site, tool, "*"))):
+                if not os.path.exists(os.path.join(d, "time.txt")):
+                    continue
+                r = parse_time(os.path.join(d, "time.txt"))
+                r["exit"] = int(open(os.path.join(d, "exit.txt")).read().strip() or 0)
+                r["requests"] = int(open(os.path.join(d, "requests.txt")).read().strip() or 0)
+                r["command"] = open(os.path.join(d, "command.txt")).read().strip()
+                r["check"] = json.load(open(os.path.join(d, "check.json")))
+                r["dir"] = d
+                out = open(os.path.join(d, "stdout.txt"), errors="replace").read()
+                m = re.search(r"(\d+) links complete, (\d+) failed, (\d+) skipped, (\d+) not fetched", out)
+                if m:
+                    r["sg_links"] = [int(x) for x in m.groups()]
+                r["cpu"] = r["user"] + r["sys"]
+                pages = r["check"]["covered"]
+                r["pages"] = pages
+                r["pages_per_s"] = pages / r["wall"] if r["wall"] > 0 else 0
+                r["cpu_ms_per_page"] = 1000 * r["cpu"] / pages if pages else float("inf")
+                runs.setdefault((site, tool), []).append(r)
+    return runs
+
+
+def med(values):
+    return statistics.median(values) if values else float("nan")
+
+
+def summarise(rs):
+    s = {k: med([r[k] for r in rs]) for k in ("wall", "cpu", "user", "sys", "rss_kb", "requests", "pages",
+                                               "pages_per_s", "cpu_ms_per_page")}
+    s["runs"] = len(rs)
+    s["files"] = med([r["check"]["files"] for r in rs])
+    s["bytes"] = med([r["check"]["bytes"] for r in rs])
+    s["coverage_min"] = min(r["check"]["coverage"] for r in rs)
+    s["covered_min"] = min(r["check"]["covered"] for r in rs)
+    s["reachable"] = rs[0]["check"]["reachable"]
+    s["intact_min"] = min(r["check"]["intact_share"] for r in rs)
+    s["intact_existing_min"] = min(r["check"]["intact_share_to_existing"] for r in rs)
+    s["local_links"] = med([r["check"]["local_links"] for r in rs])
+    s["server_links_max"] = max(r["check"]["server_links"] for r in rs)
+    s["placeholders"] = med([r["check"]["placeholders"] for r in rs])
+    s["exits"] = sorted({r["exit"] for r in rs})
+    s["walls"] = [r["wall"] for r in rs]
+    if "sg_links" in rs[0]:
+        s["sg_links"] = [med([r["sg_links"][i] for r in rs]) for i in range(4)]
+    return s
+
+
+def fmt(x, digits=2):
+    if x != x:  # nan
+        return "-"
+    return f"{x:,.{digits}f}"
+
+
+def micro_figures(work):
+    """Key figures of the Google Benchmark runs: the medians of 3 repetitions."""
+    rows = []
+    for name in ("scanner_bench", "link_tree_bench", "url_ops_bench", "local_naming_bench"):
+        path = os.path.join(work, "micro", name + ".json")
+        if not os.path.exists(path):
+            continue
+        data = json.load(open(path))
+        benchmarks = data.get("benchmarks", [])
+        if any(b.get("run_type") == "aggregate" for b in benchmarks):
+            benchmarks = [b for b in benchmarks if b.get("aggregate_name") == "median"]
+        for b in benchmarks:
+            counters = []
+            for key in ("calls_per_second", "adds_per_second", "bytes_per_second", "bytes_per_record", "children"):
+                if key in b:
+                    v = b[key]
+                    if key == "bytes_per_second":
+                        counters.append(f"{v / 1e6:,.0f} MB/s")
+                    elif key == "bytes_per_record":
+                        counters.append(f"{v:,.0f} bytes per record")
+                    elif key == "children":
+                        counters.append(f"{v:,.0f} links per page")
+                    else:
+                        counters.append(f"{v / 1e6:,.2f} M/s" if v >= 1e6 else f"{v / 1e3:,.0f} k/s")
+            label = b.get("label", "")
+            rows.append((name, b["run_name"] + (f" ({label})" if label else ""),
+                         f"{b['cpu_time']:,.3g} {b['time_unit']}", ", ".join(counters)))
+    engine = os.path.join(work, "micro", "engine_bench.txt")
+    engine_lines = open(engine).read().strip().splitlines() if os.path.exists(engine) else []
+    return rows, engine_lines
+
+
+def machine():
+    cpu = sh("lscpu | sed -n 's/^Model name: *//p'") or platform.processor()
+    mem = sh("free -g | awk '/^Mem:/ {print $2}'")
+    return {
+        "nproc": sh("nproc"),
+        "cpu": cpu,
+        "memory": f"{mem} GiB",
+        "kernel": platform.release(),
+        "os": sh(". /etc/os-release && echo \"$PRETTY_NAME\" && cat /etc/debian_version | tr '\\n' ' '").replace("\n", ", "),
+    }
+
+
+def versions(sitegleaner):
+    commit = sh("git rev-parse --short HEAD")
+    dirty = " with uncommitted changes" if sh("git status --porcelain -- src") else ""
+    return {
+        "Sitegleaner": f"{sh(sitegleaner + ' -version')} (commit {commit}{dirty}, Release build), "
+                       f"libcurl {sh('curl-config --version').replace('libcurl ', '')}",
+        "wget": sh("wget --version | head -1"),
+        "HTTrack": sh("httrack --version | head -1"),
+        "nginx": sh("nginx -v 2>&1").replace("nginx version: ", ""),
+        "PostgreSQL manual": sh("dpkg-query -W -f='${Package} ${Version}' postgresql-doc-15"),
+        "Python (tools)": platform.python_version(),
+    }
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--sites", required=True)
+    ap.add_argument("--polite-sites", default="")
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--sitegleaner", required=True)
+    ap.add_argument("--elapsed", type=int, default=0)
+    ap.add_argument("--out", required=True)
+    args = ap.parse_args()
+    sites = args.sites.split()
+    work = os.path.abspath(args.work)
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    runs = load_runs(work, sites)
+    summary = {k: summarise(v) for k, v in runs.items()}
+
+    def S(site, tool):
+        return summary.get((site, tool))
+
+    out = []
+    w = out.append
+    w("# Benchmarks: Sitegleaner, wget and HTTrack\n")
+    w("Written by `bench/run.sh` (one command: it installs what is missing, builds Sitegleaner in release "
+      "mode, serves the sites with nginx on 127.0.0.1, mirrors each site with each tool, checks every "
+      "mirror and runs the micro-benchmarks). Every figure below comes from that one run, with all tools "
+      "interleaved on the same machine, so the ratios hold even when the machine is noisy; absolute "
+      "figures vary from run to run.\n")
+    m = machine()
+    w(f"- Date: {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')} (UTC{datetime.datetime.now().astimezone().strftime('%z')})")
+    w(f"- Machine: {m['nproc']} cores ({m['cpu']}), {m['memory']} of memory, {m['os']}, Linux {m['kernel']}")
+    w(f"- Runs: {args.runs} of each tool on each site, interleaved (a different tool order in each run); "
+      "medians are reported")
+    if args.elapsed:
+        w(f"- The whole command took {args.elapsed // 60} min {args.elapsed % 60} s")
+    w("")
+    w("Versions:\n")
+    for k, v in versions(args.sitegleaner).items():
+        w(f"- {k}: {v}")
+    w("")
+
+    # ------------------------------------------------------------ sites
+    w("## Sites\n")
+    w("| site | pages reachable from the root | objects (pages, images, stylesheets) | served from |")
+    w("|---|---|---|---|")
+    for site in sites:
+        ref = json.load(open(os.path.join(work, f"ref-{site}.json")))
+        src = "generated by `bench/gen_site.py`" if site.startswith("s") else f"`{ref['docroot']}`"
+        w(f"| {SITE_NAMES.get(site, site)} | {len(ref['pages']):,} | {ref['objects']:,} | {src} |")
+    w("")
+    w("The synthetic sites have ten pages per directory, directories nested up to three deep, about 20 "
+      "links per page to other pages (relative, parent-relative, root-relative, a few absolute, some with "
+      "fragments), 3 images per page (a logo and two figures from a pool of N/20 PNG files of 5 to 40 KB), "
+      "one stylesheet, 4 to 8 KB of text per page, and fixed file times (so nginx sends Last-Modified). "
+      "The PostgreSQL manual is 1,169 pages of DocBook HTML in one directory (about 13 KB each) with one "
+      "stylesheet and three SVG figures. nginx serves every site with one worker process, keep-alive "
+      "and sendfile.\n")
+
+    # ------------------------------------------------------------ table
+    w("## Results (medians)\n")
+    w("| site | tool | wall s | CPU s (user+sys) | CPU ms/page | pages/s | peak RSS MB | files | MB saved | "
+      "requests | coverage | local links intact | links left to the server |")
+    w("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    for site in sites:
+        for tool in TOOLS:
+            s = S(site, tool)
+            if not s:
+                continue
+            w(f"| {site} | {TOOL_NAMES[tool]} | {fmt(s['wall'])} | {fmt(s['cpu'])} | {fmt(s['cpu_ms_per_page'], 3)} | "
+              f"{fmt(s['pages_per_s'], 0)} | {fmt(s['rss_kb'] / 1024, 1)} | {s['files']:,.0f} | "
+              f"{fmt(s['bytes'] / 1e6, 1)} | {s['requests']:,.0f} | {s['covered_min']:,}/{s['reachable']:,} | "
+              f"{100 * s['intact_min']:.2f} % | {s['server_links_max']:,} |")
+    w("")
+    w("Pages = pages of the site found in the mirror (matched by their text). CPU ms/page = (user + sys) / "
+      "pages; pages/s = pages / wall time. Peak RSS is `/usr/bin/time -v`'s maximum resident set size. Files "
+      "and bytes are those below the mirror's folder for the host (HTTrack's `hts-cache` left out). "
+      "Requests are the lines nginx logged during the run. Coverage and links: the worst of the runs.\n")
+    bad_exits = [(k, s["exits"]) for k, s in summary.items() if s["exits"] != [0]]
+    if bad_exits:
+        w("Exit statuses other than 0: " + ", ".join(f"{k[0]}/{k[1]}: {v}" for k, v in bad_exits) + "\n")
+
+    # ------------------------------------------------------------ goals
+    w("## Goals\n")
+    goals = []
+
+    def goal(text, ok, detail):
+        goals.append((text, ok, detail))
+
+    for site in sites:
+        sg, wg = S(site, "sitegleaner"), S(site, "wget")
+        if sg and wg:
+            r = sg["cpu_ms_per_page"] / wg["cpu_ms_per_page"]
+            goal(f"CPU per page at most wget's ({site})", r <= 1.0,
+                 f"Sitegleaner {fmt(sg['cpu_ms_per_page'], 3)} ms, wget {fmt(wg['cpu_ms_per_page'], 3)} ms: "
+                 f"ratio {r:.2f}")
+    if "s10k" in sites:
+        sg, wg, ht = S("s10k", "sitegleaner"), S("s10k", "wget"), S("s10k", "httrack")
+        if sg and wg and ht:
+            goal("Pages per second above wget's and HTTrack's (s10k, Link Pause 0)",
+                 sg["pages_per_s"] > wg["pages_per_s"] and sg["pages_per_s"] > ht["pages_per_s"],
+                 f"Sitegleaner {fmt(sg['pages_per_s'], 0)}/s, wget {fmt(wg['pages_per_s'], 0)}/s "
+                 f"({sg['pages_per_s'] / wg['pages_per_s']:.1f} x), HTTrack {fmt(ht['pages_per_s'], 0)}/s "
+                 f"({sg['pages_per_s'] / ht['pages_per_s']:.1f} x)")
+    polite_rows = []
+    for site in sites:
+        sp = S(site, "sitegleaner-polite")
+        if not sp:
+            continue
+        links = sum(sp["sg_links"][:3]) if "sg_links" in sp else sp["requests"]
+        bound = links * PAUSE_S / THREADS
+        page_bound = sp["reachable"] * PAUSE_S / THREADS
+        ratio = sp["wall"] / bound
+        polite_rows.append((site, sp, links, bound, page_bound))
+        goal(f"Wall time with the 500 ms pause at most 1.10 x the politeness bound ({site})", ratio <= 1.10,
+             f"{fmt(sp['wall'], 1)} s for {links:,.0f} links; bound {links:,.0f} x 0.5 s / {THREADS} = "
+             f"{fmt(bound, 1)} s; ratio {ratio:.3f} (runs: {', '.join(fmt(x, 1) for x in sp['walls'])} s)")
+    if "s10k" in sites:
+        sg, wg = S("s10k", "sitegleaner"), S("s10k", "wget")
+        if sg and wg:
+            per_sg = sg["rss_kb"] / 1024 * 10000 / max(sg["pages"], 1)
+            per_wg = wg["rss_kb"] / 1024 * 10000 / max(wg["pages"], 1)
+            goal("Peak RSS per 10,000 pages at most wget's (s10k)", per_sg <= per_wg,
+                 f"Sitegleaner {per_sg:.1f} MB, wget {per_wg:.1f} MB: ratio {per_sg / per_wg:.2f}")
+    for site in sites:
+        sg = S(site, "sitegleaner")
+        if sg and site.startswith("s"):
+            goal(f"At least 99 % of local links intact ({site})", sg["intact_min"] >= 0.99,
+                 f"{100 * sg['intact_min']:.2f} % (worst run), {sg['server_links_max']} links left to the server")
+    for site in sites:
+        sg, wg = S(site, "sitegleaner"), S(site, "wget")
+        if sg and wg:
+            goal(f"Coverage at least wget's ({site})", sg["covered_min"] >= wg["covered_min"],
+                 f"Sitegleaner {sg['covered_min']:,}/{sg['reachable']:,}, wget {wg['covered_min']:,}/{wg['reachable']:,}")
+    w("| goal | met | figures |")
+    w("|---|---|---|")
+    for text, ok, detail in goals:
+        w(f"| {text} | {'yes' if ok else '**no**'} | {detail} |")
+    w("")
+
+    if polite_rows:
+        w("### Link Pause 500 ms and the politeness bound\n")
+        w("Each worker pauses 500 ms after each link, so 8 workers fetch at most 16 links a second: the bound "
+          "is links x 0.5 s / 8, where links are all objects Sitegleaner fetched (pages, images, the "
+          "stylesheet, and failed links: each is followed by a pause). The bound counting pages only is shown "
+          "for reference.\n")
+        w("| site | links fetched | wall s (median) | bound s | ratio | bound for pages only s | ratio to it |")
+        w("|---|---|---|---|---|---|---|")
+        for site, sp, links, bound, page_bound in polite_rows:
+            w(f"| {site} | {links:,.0f} | {fmt(sp['wall'], 1)} | {fmt(bound, 1)} | {sp['wall'] / bound:.3f} | "
+              f"{fmt(page_bound, 1)} | {sp['wall'] / page_bound:.3f} |")
+        missing = [s for s in sites if not S(s, "sitegleaner-polite")]
+        if missing:
+            w(f"\nNot run with the pause by default: {', '.join(missing)} (set BENCH_POLITE_SITES; the "
+              "10,000-page site takes about 11 minutes per run with the pause).")
+        w("")
+
+    # ------------------------------------------------------------ fidelity
+    w("## Offline fidelity\n")
+    w("`bench/check_mirror.py` parses every saved HTML page of a mirror and looks at every value of the "
+      "link attributes the scanner rewrites (href, src, background, dynsrc, action, usemap, url, archive, "
+      "code). A local value (relative or a file path) is intact when it resolves to an existing file that "
+      "is not a placeholder page and, compared with the page the server sent, is the object the original "
+      "link named (same text for a page, same size for other files). Absolute URLs to the served host are "
+      "links left pointing at the server. Coverage counts the pages reachable from the root (found by a "
+      "crawl of the served files) whose text appears in a saved page.\n")
+    w("| site | tool | HTML pages saved | placeholder pages | local links | intact | intact, leaving out links "
+      "broken on the server | left to the server | other attributes (object data, srcset) intact |")
+    w("|---|---|---|---|---|---|---|---|---|")
+    for site in sites:
+        for tool in TOOLS:
+            rs = runs.get((site, tool))
+            if not rs:
+                continue
+            c = min(rs, key=lambda r: r["check"]["intact_share"])["check"]
+            w(f"| {site} | {TOOL_NAMES[tool]} | {c['html_files']:,} | {c['placeholders']:,} | {c['local_links']:,} | "
+              f"{100 * c['intact_share']:.2f} % | {100 * c['intact_share_to_existing']:.2f} % | {c['server_links']:,} | "
+              f"{c.get('other_intact', 0)}/{c.get('other_local_links', 0)} |")
+    w("")
+    for site in sites:
+        rs = runs.get((site, "sitegleaner"))
+        if not rs:
+            continue
+        c = min(rs, key=lambda r: r["check"]["intact_share"])["check"]
+        if not c["causes"] and not c.get("other_local_links", 0) - c.get("other_intact", 0):
+            continue
+        w(f"### Broken links in Sitegleaner's mirror of {site}, by cause (worst run)\n")
+        w("| cause | links | examples (saved page: value, original URL, what the log says) |")
+        w("|---|---|---|")
+        for cause, n in sorted(c["causes"].items(), key=lambda x: -x[1]):
+            ex = c["examples"].get(cause, [])[:3]
+            shown = "; ".join(f"{e['page']}: `{e['value']}` ({e.get('original') or ''}"
+                              f"{', ' + e['detail'] if e.get('detail') else ''})" for e in ex)
+            w(f"| {cause} | {n:,} | {shown} |")
+        other = c.get("other_local_links", 0) - c.get("other_intact", 0)
+        if other:
+            ex = [e for k, v in c["examples"].items() if k.startswith("other attribute") for e in v][:3]
+            shown = "; ".join(f"{e['page']}: `<{e['tag']}>` `{e['value']}`" for e in ex)
+            w(f"| not followed by the scanner (attribute outside its list) | {other:,} | {shown} |")
+        w("")
+
+    # ------------------------------------------------------------ micro
+    rows, engine_lines = micro_figures(work)
+    if rows or engine_lines:
+        w("## Micro-benchmarks (Google Benchmark, median of 3 repetitions)\n")
+        w("| program | benchmark | CPU per iteration | figures |")
+        w("|---|---|---|---|")
+        for r in rows:
+            w(f"| {r[0]} | {r[1]} | {r[2]} | {r[3]} |")
+        w("")
+        if engine_lines:
+            w("`engine_bench 5000 400 8` (the engine alone with a thin processor against a loopback server):\n")
+            w("```")
+            for line in engine_lines:
+                w(line)
+            w("```\n")
+
+    # ------------------------------------------------------------ commands
+    w("## Exact commands\n")
+    w("Run from the run's own directory under `build/bench-work/runs/<site>/<tool>/<run>/`; "
+      f"`$ROOT` is `{root}`, each site on its own port.\n")
+    w("```")
+    w("bench/run.sh    # BENCH_RUNS, BENCH_SITES, BENCH_POLITE_SITES, BENCH_JOBS, BENCH_PORT_BASE")
+    seen = set()
+    for site in sites:
+        for tool in TOOLS:
+            rs = runs.get((site, tool))
+            if not rs or tool in seen:
+                continue
+            seen.add(tool)
+            cmd = rs[0]["command"].replace(root, "$ROOT")
+            w(f"/usr/bin/time -v {cmd}")
+    w("```\n")
+    w("No robots rules were in the way: the sites have no robots.txt (nginx answers 404), so wget runs "
+      "without `-e robots=off`. HTTrack's `-%c0` lifts its limit of connections per second (with "
+      "`-%c1000` it stayed at about one file per second here), `-A1000000000` its transfer rate limit, "
+      "and `--disable-security-limits` lets both be lifted; `-c8` gives it 8 connections and `-I0` "
+      "leaves out its index page.\n")
+
+    findings = os.path.join(root, "bench", "FINDINGS.md")
+    if os.path.exists(findings):
+        w(open(findings).read().strip() + "\n")
+
+    text = "\n".join(out)
+    os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
+    with open(args.out, "w") as f:
+        f.write(text)
+
+    # The console table.
+    print()
+    print(f"{'site':6} {'tool':32} {'wall s':>8} {'CPU s':>7} {'ms/page':>8} {'pages/s':>8} {'RSS MB':>7} "
+          f"{'coverage':>12} {'intact':>8} {'to server':>9}")
+    for site in sites:
+        for tool in TOOLS:
+            s = S(site, tool)
+            if not s:
+                continue
+            print(f"{site:6} {TOOL_NAMES[tool]:32} {s['wall']:8.2f} {s['cpu']:7.2f} {s['cpu_ms_per_page']:8.3f} "
+                  f"{s['pages_per_s']:8.0f} {s['rss_kb'] / 1024:7.1f} {s['covered_min']:>5}/{s['reachable']:<6} "
+                  f"{100 * s['intact_min']:7.2f}% {s['server_links_max']:9}")
+    print()
+    for text_, ok, detail in goals:
+        print(f"[{'met' if ok else 'NOT MET'}] {text_}: {detail}")
+
+
+if __name__ == "__main__":
+    main()

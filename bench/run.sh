@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# Sitegleaner against wget and HTTrack, side by side, in one run.
+#
+#   bench/run.sh
+#
+# Installs what is missing (nginx-light, wget, httrack, time, the PostgreSQL
+# manual as the real site), builds Sitegleaner in release mode, writes the
+# synthetic sites, serves every site with nginx on 127.0.0.1, mirrors each
+# site with each tool BENCH_RUNS times (interleaved, so that all tools see
+# the same machine), measures each run with /usr/bin/time -v, checks the
+# offline fidelity of every mirror, runs the micro-benchmarks, prints the
+# table and writes docs/BENCHMARKS.md.
+#
+# Environment (all optional):
+#   BENCH_RUNS=3                runs of each tool on each site (medians are reported)
+#   BENCH_JOBS=2                parallel build jobs and checker processes
+#   BENCH_SITES="s1k s10k pgdoc"
+#   BENCH_POLITE_SITES="s1k pgdoc"   sites also mirrored with the default 500 ms Link Pause
+#                               (s10k adds about 11 minutes per run)
+#   BENCH_PORT_BASE=18180       ports BASE+1.. for the sites
+#   BENCH_MICRO=1               0 skips the micro-benchmarks
+#   BENCH_REPORT=docs/BENCHMARKS.md   where the report goes
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+
+runs="${BENCH_RUNS:-3}"
+jobs="${BENCH_JOBS:-2}"
+sites="${BENCH_SITES:-s1k s10k pgdoc}"
+polite_sites="${BENCH_POLITE_SITES:-s1k pgdoc}"
+port_base="${BENCH_PORT_BASE:-18180}"
+micro="${BENCH_MICRO:-1}"
+report="${BENCH_REPORT:-$root/docs/BENCHMARKS.md}"
+build="$root/build/bench-release"
+work="$root/build/bench-work"
+pgdoc_root=/usr/share/doc/postgresql-doc-15/html
+started=$(date +%s)
+
+log() { printf '\n== %s\n' "$*"; }
+
+# ---------------------------------------------------------------- packages
+log "Packages"
+./scripts/install-deps.sh nginx-light wget httrack time python3 postgresql-doc-15
+
+# ---------------------------------------------------------------- build
+log "Building Sitegleaner (release) and the micro-benchmarks"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSITEGLEANER_TESTS=OFF >/dev/null
+targets=(sitegleaner)
+if [ "$micro" = 1 ]; then
+  targets+=(link_tree_bench scanner_bench engine_bench url_ops_bench local_naming_bench)
+fi
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
+sitegleaner="$build/src/app/sitegleaner"
+
+# ---------------------------------------------------------------- sites
+mkdir -p "$work"
+declare -A port docroot
+i=1
+for site in s1k s10k pgdoc; do
+  port[$site]=$((port_base + i))
+  i=$((i + 1))
+done
+docroot[s1k]="$work/sites/s1k"
+docroot[s10k]="$work/sites/s10k"
+docroot[pgdoc]="$pgdoc_root"
+
+log "Synthetic sites"
+gen_hash=$(sha1sum bench/gen_site.py | cut -c1-40)
+for site in $sites; do
+  case $site in
+    s1k) pages=1000 ;;
+    s10k) pages=10000 ;;
+    *) continue ;;
+  esac
+  stamp="$work/sites/$site.stamp"
+  want="$gen_hash $pages ${port[$site]}"
+  if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$want" ]; then
+    mkdir -p "$work/sites"
+    python3 bench/gen_site.py --pages "$pages" --out "${docroot[$site]}" \
+      --base-url "http://127.0.0.1:${port[$site]}" --page-list "$work/sites/$site-pages.txt"
+    echo "$want" >"$stamp"
+  fi
+  echo "$site: $pages pages in ${docroot[$site]}"
+done
+
+# ---------------------------------------------------------------- nginx
+log "nginx on 127.0.0.1"
+ngx="$work/nginx"
+mkdir -p "$ngx/tmp"
+servers=""
+for site in $sites; do
+  servers+="    server {
+        listen 127.0.0.1:${port[$site]};
+        root ${docroot[$site]};
+        access_log $ngx/access-$site.log;
+    }
+"
+done
+user_line=""
+if [ "$(id -u)" -eq 0 ]; then user_line="user $(id -un) $(id -gn);"; fi
+python3 - "$root/bench/nginx.conf.in" "$ngx/nginx.conf" "$ngx" "$user_line" "$servers" <<'EOF'
+import sys
+src, dst, work, user, servers = sys.argv[1:]
+text = open(src).read().replace("@WORK@", work).replace("@USER_LINE@", user).replace("@SERVERS@", servers)
+open(dst, "w").write(text)
+EOF
+for site in $sites; do
+  if (exec 3<>"/dev/tcp/127.0.0.1/${port[$site]}") 2>/dev/null; then
+    echo "port ${port[$site]} is taken; set BENCH_PORT_BASE" >&2
+    exit 2
+  fi
+done
+rm -f "$ngx"/access-*.log
+nginx -c "$ngx/nginx.conf" -p "$ngx" -e "$ngx/error.log" &
+nginx_pid=$!
+cleanup() { kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+for site in $sites; do
+  for _ in $(seq 100); do
+    curl -fs -o /dev/null "http://127.0.0.1:${port[$site]}/" && break
+    sleep 0.1
+  done
+  curl -fs -o /dev/null "http://127.0.0.1:${port[$site]}/" || { echo "nginx does not answer on ${port[$site]}" >&2; exit 2; }
+done
+echo "nginx pid $nginx_pid, config $ngx/nginx.conf"
+
+# ---------------------------------------------------------------- reference crawl
+log "Pages reachable from each root"
+for site in $sites; do
+  python3 bench/check_mirror.py reference --docroot "${docroot[$site]}" \
+    --base-url "http://127.0.0.1:${port[$site]}/" --out "$work/ref-$site.json"
+done
+
+# ---------------------------------------------------------------- runs
+# The command of each tool, in the run directory ($out); the mirror goes to
+# $out/mirror. Every Sitegleaner run has a settings file of its own.
+tool_command() {
+  local tool=$1 url=$2 out=$3
+  case $tool in
+    sitegleaner | sitegleaner-polite)
+      local pause=0
+      [ "$tool" = sitegleaner-polite ] && pause=500
+      printf '%q ' env XDG_CONFIG_HOME="$out/config" "$sitegleaner" -console -q \
+        -set "Save Files=1" -set "Save Directory=$out/mirror" -set "Threads=8" -set "Fix Links=1" \
+        -set "Create Tree=1" -set "MaxCrawlDepth=10000" -set "Limit Flags=0" -set "Link Pause=$pause" \
+        -set "Log File=$out/sitegleaner.log" "$url"
+      ;;
+    wget)
+      printf '%q ' wget --mirror --convert-links --page-requisites --no-parent -nv -o "$out/wget.log" \
+        -P "$out/mirror" "$url"
+      ;;
+    httrack)
+      printf '%q ' httrack "$url" -O "$out/mirror" -c8 -%c0 -A1000000000 --disable-security-limits -q -I0
+      ;;
+  esac
+}
+
+mirror_dir() {
+  local tool=$1 p=$2 out=$3
+  case $tool in
+    wget) echo "$out/mirror/127.0.0.1:$p" ;;
+    *) echo "$out/mirror/127.0.0.1_$p" ;;
+  esac
+}
+
+run_one() {
+  local site=$1 tool=$2 run=$3
+  local p=${port[$site]}
+  local url="http://127.0.0.1:$p/"
+  local out="$work/runs/$site/$tool/$run"
+  rm -rf "$out"
+  mkdir -p "$out/config"
+  local cmd
+  cmd=$(tool_command "$tool" "$url" "$out")
+  echo "$cmd" >"$out/command.txt"
+  local before after rc=0
+  before=$(wc -l <"$ngx/access-$site.log")
+  (cd "$out" && eval "/usr/bin/time -v -o $(printf '%q' "$out/time.txt") $cmd" >"$out/stdout.txt" 2>"$out/stderr.txt") || rc=$?
+  after=$(wc -l <"$ngx/access-$site.log")
+  echo "$rc" >"$out/exit.txt"
+  echo $((after - before)) >"$out/requests.txt"
+  local sglog=()
+  [ -f "$out/sitegleaner.log" ] && sglog=(--sg-log "$out/sitegleaner.log")
+  python3 bench/check_mirror.py check --mirror "$(mirror_dir "$tool" "$p" "$out")" --ref "$work/ref-$site.json" \
+    --docroot "${docroot[$site]}" "${sglog[@]}" --jobs "$jobs" --out "$out/check.json" >"$out/check.txt"
+  local wall
+  wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$out/time.txt")
+  printf '%-6s %-19s run %s: exit %s, wall %s, %s requests; %s\n' "$site" "$tool" "$run" "$rc" "$wall" \
+    "$((after - before))" "$(cat "$out/check.txt")"
+  # The last run's mirror is kept for a look; the others only take space.
+  if [ "$run" != "$runs" ]; then rm -rf "$out/mirror"; fi
+}
+
+log "Mirroring: $runs runs of each tool on each site"
+rm -rf "$work/runs"
+for run in $(seq "$runs"); do
+  for site in $sites; do
+    tools=(sitegleaner wget httrack)
+    case " $polite_sites " in *" $site "*) tools+=(sitegleaner-polite) ;; esac
+    # A different order each run, so that no tool always goes first.
+    n=${#tools[@]}
+    for k in $(seq 0 $((n - 1))); do
+      run_one "$site" "${tools[$(((k + run - 1) % n))]}" "$run"
+    done
+  done
+done
+
+# ---------------------------------------------------------------- micro-benchmarks
+mkdir -p "$work/micro"
+rm -f "$work/micro"/*
+if [ "$micro" = 1 ]; then
+  log "Micro-benchmarks"
+  for b in link_tree_bench scanner_bench url_ops_bench local_naming_bench; do
+    "$build/bench/$b" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+      --benchmark_out="$work/micro/$b.json" --benchmark_out_format=json | tee "$work/micro/$b.txt"
+  done
+  "$build/bench/engine_bench" 5000 400 8 | tee "$work/micro/engine_bench.txt"
+fi
+
+# ---------------------------------------------------------------- report
+log "Report"
+elapsed=$(($(date +%s) - started))
+python3 bench/report.py --work "$work" --sites "$sites" --polite-sites "$polite_sites" --runs "$runs" \
+  --sitegleaner "$sitegleaner" --elapsed "$elapsed" --out "$report"
+echo
+echo "Written to $report (the whole command took $((elapsed / 60)) min $((elapsed % 60)) s)"
