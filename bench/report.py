@@ -184,6 +184,12 @@ def main():
     ap.add_argument("--elapsed", type=int, default=0)
     ap.add_argument("--out", required=True)
     args = ap.parse_args()
+    elapsed_file = os.path.join(args.work, "elapsed.txt")
+    if args.elapsed:
+        with open(elapsed_file, "w") as f:
+            f.write(str(args.elapsed))
+    elif os.path.exists(elapsed_file):
+        args.elapsed = int(open(elapsed_file).read().strip() or 0)
     sites = args.sites.split()
     work = os.path.abspath(args.work)
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -252,7 +258,9 @@ def main():
       "Requests are the lines nginx logged during the run. Coverage and links: the worst of the runs.\n")
     bad_exits = [(k, s["exits"]) for k, s in summary.items() if s["exits"] != [0]]
     if bad_exits:
-        w("Exit statuses other than 0: " + ", ".join(f"{k[0]}/{k[1]}: {v}" for k, v in bad_exits) + "\n")
+        w("Exit statuses other than 0: " + ", ".join(f"{k[0]}/{k[1]}: {v}" for k, v in bad_exits) +
+          " (wget's 8 means a server answered an error status for some link: the PostgreSQL manual links "
+          "to one address that does not exist).\n")
 
     # ------------------------------------------------------------ goals
     w("## Goals\n")

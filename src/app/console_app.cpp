@@ -89,7 +89,7 @@ class ConsoleVersionHost : public VersionCheckHost {
     store.sync();
   }
   bool announceNewVersion(double version) override {
-    logMessage(strprintf(text::kNewVersionLogLine, version, text::kHomePage));
+    logMessage(strprintf(text::kNewVersionLogLine, versionText(version).c_str(), text::kHomePage));
     return false;
   }
   void stopNotifying() override {}

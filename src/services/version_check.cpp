@@ -77,6 +77,13 @@ double parseVersionNumber(std::string_view text) {
   return value;
 }
 
+std::string versionText(double version) {
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, version, std::chars_format::fixed, 1);
+  if (ec != std::errc()) return "0.0";
+  return std::string(buffer, end);
+}
+
 VersionCheck::VersionCheck(VersionCheckHost& host, VersionServer server, double productVersion)
     : m_host(host), m_server(std::move(server)), m_productVersion(productVersion) {}
 

@@ -38,6 +38,10 @@ inline constexpr const char* kVersionFilePath = "/sitegleaner/version.txt";
 // the text does not begin with a number.
 double parseVersionNumber(std::string_view text);
 
+// A version number as the user sees it: one digit after the point, which
+// is always ".", whatever the locale ("6.5").
+std::string versionText(double version);
+
 // What the check needs of its front end. Called on the worker thread that
 // runs the check; each call returns once done.
 class VersionCheckHost {

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 
 #include "ui/link_views.h"
@@ -66,6 +68,16 @@ void NumberBox::stepBy(int steps) {
 }
 
 QValidator::State NumberBox::validate(QString&, int&) const { return QValidator::Acceptable; }
+
+QSize NumberBox::sizeHint() const {
+  ensurePolished();
+  QSize text(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 4, lineEdit()->sizeHint().height());
+  QStyleOptionSpinBox option;
+  initStyleOption(&option);
+  return style()->sizeFromContents(QStyle::CT_SpinBox, &option, text, this);
+}
+
+QSize NumberBox::minimumSizeHint() const { return sizeHint(); }
 
 void NumberBox::fixup(QString&) const {}
 

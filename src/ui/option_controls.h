@@ -33,6 +33,9 @@ class NumberBox : public QAbstractSpinBox {
 
   void stepBy(int steps) override;
   QValidator::State validate(QString& input, int& position) const override;
+  // Room for six digits beside the spin button.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
   void fixup(QString& input) const override;
 
  signals:

@@ -35,6 +35,13 @@ QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent) {
   return label;
 }
 
+// The "..." beside a path is no wider than it needs to be.
+QPushButton* browseButton(QWidget* parent) {
+  auto* button = new QPushButton(QObject::tr("&..."), parent);
+  button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+  return button;
+}
+
 QComboBox* unitList(const QString& first, const QString& second, QWidget* parent) {
   auto* list = new QComboBox(parent);
   list->addItems({first, second});
@@ -342,11 +349,11 @@ DepthPage::DepthPage(OptionsHooks& hooks, ConnectionStateLayer& connection, QWid
   maxServerDepth = new NumberBox(this);
   maxServerDepth->setObjectName(QStringLiteral("maxServerDepth"));
   grid->addWidget(labelFor(tr("Max Ser&ver Depth:"), maxServerDepth, this), row, 0);
-  grid->addWidget(maxServerDepth, row++, 1);
+  grid->addWidget(maxServerDepth, row++, 1, Qt::AlignLeft);
   maxCrawlDepth = new NumberBox(this);
   maxCrawlDepth->setObjectName(QStringLiteral("maxCrawlDepth"));
   grid->addWidget(labelFor(tr("Max &Crawl Depth:"), maxCrawlDepth, this), row, 0);
-  grid->addWidget(maxCrawlDepth, row++, 1);
+  grid->addWidget(maxCrawlDepth, row++, 1, Qt::AlignLeft);
 
   autoDial = new QCheckBox(tr("&Intelligent Modem Dial"), this);
   autoDial->setObjectName(QStringLiteral("autoDial"));
@@ -365,7 +372,7 @@ DepthPage::DepthPage(OptionsHooks& hooks, ConnectionStateLayer& connection, QWid
 
   logFile = new QLineEdit(this);
   logFile->setObjectName(QStringLiteral("logFile"));
-  browseLogFile = new QPushButton(tr("&..."), this);
+  browseLogFile = browseButton(this);
   browseLogFile->setObjectName(QStringLiteral("browseLogFile"));
   grid->addWidget(labelFor(tr("&Log File:"), logFile, this), row, 0);
   grid->addWidget(logFile, row, 1);
@@ -450,7 +457,7 @@ SavePage::SavePage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hooks, pa
 
   location = new QLineEdit(this);
   location->setObjectName(QStringLiteral("saveDirectory"));
-  browseLocation = new QPushButton(tr("&..."), this);
+  browseLocation = browseButton(this);
   browseLocation->setObjectName(QStringLiteral("browseSaveDirectory"));
   m_locationLabel = labelFor(tr("&Location:"), location, this);
   grid->addWidget(m_locationLabel, row, 0);

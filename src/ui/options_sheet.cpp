@@ -38,6 +38,7 @@ OptionsSheet::OptionsSheet(CrawlDocument& document, ConnectionStateLayer& connec
 
   m_tabs = new QTabWidget(this);
   m_tabs->setObjectName(QStringLiteral("optionsTabs"));
+  m_tabs->setUsesScrollButtons(false);  // every tab in view
   m_limits = new GeneralPage(m_hooks, m_tabs);
   m_filters = new FiltersPage(m_hooks, document.store(), m_tabs);
   m_depth = new DepthPage(m_hooks, connection, m_tabs);
@@ -60,6 +61,7 @@ OptionsSheet::OptionsSheet(CrawlDocument& document, ConnectionStateLayer& connec
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_tabs);
   layout->addWidget(m_buttons);
+  resize(sizeHint().expandedTo(QSize(520, 0)));
 
   int last = document.store().readInt(kOptionsSection, kLastTab, 0);
   if (last < 0 || last >= m_tabs->count()) last = 0;

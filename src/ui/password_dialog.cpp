@@ -104,11 +104,12 @@ bool DesktopPasswordPrompt::askCredentials(const LinkRecord& link, bool proxy, s
                      ? QString()
                      : QString::fromStdString(proxy ? controller->settings.proxyUsername : controller->settings.username);
   QString url = QString::fromStdString(link.url());
-  QPointer<QWidget> parent = m_parent;
   auto answer = std::make_shared<std::string>();
+  // Runs on the GUI thread, and only while the requests object (which goes
+  // before this prompt) is alive.
   bool finished = m_requests.run(
-      [=](WorkerRequests::Finish finish) -> QDialog* {
-        auto* dialog = new CredentialsDialog(proxy, url, user, parent);
+      [this, proxy, url, user, answer](WorkerRequests::Finish finish) -> QDialog* {
+        auto* dialog = new CredentialsDialog(proxy, url, user, m_parent);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer, finish](int result) {
           if (result == QDialog::Accepted) *answer = dialog->credential();

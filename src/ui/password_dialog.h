@@ -59,7 +59,8 @@ class CredentialsDialog : public QDialog {
 // password of a site for the session. Thread-safe.
 class DesktopPasswordPrompt : public PasswordPrompt {
  public:
-  // parent (GUI thread) owns the dialogs.
+  // parent (GUI thread) owns the dialogs; requests must go before this
+  // prompt, so that no request of it is still queued.
   DesktopPasswordPrompt(WorkerRequests& requests, QWidget* parent);
   bool askCredentials(const LinkRecord& link, bool proxy, std::string& credential) override;
 

@@ -23,7 +23,7 @@ const QString kNotify = QStringLiteral("Notify");
 
 VersionDialog::VersionDialog(double version, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("versionDialog"));
-  setWindowTitle(QString::fromStdString(strprintf(text::kNewVersionCaption, version)));
+  setWindowTitle(QString::fromStdString(strprintf(text::kNewVersionCaption, versionText(version).c_str())));
   auto* layout = new QVBoxLayout(this);
   auto* text = new QLabel(QString::fromUtf8(text::kNewVersionText), this);
   text->setWordWrap(true);
@@ -88,11 +88,10 @@ void DesktopVersionHost::setLastNewVersion(const std::string& line) {
 }
 
 bool DesktopVersionHost::announceNewVersion(double version) {
-  QPointer<QWidget> parent = m_parent;
   auto ticked = std::make_shared<bool>(false);
   bool finished = m_requests.run(
-      [=](WorkerRequests::Finish finish) -> QDialog* {
-        auto* dialog = new VersionDialog(version, parent);
+      [this, version, ticked](WorkerRequests::Finish finish) -> QDialog* {
+        auto* dialog = new VersionDialog(version, m_parent);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(dialog, &QDialog::finished, dialog, [dialog, ticked, finish](int) {
           *ticked = dialog->doNotNotify();

@@ -42,7 +42,9 @@ class VersionDialog : public QDialog {
 // is cancelled. Called on the worker that runs the check.
 class DesktopVersionHost : public VersionCheckHost {
  public:
-  // notifyChanged runs on the GUI thread after "Notify" was cleared.
+  // notifyChanged runs on the GUI thread after "Notify" was cleared;
+  // requests must go before this host, so that no request of it is still
+  // queued.
   DesktopVersionHost(WorkerRequests& requests, SettingsStore& store, DownloadController& controller, QWidget* parent,
                      std::function<void()> notifyChanged);
 

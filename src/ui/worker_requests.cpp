@@ -49,18 +49,20 @@ bool WorkerRequests::run(std::function<QDialog*(Finish finish)> begin, const std
 
   if (QThread::currentThread() == thread()) {
     // Asked on the GUI thread itself: wait in a local event loop instead.
-    QEventLoop loop;
-    Finish quit = [finish, &loop] {
+    // The loop is shared with the dialog, which may outlive this call when
+    // the application quits meanwhile.
+    auto loop = std::make_shared<QEventLoop>();
+    begin([finish, loop] {
       finish();
-      loop.quit();
-    };
-    begin(quit);
+      loop->quit();
+    });
     std::unique_lock lock(state->mutex);
     if (!state->finished) {
       lock.unlock();
-      loop.exec();
+      loop->exec();
+      lock.lock();
     }
-    return true;
+    return state->finished;
   }
 
   // Posted to this object: should it go before the request runs, Qt drops

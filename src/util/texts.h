@@ -156,15 +156,16 @@ inline constexpr const char* kPasswordPromptProxy = "The proxy server asks for a
 inline constexpr const char* kHomePage = "http://www.corvalin.example/sitegleaner";
 inline constexpr const char* kCheckingVersion = "Checking for new Sitegleaner version";
 inline constexpr const char* kVersionCheckFailed = "Failed check for new version of Sitegleaner.";
-inline constexpr const char* kNewVersionCaption = "Sitegleaner v%.1f Available";
+// Filled with versionText(): the number with one digit after the point.
+inline constexpr const char* kNewVersionCaption = "Sitegleaner v%s Available";
 inline constexpr const char* kNewVersionText =
     "A newer version of Sitegleaner is available for download. To find out more, visit the Sitegleaner home page "
     "by clicking on the link below.";
 inline constexpr const char* kHomePageLink = "Sitegleaner Home Page";
 inline constexpr const char* kDoNotNotify = "Do &not notify me of future Sitegleaner updates";
-// The console's report of a newer release, filled with the version and the home page.
+// The console's report of a newer release, filled with versionText() and the home page.
 inline constexpr const char* kNewVersionLogLine =
-    "Sitegleaner v%.1f is available for download. To find out more, visit the Sitegleaner home page: %s";
+    "Sitegleaner v%s is available for download. To find out more, visit the Sitegleaner home page: %s";
 
 // Log file.
 inline constexpr const char* kLogOpenFailed = "Error - unable to open logfile (%s)";

@@ -76,6 +76,13 @@ TEST(VersionNumber, IsReadAsTheNumberAtTheStartOfTheLine) {
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(parseVersionNumber(c.text), c.expected) << c.text;
 }
 
+TEST(VersionNumber, IsShownWithOneDigitAfterThePoint) {
+  EXPECT_EQ(versionText(6.5), "6.5");
+  EXPECT_EQ(versionText(7), "7.0");
+  EXPECT_EQ(versionText(6.44), "6.4");
+  EXPECT_EQ(versionText(6.96), "7.0");
+}
+
 TEST(VersionServerSetting, ComesFromTheBuildUnlessTheEnvironmentNamesOne) {
   unsetenv("SITEGLEANER_VERSION_SERVER");
   VersionServer built = defaultVersionServer();
