@@ -22,7 +22,7 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")
 
 # A settings file of its own, so that the sample never changes yours.
-XDG_CONFIG_HOME="$work/config" ./build/release/src/app/sitegleaner -console -q \
+XDG_CONFIG_HOME="$work/config" SITEGLEANER_VERSION_SERVER=127.0.0.1:9 ./build/release/src/app/sitegleaner -console -q \
   -set "Save Files=1" -set "Save Directory=$mirror" -set "MaxCrawlDepth=3" \
   -set "Log File=$work/sitegleaner.log" \
   "http://127.0.0.1:$port/"

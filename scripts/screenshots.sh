@@ -22,7 +22,7 @@ trap 'kill $server 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")
 
-XDG_CONFIG_HOME="$work/config" xvfb-run -a -s "-screen 0 900x640x24" bash -c "
+XDG_CONFIG_HOME="$work/config" SITEGLEANER_VERSION_SERVER=127.0.0.1:9 xvfb-run -a -s "-screen 0 900x640x24" bash -c "
   ./build/release/src/app/sitegleaner -set 'Save Files=1' -set 'Save Directory=$work/mirror' \
       -set 'Link Pause=700' -set 'Threads=2' http://127.0.0.1:$port/ &
   app=\$!

@@ -100,7 +100,8 @@ class ConsoleVersionHost : public VersionCheckHost {
 
 class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
  public:
-  explicit ConsoleFrontEnd(const CommandLine& line) : m_line(line), m_statusLine(isatty(STDERR_FILENO) != 0) {}
+  explicit ConsoleFrontEnd(const CommandLine& line)
+      : m_line(line), m_statusLine(isatty(STDERR_FILENO) != 0), m_overrides(line.overrides) {}
 
   // DocumentHost
   bool confirmReset() override { return true; }
@@ -133,31 +134,18 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
   std::mutex m_mutex;
   std::condition_variable m_wake;
   int m_endsPending = 0;  // guarded by m_mutex
-  CrawlSettings m_beforeOverrides;
+  SettingOverrides m_overrides;
   size_t m_statusWidth = 0;
 };
 
 bool ConsoleFrontEnd::applyOverrides(CrawlDocument& document) {
-  m_beforeOverrides = document.controller().settings;
-  for (const auto& [name, value] : m_line.overrides) {
-    if (!setSettingFromText(document.controller().settings, name, value)) {
-      std::fprintf(stderr, "sitegleaner: cannot set \"%s\" to \"%s\"\n", name.c_str(), value.c_str());
-      return false;
-    }
-  }
-  return true;
+  std::string error;
+  if (m_overrides.apply(document.controller().settings, error)) return true;
+  std::fprintf(stderr, "sitegleaner: %s\n", error.c_str());
+  return false;
 }
 
-void ConsoleFrontEnd::restoreOverridden(CrawlDocument& document) {
-  // Overrides hold for this run only; whatever else changed (the type
-  // lists grow during a download) is kept.
-  CrawlSettings& settings = document.controller().settings;
-  for (const auto& [name, value] : m_line.overrides) {
-    const SettingField* field = findSettingField(name);
-    if (field == nullptr) continue;
-    std::visit([&](auto member) { settings.*member = m_beforeOverrides.*member; }, field->member);
-  }
-}
+void ConsoleFrontEnd::restoreOverridden(CrawlDocument& document) { m_overrides.restore(document.controller().settings); }
 
 void ConsoleFrontEnd::printLog() {
   std::vector<std::string> lines;

@@ -42,4 +42,23 @@ bool takeConditionsOfUseDue(SettingsStore& store) {
   return true;
 }
 
+bool SettingOverrides::apply(CrawlSettings& settings, std::string& error) {
+  m_before = settings;
+  for (const auto& [name, value] : m_overrides) {
+    if (!setSettingFromText(settings, name, value)) {
+      error = "cannot set \"" + name + "\" to \"" + value + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+void SettingOverrides::restore(CrawlSettings& settings) const {
+  for (const auto& [name, value] : m_overrides) {
+    const SettingField* field = findSettingField(name);
+    if (field == nullptr) continue;
+    std::visit([&](auto member) { settings.*member = m_before.*member; }, field->member);
+  }
+}
+
 }  // namespace sg

@@ -106,7 +106,8 @@ class DownloadController : public LinkRecord {
   static std::string buildRequestHeaders(const CrawlSettings& settings);
 
   CrawlSettings settings;
-  bool versionNotify = true;  // "Version Check" / "Notify", read at construction
+  // "Version Check" / "Notify": read by the root's worker, changed from the Help menu.
+  std::atomic<bool> versionNotify{true};
   EngineTiming timing;
 
   // Run state, shared between the user interface thread and the workers.

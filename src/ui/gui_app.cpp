@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/startup.h"
@@ -56,8 +57,11 @@ int runDesktop(int& argc, char** argv, const CommandLine& line) {
   MainWindow window(store);
   window.enableVersionCheck(defaultVersionServer(), productVersion());
   window.document().setCommandLineMode(line.quitWhenDone);
-  for (const auto& [name, value] : line.overrides) {
-    setSettingFromText(window.document().controller().settings, name, value);
+  SettingOverrides overrides(line.overrides);
+  std::string error;
+  if (!overrides.apply(window.document().controller().settings, error)) {
+    std::fprintf(stderr, "sitegleaner: %s\n", error.c_str());
+    return 2;
   }
   const std::string& logFile = window.document().controller().settings.logFile;
   if (!logFile.empty()) openLogFile(logFile);
@@ -65,6 +69,10 @@ int runDesktop(int& argc, char** argv, const CommandLine& line) {
   window.loadWindowPlacement();
   if (!line.files.empty()) window.openArgument(QString::fromStdString(line.files.front()), false);
   int status = application.exec();
+  // The window saved the settings when it closed; overrides hold for this
+  // run only, so the record is saved again without them.
+  overrides.restore(window.document().controller().settings);
+  window.document().closeDocument();
   closeLogFile();
   return status;
 }

@@ -20,6 +20,7 @@ class Console : public ::testing::Test {
     environment = {{"HOME", home.path()},
                    {"XDG_CONFIG_HOME", home.file("config")},
                    {"XDG_DESKTOP_DIR", home.file("Desktop")},
+                   {"SITEGLEANER_VERSION_SERVER", "127.0.0.1:" + std::to_string(refusedPort())},
                    {"http_proxy", ""},
                    {"https_proxy", ""},
                    {"all_proxy", ""}};
@@ -198,6 +199,22 @@ TEST_F(Console, InterruptStopsAndExitsAborted) {
   ProcessResult result = child.wait(20000);
   EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   EXPECT_NE(result.out.find("Download aborted."), std::string::npos);
+}
+
+TEST_F(Console, NewerReleaseIsALogLineOncePerRelease) {
+  TestServer site;
+  serveSmallSite(site);
+  site.start();
+  TestServer maker;
+  maker.page("/sitegleaner/version.txt", "6.5\nnotes\n", "text/plain");
+  maker.start();
+  environment["SITEGLEANER_VERSION_SERVER"] = "127.0.0.1:" + std::to_string(maker.port());
+  ProcessResult first = run({"-q", "-set", "Link Pause=0", site.url("/")});
+  EXPECT_EQ(first.exitCode, 0) << first.out << first.err;
+  EXPECT_NE(first.out.find("Sitegleaner v6.5 is available for download."), std::string::npos) << first.out;
+  ProcessResult second = run({"-q", "-set", "Link Pause=0", site.url("/")});
+  EXPECT_EQ(second.out.find("is available for download"), std::string::npos) << second.out;
+  EXPECT_EQ(maker.count("/sitegleaner/version.txt"), 2u);
 }
 
 TEST_F(Console, HelpAndVersion) {
