@@ -56,7 +56,8 @@ class Faults : public PipelineTest {
     } else if (path == "/bad-status") {
       write("HTTP/1.1 abc Whatever\r\nContent-Length: 2\r\n\r\nok");
     } else if (path == "/garbage") {
-      write(std::string("\x00\xff\xfe garbage without any status line\r\n\r\n", 42));
+      static const char kGarbage[] = "\x00\xff\xfe garbage without any status line\r\n\r\n";
+      write(std::string(kGarbage, sizeof kGarbage - 1));
     } else if (path == "/endless.bin" || path == "/endless.html") {
       bool page = path == "/endless.html";
       write(httpHead("200 OK", std::string("Content-Type: ") + (page ? "text/html" : "application/octet-stream") +
@@ -147,7 +148,8 @@ TEST_F(Faults, RedirectsToOtherSchemesAndPorts) {
 }
 
 TEST_F(Faults, HostileBytesInUrlsAndTitles) {
-  std::string title = std::string("Bad \x00title\xff\xfe", 14);
+  static const char kTitle[] = "Bad \x00title\xff\xfe";
+  std::string title(kTitle, sizeof kTitle - 1);
   server.page("/", "<html><title>" + title + "</title><a href=\"a%00b.html\">nul</a><a href=\"\xff\xfe.html\">bytes</a>"
                    "<a href=\"%2e%2e/%2e%2e/escape.html\">up</a></html>");
   server.start();
