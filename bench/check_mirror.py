@@ -178,6 +178,16 @@ def cmd_reference(args):
             if path not in seen:
                 seen.add(path)
                 queue.append(path)
+    if args.page_list:
+        # The generator's own list of pages: every one must be reachable.
+        with open(args.page_list) as f:
+            listed = {line.strip().lstrip("/") for line in f if line.strip()}
+        missing = listed - set(pages)
+        if missing:
+            sys.exit(f"{len(missing)} listed pages are not reachable from the root, e.g. {sorted(missing)[:3]}")
+        extra = set(pages) - listed
+        if extra:
+            sys.exit(f"{len(extra)} reachable pages are not in the list, e.g. {sorted(extra)[:3]}")
     fps = Counter(p["fp"] for p in pages.values())
     result = {"base_url": base, "host": host, "docroot": docroot, "pages": pages, "objects": len(objects),
               "duplicate_fingerprints": sum(c - 1 for c in fps.values() if c > 1)}
@@ -429,6 +439,7 @@ def main():
     r.add_argument("--docroot", required=True)
     r.add_argument("--base-url", required=True)
     r.add_argument("--out", required=True)
+    r.add_argument("--page-list", help="the generator's list of pages, checked against the crawl")
     c = sub.add_parser("check")
     c.add_argument("--mirror", required=True)
     c.add_argument("--ref", required=True)

@@ -141,8 +141,12 @@ def micro_figures(work):
                     else:
                         counters.append(f"{v / 1e6:,.2f} M/s" if v >= 1e6 else f"{v / 1e3:,.0f} k/s")
             label = b.get("label", "")
-            rows.append((name, b["run_name"] + (f" ({label})" if label else ""),
-                         f"{b['cpu_time']:,.3g} {b['time_unit']}", ", ".join(counters)))
+            t, unit = b["cpu_time"], b["time_unit"]
+            if unit == "ns" and t >= 1000:
+                t, unit = t / 1000, "us"
+            shown = f"{t:,.0f}" if t >= 100 else f"{t:.3g}"
+            rows.append((name, b["run_name"] + (f" ({label})" if label else ""), f"{shown} {unit}",
+                         ", ".join(counters)))
     engine = os.path.join(work, "micro", "engine_bench.txt")
     engine_lines = open(engine).read().strip().splitlines() if os.path.exists(engine) else []
     return rows, engine_lines
@@ -269,13 +273,19 @@ def main():
     def goal(text, ok, detail):
         goals.append((text, ok, detail))
 
+    def paired(site, key, other="wget"):
+        """Ratios of Sitegleaner's figure to the other tool's, run by run (the two ran minutes apart)."""
+        a, b = runs.get((site, "sitegleaner"), []), runs.get((site, other), [])
+        return [x[key] / y[key] for x, y in zip(a, b) if y[key]]
+
     for site in sites:
         sg, wg = S(site, "sitegleaner"), S(site, "wget")
         if sg and wg:
             r = sg["cpu_ms_per_page"] / wg["cpu_ms_per_page"]
+            pr = paired(site, "cpu_ms_per_page")
             goal(f"CPU per page at most wget's ({site})", r <= 1.0,
                  f"Sitegleaner {fmt(sg['cpu_ms_per_page'], 3)} ms, wget {fmt(wg['cpu_ms_per_page'], 3)} ms: "
-                 f"ratio {r:.2f}")
+                 f"ratio {r:.2f} (run by run: {', '.join(f'{x:.2f}' for x in pr)})")
     if "s10k" in sites:
         sg, wg, ht = S("s10k", "sitegleaner"), S("s10k", "wget"), S("s10k", "httrack")
         if sg and wg and ht:

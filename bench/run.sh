@@ -19,6 +19,8 @@
 #                               (s10k adds about 11 minutes per run)
 #   BENCH_PORT_BASE=18180       ports BASE+1.. for the sites
 #   BENCH_MICRO=1               0 skips the micro-benchmarks
+#   BENCH_TOOLS="sitegleaner wget httrack"   tools run on every site
+#   BENCH_WORK=build/bench-work  work directory (sites, nginx, runs)
 #   BENCH_REPORT=docs/BENCHMARKS.md   where the report goes
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +34,9 @@ port_base="${BENCH_PORT_BASE:-18180}"
 micro="${BENCH_MICRO:-1}"
 report="${BENCH_REPORT:-$root/docs/BENCHMARKS.md}"
 build="$root/build/bench-release"
-work="$root/build/bench-work"
+work="${BENCH_WORK:-$root/build/bench-work}"
+case $work in /*) ;; *) work="$root/$work" ;; esac
+tools_all="${BENCH_TOOLS-sitegleaner wget httrack}"
 pgdoc_root=/usr/share/doc/postgresql-doc-15/html
 started=$(date +%s)
 
@@ -127,8 +131,10 @@ echo "nginx pid $nginx_pid, config $ngx/nginx.conf"
 # ---------------------------------------------------------------- reference crawl
 log "Pages reachable from each root"
 for site in $sites; do
+  list=()
+  [ -f "$work/sites/$site-pages.txt" ] && list=(--page-list "$work/sites/$site-pages.txt")
   python3 bench/check_mirror.py reference --docroot "${docroot[$site]}" \
-    --base-url "http://127.0.0.1:${port[$site]}/" --out "$work/ref-$site.json"
+    --base-url "http://127.0.0.1:${port[$site]}/" "${list[@]}" --out "$work/ref-$site.json"
 done
 
 # ---------------------------------------------------------------- runs
@@ -195,7 +201,7 @@ log "Mirroring: $runs runs of each tool on each site"
 rm -rf "$work/runs"
 for run in $(seq "$runs"); do
   for site in $sites; do
-    tools=(sitegleaner wget httrack)
+    read -r -a tools <<<"$tools_all"
     case " $polite_sites " in *" $site "*) tools+=(sitegleaner-polite) ;; esac
     # A different order each run, so that no tool always goes first.
     n=${#tools[@]}

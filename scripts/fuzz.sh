@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang and runs each for a fixed time
 # (default 60 s; FUZZ_SECONDS changes it), starting from the seed corpora
 # in fuzz/corpus/. New inputs go to build/fuzz-corpus/, not to the seeds.
-# Any crash, hang, leak or sanitizer report fails the run.
+# Any crash, hang, leak or sanitizer report fails the run. FUZZ_PARALLEL=1
+# runs every target at once (for long runs on a machine with few cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,20 +17,45 @@ targets=(html_scanner_fuzz find_attribute_fuzz url_fuzz local_naming_fuzz robots
          url_list_fuzz shortcut_fuzz response_head_fuzz)
 cmake --build build/fuzz -j "$jobs" --target "${targets[@]}"
 
-failed=0
-for target in "${targets[@]}"; do
-  corpus="build/fuzz-corpus/${target}"
+run_target() {
+  local target="$1"
+  local corpus="build/fuzz-corpus/${target}"
   mkdir -p "$corpus"
-  seeds="fuzz/corpus/${target}"
-  echo "== ${target} for ${seconds} s"
-  if ! ./build/fuzz/fuzz/"$target" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 \
-       -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build/fuzz-corpus/${target}-" \
-       >"build/fuzz-corpus/${target}.log" 2>&1; then
+  ./build/fuzz/fuzz/"$target" "$corpus" "fuzz/corpus/${target}" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build/fuzz-corpus/${target}-" \
+    >"build/fuzz-corpus/${target}.log" 2>&1
+}
+
+report() {
+  local target="$1" status="$2"
+  if [ "$status" -ne 0 ]; then
     echo "FAILED: ${target} (see build/fuzz-corpus/${target}.log)"
     tail -40 "build/fuzz-corpus/${target}.log"
     failed=1
   else
-    grep -E "stat::number_of_executed_units|cov:" "build/fuzz-corpus/${target}.log" | tail -2
+    echo "== ${target}: $(grep -E 'DONE' "build/fuzz-corpus/${target}.log" | tail -1)"
   fi
-done
+}
+
+failed=0
+mkdir -p build/fuzz-corpus
+if [ "${FUZZ_PARALLEL:-0}" = 1 ]; then
+  declare -A pids
+  for target in "${targets[@]}"; do
+    run_target "$target" &
+    pids[$target]=$!
+  done
+  for target in "${targets[@]}"; do
+    status=0
+    wait "${pids[$target]}" || status=$?
+    report "$target" "$status"
+  done
+else
+  for target in "${targets[@]}"; do
+    echo "== ${target} for ${seconds} s"
+    status=0
+    run_target "$target" || status=$?
+    report "$target" "$status"
+  done
+fi
 exit "$failed"

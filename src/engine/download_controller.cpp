@@ -1,5 +1,7 @@
 #include "engine/download_controller.h"
 
+#include <algorithm>
+
 #include "engine/link_processor.h"
 #include "util/app_flags.h"
 #include "util/log.h"
@@ -64,10 +66,12 @@ bool DownloadController::start() {
   if (m_dialHook && !m_dialHook()) return false;
 
   if (resuming) {
-    for (LinkRecord* record : m_queue.takeResumeList()) {
-      if (record == nullptr) break;
-      m_queue.addLink(record);
-    }
+    std::vector<LinkRecord*> resume = m_queue.takeResumeList();
+    auto end = std::find(resume.begin(), resume.end(), nullptr);
+    resume.erase(end, resume.end());
+    // All at once: a worker that found the queue empty between two of them
+    // would announce the end of a download that is still being queued.
+    m_queue.addLinks(resume);
   } else {
     bool added = false;
     registerLink(*this, added);

@@ -44,6 +44,23 @@ void WorkQueue::addLink(LinkRecord* record) {
   for (auto& worker : finished) worker->thread.join();
 }
 
+void WorkQueue::addLinks(const std::vector<LinkRecord*>& records) {
+  std::vector<std::unique_ptr<WorkerThread>> finished;
+  {
+    std::lock_guard lock(m_mutex);
+    for (LinkRecord* record : records) {
+      if (record->inlineLink) {
+        m_pending.push_front(record);
+      } else {
+        m_pending.push_back(record);
+      }
+      if (m_running < m_maximum) startWorker();
+    }
+    finished = takeFinished();
+  }
+  for (auto& worker : finished) worker->thread.join();
+}
+
 void WorkQueue::startWorker() {
   auto slotIt = std::find(m_slots.begin(), m_slots.end(), 0);
   if (slotIt == m_slots.end()) return;

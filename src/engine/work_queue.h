@@ -32,6 +32,9 @@ class WorkQueue {
   // Inline links go to the head, others to the tail; starts a worker while
   // fewer than the maximum run.
   void addLink(LinkRecord* record);
+  // Queues several links at once, as many addLink calls would, but so that
+  // no worker can find the queue empty (and end the download) between them.
+  void addLinks(const std::vector<LinkRecord*>& records);
   // Removes and returns the head of the pending list, or null.
   LinkRecord* nextLink();
   bool isStopped() const;
