@@ -164,11 +164,11 @@ def machine():
     }
 
 
-def versions(sitegleaner):
-    commit = sh("git rev-parse --short HEAD")
-    dirty = " with uncommitted changes" if sh("git status --porcelain -- src") else ""
+def versions(sitegleaner, work):
+    commit_file = os.path.join(work, "commit.txt")
+    commit = open(commit_file).read().strip() if os.path.exists(commit_file) else sh("git rev-parse --short HEAD")
     return {
-        "Sitegleaner": f"{sh(sitegleaner + ' -version')} (commit {commit}{dirty}, Release build), "
+        "Sitegleaner": f"{sh(sitegleaner + ' -version')} (commit {commit}, Release build), "
                        f"libcurl {sh('curl-config --version').replace('libcurl ', '')}",
         "wget": sh("wget --version | head -1"),
         "HTTrack": sh("httrack --version | head -1"),
@@ -212,7 +212,10 @@ def main():
       "interleaved on the same machine, so the ratios hold even when the machine is noisy; absolute "
       "figures vary from run to run.\n")
     m = machine()
-    w(f"- Date: {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')} (UTC{datetime.datetime.now().astimezone().strftime('%z')})")
+    # When the runs were made (the report may be written again later).
+    stamps = [os.path.getmtime(r["dir"] + "/time.txt") for rs in runs.values() for r in rs]
+    when = datetime.datetime.fromtimestamp(min(stamps)) if stamps else datetime.datetime.now()
+    w(f"- Date: {when.strftime('%Y-%m-%d %H:%M')} (UTC{when.astimezone().strftime('%z')})")
     w(f"- Machine: {m['nproc']} cores ({m['cpu']}), {m['memory']} of memory, {m['os']}, Linux {m['kernel']}")
     w(f"- Runs: {args.runs} of each tool on each site, interleaved (a different tool order in each run); "
       "medians are reported")
@@ -220,7 +223,7 @@ def main():
         w(f"- The whole command took {args.elapsed // 60} min {args.elapsed % 60} s")
     w("")
     w("Versions:\n")
-    for k, v in versions(args.sitegleaner).items():
+    for k, v in versions(args.sitegleaner, work).items():
         w(f"- {k}: {v}")
     w("")
 

@@ -15,7 +15,7 @@
 #   BENCH_RUNS=3                runs of each tool on each site (medians are reported)
 #   BENCH_JOBS=2                parallel build jobs and checker processes
 #   BENCH_SITES="s1k s10k pgdoc"
-#   BENCH_POLITE_SITES="s1k pgdoc"   sites also mirrored with the default 500 ms Link Pause
+#   BENCH_POLITE_SITES="s1k pgdoc"   sites also mirrored with the default 500 ms Link Pause ("" for none)
 #                               (s10k adds about 11 minutes per run)
 #   BENCH_PORT_BASE=18180       ports BASE+1.. for the sites
 #   BENCH_MICRO=1               0 skips the micro-benchmarks
@@ -29,7 +29,7 @@ root="$PWD"
 runs="${BENCH_RUNS:-3}"
 jobs="${BENCH_JOBS:-2}"
 sites="${BENCH_SITES:-s1k s10k pgdoc}"
-polite_sites="${BENCH_POLITE_SITES:-s1k pgdoc}"
+polite_sites="${BENCH_POLITE_SITES-s1k pgdoc}"
 port_base="${BENCH_PORT_BASE:-18180}"
 micro="${BENCH_MICRO:-1}"
 report="${BENCH_REPORT:-$root/docs/BENCHMARKS.md}"
@@ -54,6 +54,11 @@ if [ "$micro" = 1 ]; then
   targets+=(link_tree_bench scanner_bench engine_bench url_ops_bench local_naming_bench)
 fi
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
+mkdir -p "$work"
+# The commit measured, for the report (the tree may move on while it runs).
+dirty=""
+[ -n "$(git status --porcelain -- src 2>/dev/null)" ] && dirty=" with uncommitted changes in src/"
+echo "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$dirty" >"$work/commit.txt"
 sitegleaner="$build/src/app/sitegleaner"
 
 # ---------------------------------------------------------------- sites

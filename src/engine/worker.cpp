@@ -51,7 +51,7 @@ void Worker::run() {
       processor->refusedByRobots(*link);
     }
 
-    m_queue.sleepUnlessStopped(static_cast<uint32_t>(std::max(0, settings.linkPause)));
+    if (settings.linkPause > 0) m_queue.sleepUnlessStopped(static_cast<uint32_t>(settings.linkPause));
   }
   closeConnection();
   setThreadStatus(text::kThreadEnded);

@@ -195,7 +195,11 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
     return result;
   }
   std::string type = request->contentType();
-  result.otherResponse = !type.empty() && type.find("text") == std::string::npos;
+  if (type.find("text") != std::string::npos) {
+    result.response = ExchangeResult::Response::Text;
+  } else if (!type.empty()) {
+    result.response = ExchangeResult::Response::Other;
+  }
 
   switch (code) {
     case 301:

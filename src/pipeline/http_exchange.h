@@ -25,9 +25,10 @@ struct ExchangeResult {
   std::unique_ptr<BodySource> body;
   // The link must go back to the work queue (redirection, busy server).
   bool requeue = false;
-  // A response arrived whose content type names something other than text
-  // (an image's error, say): no placeholder page belongs at its file.
-  bool otherResponse = false;
+  // What kind of response arrived, as far as a placeholder page cares: an
+  // error page that was text deserves one whatever the link's name; one
+  // that named another type (an image's error, say) does not.
+  enum class Response { None, Text, Other } response = Response::None;
 };
 
 // Sends the request for the link and interprets the response. savedCopy is

@@ -130,7 +130,9 @@ bool TempOutputFile::open(const std::string& target) {
     // A leftover of a crashed run is reused from its start. The duplicate
     // descriptor holds the lock while commit() closes the writing one.
     int lockFd = -1;
-    if (::ftruncate(fd, 0) != 0 || (lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0)) < 0) {
+    // Truncating a new, empty file would still make the file system flush
+    // it early on close, so only a leftover is truncated.
+    if ((opened.st_size != 0 && ::ftruncate(fd, 0) != 0) || (lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0)) < 0) {
       m_error = errno;
       ::unlink(m_temporary.c_str());
       ::close(fd);

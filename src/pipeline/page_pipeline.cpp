@@ -107,12 +107,13 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output) {
   return result;
 }
 
-// The placeholder is for pages: a link that got a page, or one whose file
-// name is a page's and that got no response other than a page-like error.
-void placeholderIfPage(LinkRecord& link, bool otherResponse, const std::string& reason) {
+// The placeholder is for pages: a link that got a page or a textual error
+// page, or, when nothing textual came, one whose file name is a page's.
+void placeholderIfPage(LinkRecord& link, ExchangeResult::Response response, const std::string& reason) {
   if (link.written) return;
   std::string name = link.localName();
-  bool eligible = link.contentKind == ContentKind::Html || (looksLikePage(name) && !otherResponse);
+  bool eligible = link.contentKind == ContentKind::Html || response == ExchangeResult::Response::Text ||
+                  (response == ExchangeResult::Response::None && looksLikePage(name));
   link.written = true;  // at most once per link, written or not
   if (!eligible || name.empty()) return;
   writePlaceholderFile(link.localFile(), reason, link.url());
@@ -250,7 +251,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
   const CrawlSettings& s = rc.settings;
   bool result = false;
   bool requeue = false;
-  bool otherResponse = false;
+  ExchangeResult::Response response = ExchangeResult::Response::None;
 
   if (!link.include || link.attemptsRemaining < 1) {
     link.status = LinkStatus::Skipped;
@@ -270,7 +271,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
         ExchangeResult exchanged = exchange(link, connection, std::move(body), m_prompt);
         body = std::move(exchanged.body);
         requeue = exchanged.requeue;
-        otherResponse = exchanged.otherResponse;
+        response = exchanged.response;
       }
       if (body) {
         std::string message;
@@ -305,7 +306,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
   }
 
   if ((!result || link.status == LinkStatus::Skipped) && !requeue && !timedOut) {
-    placeholderIfPage(link, otherResponse, link.information);
+    placeholderIfPage(link, response, link.information);
   }
   rc.notify(UpdateCode::LinkChanged, &link);
   // Queued only now: another worker may take the link at once, and this

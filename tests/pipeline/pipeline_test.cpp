@@ -210,6 +210,24 @@ TEST_F(PipelineTest, PlaceholderEscapesTheUrl) {
   EXPECT_EQ(page.find("bad\"1"), std::string::npos);
 }
 
+TEST_F(PipelineTest, TextualErrorPagesGetAPlaceholderWhateverTheName) {
+  // A mail address written as a relative link: the server answers with its
+  // HTML error page, and the rewritten link must find something.
+  server.page("/", "<link rev=\"made\" href=\"docs@lists.example.org\"><img src=\"gone.gif\">");
+  server.http().Get("/docs@lists.example.org", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("<html>not found</html>", "text/html");
+  });
+  server.http().Get("/gone.gif", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("GIF89a", "image/gif");
+  });
+  server.start();
+  crawl("/");
+  EXPECT_TRUE(isPlaceholderFile(localFileOf("/docs@lists.example.org")));
+  EXPECT_FALSE(std::filesystem::exists(localFileOf("/gone.gif")));
+}
+
 struct LimitCase {
   int limitFlags;
   int limitBinaries;
