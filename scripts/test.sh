@@ -29,5 +29,5 @@ echo "== Tests under ThreadSanitizer"
 TSAN_OPTIONS="second_deadlock_stack=1" \
   configure_and_test build/tsan -DCMAKE_BUILD_TYPE=Debug -DSITEGLEANER_TSAN=ON -DSITEGLEANER_GUI=OFF
 
-echo "== Fuzz targets, ${FUZZ_SECONDS:-60} s each"
-FUZZ_SECONDS="${FUZZ_SECONDS:-60}" ./scripts/fuzz.sh
+echo "== Fuzz targets, ${FUZZ_SECONDS:-60} s each, side by side"
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}" FUZZ_PARALLEL=1 ./scripts/fuzz.sh
