@@ -28,21 +28,7 @@ void WorkQueue::init(int maximum) {
   for (auto& worker : finished) worker->thread.join();
 }
 
-void WorkQueue::addLink(LinkRecord* record) {
-  std::vector<std::unique_ptr<WorkerThread>> finished;
-  {
-    std::lock_guard lock(m_mutex);
-    if (record->inlineLink) {
-      m_pending.push_front(record);
-    } else {
-      m_pending.push_back(record);
-    }
-    if (m_running < m_maximum) startWorker();
-    finished = takeFinished();
-  }
-  // Threads that have ended are joined outside the lock.
-  for (auto& worker : finished) worker->thread.join();
-}
+void WorkQueue::addLink(LinkRecord* record) { addLinks({record}); }
 
 void WorkQueue::addLinks(const std::vector<LinkRecord*>& records) {
   std::vector<std::unique_ptr<WorkerThread>> finished;
@@ -58,6 +44,7 @@ void WorkQueue::addLinks(const std::vector<LinkRecord*>& records) {
     }
     finished = takeFinished();
   }
+  // Threads that have ended are joined outside the lock.
   for (auto& worker : finished) worker->thread.join();
 }
 
