@@ -16,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!parts.server.empty());
     FUZZ_CHECK(parts.port != 0);
     sg::CombinedUrl combined = sg::combineUrl(url, link);
+    // The shortcut for plain links must agree with libcurl.
+    sg::CombinedUrl slow = sg::combineUrl(url, link, false);
+    FUZZ_CHECK(combined.url == slow.url);
+    FUZZ_CHECK(combined.fragment == slow.fragment && combined.hasFragment == slow.hasFragment);
     FUZZ_CHECK(combined.url.find('#') == std::string::npos);
     if (combined.partsValid) {
       std::string again = combined.url;

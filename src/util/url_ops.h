@@ -43,6 +43,9 @@ struct CombinedUrl {
 // the result, and cuts it at its first "#". A link that cannot be resolved
 // is used as written.
 CombinedUrl combineUrl(std::string_view base, std::string_view link);
+// The same; with allowShortcut false every link goes through libcurl (the
+// tests and fuzzers compare both ways).
+CombinedUrl combineUrl(std::string_view base, std::string_view link, bool allowShortcut);
 
 // Percent-decodes every "%XX" escape; malformed escapes stay as they are.
 std::string percentDecode(std::string_view text);

@@ -127,6 +127,29 @@ TEST(UrlOps, CombineHandlesSchemesPortsAndDecoding) {
   }
 }
 
+TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
+  const char* bases[] = {"http://www.example.com/dir/page.html", "https://Example.COM:8443/a/b/", "http://h/a?x=/y/z",
+                         "http://h:80/index", "http://h/", "HTTP://h/x/y", "http://user@h/x/y", "http://h/a b/c"};
+  const char* links[] = {"page2.html", "sub/dir/img.gif", "x.html?q=1&r=2", "a:b/c", "x/a:b", "./x", "../x",
+                         "x/../y", "x/./y", "?q", "/abs", "//other/x", "with space.html", "%41.html", "x#frag",
+                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d"};
+  for (const char* base : bases) {
+    for (const char* link : links) {
+      CombinedUrl fast = combineUrl(base, link);
+      CombinedUrl slow = combineUrl(base, link, false);
+      EXPECT_EQ(fast.url, slow.url) << base << " + " << link;
+      EXPECT_EQ(fast.hasFragment, slow.hasFragment) << base << " + " << link;
+      EXPECT_EQ(fast.fragment, slow.fragment) << base << " + " << link;
+      if (fast.partsValid && slow.partsValid) {
+        EXPECT_EQ(fast.parts.server, slow.parts.server) << base << " + " << link;
+        EXPECT_EQ(fast.parts.object, slow.parts.object) << base << " + " << link;
+        EXPECT_EQ(fast.parts.port, slow.parts.port) << base << " + " << link;
+        EXPECT_EQ(fast.parts.https, slow.parts.https) << base << " + " << link;
+      }
+    }
+  }
+}
+
 TEST(UrlOps, CombineWorksBeyondThreeHundredCharacters) {
   std::string longName(8000, 'x');
   CombinedUrl out = combineUrl("http://h/dir/page.html", longName + ".html");
