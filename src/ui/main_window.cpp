@@ -169,6 +169,14 @@ void MainWindow::createActions() {
   offline->setCheckable(true);
   connect(offline, &QAction::triggered, this, [this] { m_document->toggleWorkOffline(); refresh(); });
   connect(make("openProfile", tr("&Open Profile..."), {}), &QAction::triggered, this, &MainWindow::openProfile);
+  // Keys of the key table without a menu item of their own.
+  connect(make("newDocument", tr("New"), {}, QKeySequence(Qt::CTRL | Qt::Key_N)), &QAction::triggered, this, [this] {
+    if (m_document->downloading()) return;
+    m_document->newDocument();
+    refresh();
+  });
+  connect(make("saveProfile", tr("Save Profile"), {}, QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered, this,
+          &MainWindow::saveProfileAs);
   connect(make("saveProfileAs", tr("Save Profile &As..."), {}), &QAction::triggered, this,
           &MainWindow::saveProfileAs);
   connect(make("beginBatch", tr("Begin Batch &Processing"), tr("Starts the list of batch URLs being downloaded.")),

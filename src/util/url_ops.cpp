@@ -241,7 +241,41 @@ namespace {
 
 // Bytes that stand in a URL as they are, in libcurl's output and ours.
 bool isPlainUrlByte(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-._~/?=&;,+!$'()*@:", c) != nullptr;
+  // strchr finds the terminating NUL too, so NUL is ruled out first.
+  return std::isalnum(static_cast<unsigned char>(c)) ||
+         (c != '\0' && std::strchr("-._~/?=&;,+!$'()*@:", c) != nullptr);
+}
+
+// Four decimal numbers from 0 to 255 without leading zeros.
+bool isDottedQuad(std::string_view host) {
+  int parts = 0;
+  size_t start = 0;
+  while (start <= host.size()) {
+    size_t dot = host.find('.', start);
+    std::string_view part = host.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+    if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0')) return false;
+    int value = 0;
+    for (char c : part) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+      value = value * 10 + (c - '0');
+    }
+    if (value > 255 || ++parts > 4) return false;
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  return parts == 4;
+}
+
+bool hasDotSegment(std::string_view path) {
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    std::string_view segment = path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    if (segment == "." || segment == "..") return true;
+    if (slash == std::string_view::npos) break;
+    start = slash + 1;
+  }
+  return false;
 }
 
 // A relative path reference ("page.html", "dir/a.gif?x=1") against a plain
@@ -274,6 +308,14 @@ bool resolvePlainReference(std::string_view base, std::string_view reference, st
     port = static_cast<uint16_t>(value);
   }
   if (host.empty()) return false;
+  // libcurl rewrites numeric hosts ("8", "127.1", "0x7f.0.0.1") as dotted
+  // quads; only a host already in that form, or one whose last label is a
+  // name, stays as written.
+  size_t lastLabel = host.rfind('.') + 1;  // 0 without a dot
+  if (lastLabel < host.size() && std::isdigit(static_cast<unsigned char>(host[lastLabel])) &&
+      !isDottedQuad(host)) {
+    return false;
+  }
   for (char c : base.substr(pathStart)) {
     if (!isPlainUrlByte(c)) return false;
   }
@@ -283,19 +325,16 @@ bool resolvePlainReference(std::string_view base, std::string_view reference, st
     if (!isPlainUrlByte(c)) return false;
   }
   std::string_view path = reference.substr(0, reference.find('?'));
-  // No scheme ("x:y" before any "/"), and no dot segments to remove.
+  // No scheme ("x:y" before any "/").
   size_t colon = path.find(':');
   if (colon != std::string_view::npos && colon < path.find('/')) return false;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t slash = path.find('/', start);
-    std::string_view segment = path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
-    if (segment == "." || segment == "..") return false;
-    if (slash == std::string_view::npos) break;
-    start = slash + 1;
-  }
-
+  // No dot segments to remove, in the reference or in the base (a root URL
+  // typed by the user is not normalised yet), and no empty segments, which
+  // libcurl resolves in its own way.
   std::string_view basePath = base.substr(pathStart, base.find('?', pathStart) - pathStart);
+  if (hasDotSegment(path) || hasDotSegment(basePath)) return false;
+  if (path.find("//") != std::string_view::npos || basePath.find("//") != std::string_view::npos) return false;
+
   size_t directoryEnd = pathStart + basePath.rfind('/') + 1;
   combined.reserve(directoryEnd + reference.size());
   combined.assign(base.substr(0, directoryEnd));

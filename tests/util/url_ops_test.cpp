@@ -129,10 +129,14 @@ TEST(UrlOps, CombineHandlesSchemesPortsAndDecoding) {
 
 TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
   const char* bases[] = {"http://www.example.com/dir/page.html", "https://Example.COM:8443/a/b/", "http://h/a?x=/y/z",
-                         "http://h:80/index", "http://h/", "HTTP://h/x/y", "http://user@h/x/y", "http://h/a b/c"};
+                         "http://h:80/index", "http://h/", "HTTP://h/x/y", "http://user@h/x/y", "http://h/a b/c",
+                         "http://h/s/sw.ee.c/..?", "http://h/a/./b/c", "http://h/a/..",
+                         "http://h//A000", "http://h/a//b/c",
+                         "http://8/mm", "http://127.1/a/b", "http://127.0.0.1:8080/a/b", "http://0x7f.0.0.1/a",
+                         "http://10.0.0.256/a", "http://010.0.0.1/a", "http://h.2x/a", "http://1.2.3.4.5/a"};
   const char* links[] = {"page2.html", "sub/dir/img.gif", "x.html?q=1&r=2", "a:b/c", "x/a:b", "./x", "../x",
                          "x/../y", "x/./y", "?q", "/abs", "//other/x", "with space.html", "%41.html", "x#frag",
-                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d"};
+                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y"};
   for (const char* base : bases) {
     for (const char* link : links) {
       CombinedUrl fast = combineUrl(base, link);
@@ -146,6 +150,24 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
         EXPECT_EQ(fast.parts.port, slow.parts.port) << base << " + " << link;
         EXPECT_EQ(fast.parts.https, slow.parts.https) << base << " + " << link;
       }
+    }
+  }
+}
+
+// A NUL byte once passed for a plain URL byte, so the parts of the combined
+// URL disagreed with what the URL text parses to.
+TEST(UrlOps, NulBytesNeverTakeTheShortcut) {
+  using namespace std::string_literals;
+  const std::string bases[] = {"http://a/b/c/d;p?q\0../g"s, "http://h/dir/page.html"s, "http://h/x\0y/z"s};
+  const std::string links[] = {"'2?q\0../gttp://A/B"s, "a\0b.html"s, "page.html"s};
+  for (const std::string& base : bases) {
+    for (const std::string& link : links) {
+      CombinedUrl out = combineUrl(base, link);
+      if (!out.partsValid) continue;
+      std::string again = out.url;
+      HttpUrlParts reparsed;
+      ASSERT_TRUE(parseHttpUrl(again, reparsed)) << out.url;
+      EXPECT_EQ(reparsed.object, out.parts.object) << out.url;
     }
   }
 }
