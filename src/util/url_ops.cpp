@@ -379,7 +379,8 @@ CombinedUrl combineUrl(std::string_view base, std::string_view link, bool allowS
       if (isHttpScheme(parts.scheme) && combined.find('%') == std::string::npos) {
         parts.hasFragment = false;
         toHttpParts(parts, out.parts);
-        out.partsValid = true;
+        // A link may name port 0 ("//h:00/"), which parsing refuses.
+        out.partsValid = out.parts.port != 0;
       }
     }
   }

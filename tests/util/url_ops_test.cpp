@@ -136,7 +136,7 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
                          "http://10.0.0.256/a", "http://010.0.0.1/a", "http://h.2x/a", "http://1.2.3.4.5/a"};
   const char* links[] = {"page2.html", "sub/dir/img.gif", "x.html?q=1&r=2", "a:b/c", "x/a:b", "./x", "../x",
                          "x/../y", "x/./y", "?q", "/abs", "//other/x", "with space.html", "%41.html", "x#frag",
-                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y"};
+                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y", "//8:00/8"};
   for (const char* base : bases) {
     for (const char* link : links) {
       CombinedUrl fast = combineUrl(base, link);
@@ -149,6 +149,15 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
         EXPECT_EQ(fast.parts.object, slow.parts.object) << base << " + " << link;
         EXPECT_EQ(fast.parts.port, slow.parts.port) << base << " + " << link;
         EXPECT_EQ(fast.parts.https, slow.parts.https) << base << " + " << link;
+      }
+      // Parts handed on with a URL are those a fresh parse gives.
+      if (fast.partsValid) {
+        std::string again = fast.url;
+        HttpUrlParts reparsed;
+        EXPECT_TRUE(parseHttpUrl(again, reparsed)) << fast.url;
+        EXPECT_EQ(reparsed.server, fast.parts.server) << fast.url;
+        EXPECT_EQ(reparsed.object, fast.parts.object) << fast.url;
+        EXPECT_EQ(reparsed.port, fast.parts.port) << fast.url;
       }
     }
   }
