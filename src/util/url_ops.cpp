@@ -298,7 +298,8 @@ bool resolvePlainReference(std::string_view base, std::string_view reference, st
   if (size_t colon = authority.find(':'); colon != std::string_view::npos) {
     host = authority.substr(0, colon);
     std::string_view digits = authority.substr(colon + 1);
-    if (digits.empty() || digits.size() > 5) return false;
+    // libcurl writes "080" as "80".
+    if (digits.empty() || digits.size() > 5 || digits[0] == '0') return false;
     unsigned long value = 0;
     for (char c : digits) {
       if (!std::isdigit(static_cast<unsigned char>(c))) return false;

@@ -133,7 +133,8 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
                          "http://h/s/sw.ee.c/..?", "http://h/a/./b/c", "http://h/a/..",
                          "http://h//A000", "http://h/a//b/c",
                          "http://8/mm", "http://127.1/a/b", "http://127.0.0.1:8080/a/b", "http://0x7f.0.0.1/a",
-                         "http://10.0.0.256/a", "http://010.0.0.1/a", "http://h.2x/a", "http://1.2.3.4.5/a"};
+                         "http://10.0.0.256/a", "http://010.0.0.1/a", "http://h.2x/a", "http://1.2.3.4.5/a",
+                         "http://ww:080/", "http://com:00007/0!/:"};
   const char* links[] = {"page2.html", "sub/dir/img.gif", "x.html?q=1&r=2", "a:b/c", "x/a:b", "./x", "../x",
                          "x/../y", "x/./y", "?q", "/abs", "//other/x", "with space.html", "%41.html", "x#frag",
                          "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y", "//8:00/8"};
