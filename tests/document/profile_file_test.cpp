@@ -13,11 +13,13 @@
 #include <utility>
 #include <vector>
 
+#include "support/settings_text.h"
 #include "support/temp_dir.h"
 
 namespace sg {
 namespace {
 
+using test::describe;
 using test::TempDir;
 
 // The stored settings of a profile, fields 2 to 35 in file order; field 1
@@ -59,25 +61,6 @@ const char* const kProfileFieldNames[] = {
     "Log File",              // 35
 };
 constexpr size_t kFieldsRead = 26;  // fields 2 to 27
-
-std::vector<std::pair<std::string, std::string>> describe(const CrawlSettings& settings) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const SettingField& field : generalSettingFields()) {
-    std::string text = std::visit(
-        [&](auto member) -> std::string {
-          using T = std::remove_cvref_t<decltype(settings.*member)>;
-          if constexpr (std::is_same_v<T, std::string>) {
-            return "\"" + settings.*member + "\"";
-          } else {
-            return std::to_string(static_cast<int>(settings.*member));
-          }
-        },
-        field.member);
-    out.emplace_back(field.name, text);
-  }
-  out.emplace_back("(profile field 15)", std::to_string(settings.profileReserved));
-  return out;
-}
 
 void copyField(const char* name, const CrawlSettings& from, CrawlSettings& to) {
   if (std::string(name) == "(profile field 15)") {

@@ -12,33 +12,14 @@
 #include <vector>
 
 #include "engine/server_rule_table.h"
+#include "support/settings_text.h"
 #include "support/temp_dir.h"
 
 namespace sg {
 namespace {
 
+using test::describe;
 using test::TempDir;
-
-// Every value of a record as name and text, so that a mismatch names the
-// setting.
-std::vector<std::pair<std::string, std::string>> describe(const CrawlSettings& settings) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const SettingField& field : generalSettingFields()) {
-    std::string text = std::visit(
-        [&](auto member) -> std::string {
-          using T = std::remove_cvref_t<decltype(settings.*member)>;
-          if constexpr (std::is_same_v<T, std::string>) {
-            return "\"" + settings.*member + "\"";
-          } else {
-            return std::to_string(static_cast<int>(settings.*member));
-          }
-        },
-        field.member);
-    out.emplace_back(field.name, text);
-  }
-  out.emplace_back("(profile field 15)", std::to_string(settings.profileReserved));
-  return out;
-}
 
 std::vector<std::string> savedPatterns(const ServerRuleTable& table) {
   std::vector<std::string> out;

@@ -9,6 +9,7 @@
 #include "support/test_server.h"
 #include "util/app_flags.h"
 #include "util/log.h"
+#include "support/log_lines.h"
 
 namespace sg::test {
 namespace {
@@ -68,16 +69,6 @@ class Download : public ::testing::Test {
     ASSERT_TRUE(controller.workQueue().waitForWorkers(10000));
   }
 
-  std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    logQueue().drain(lines);
-    return lines;
-  }
-
-  static bool contains(const std::vector<std::string>& lines, const std::string& text) {
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-  }
-
   TestServer server;
   ScriptedProcessor processor;
   EndWaiter observer;
@@ -95,7 +86,7 @@ TEST_F(Download, RootWithoutLinksRunsOneWorkerAndEndsOnce) {
   EXPECT_EQ(controller.objectsCompleted.load(), 1);
   EXPECT_EQ(controller.runningThreads(), 0);
   EXPECT_EQ(controller.pendingText(), "0 pending");
-  EXPECT_TRUE(contains(logLines(), "Starting download at " + server.url("/") + "..."));
+  EXPECT_TRUE(containsLine(drainLog(), "Starting download at " + server.url("/") + "..."));
 }
 
 TEST_F(Download, InlineObjectsFirstLastListedFirstThenPagesInOrder) {
@@ -207,13 +198,13 @@ TEST_F(Download, StopThenStartResumesInPendingOrder) {
   ASSERT_TRUE(observer.waitForEnd(1));
   ASSERT_TRUE(controller.workQueue().waitForWorkers(10000));
   EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/i.gif", "/a.html"}));
-  logLines();
+  drainLog();
 
   processor.before = nullptr;
   startAndWait(2);
   EXPECT_EQ(processor.order(),
             (std::vector<std::string>{"/", "/i.gif", "/a.html", "/b.html", "/c.html"}));
-  EXPECT_TRUE(contains(logLines(), "Resuming download."));
+  EXPECT_TRUE(containsLine(drainLog(), "Resuming download."));
   EXPECT_EQ(controller.pendingText(), "0 pending");
   EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 2u);
 }
@@ -225,7 +216,7 @@ TEST_F(Download, TotalTimeLimitOfZeroEndsBeforeTheFirstLink) {
   setRoot(server.url("/"));
   startAndWait();
   EXPECT_TRUE(processor.order().empty());
-  EXPECT_TRUE(contains(logLines(), "Time limit exceeded."));
+  EXPECT_TRUE(containsLine(drainLog(), "Time limit exceeded."));
   // The root was never looked at; it waits in the resume list.
   EXPECT_EQ(controller.pendingText(), "1 to resume");
   EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
@@ -240,7 +231,7 @@ TEST_F(Download, RefusingServerEndsTheDownloadWithTheRestToResume) {
   setRoot(server.url("/"));
   startAndWait();
   EXPECT_EQ(processor.order(), std::vector<std::string>{"/"});
-  auto lines = logLines();
+  auto lines = drainLog();
   bool logged = false;
   for (const auto& line : lines) logged |= line.rfind("Error connecting to 127.0.0.1 - ", 0) == 0;
   EXPECT_TRUE(logged);
@@ -274,7 +265,7 @@ TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
   startAndWait();
   EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/public.html"}));
   EXPECT_EQ(processor.refused(), (std::vector<std::string>{"/private/a.html", "/private"}));
-  EXPECT_TRUE(contains(logLines(), "Access denied to /private/a.html on 127.0.0.1"));
+  EXPECT_TRUE(containsLine(drainLog(), "Access denied to /private/a.html on 127.0.0.1"));
   EXPECT_EQ(controller.find(server.url("/private/a.html"))->status, LinkStatus::Pending);
   EXPECT_EQ(server.count("/robots.txt"), 1u);
 
@@ -301,7 +292,7 @@ TEST_F(Download, WorkerEndingByAnExceptionStillEndsTheDownload) {
   processor.before = [](LinkRecord&) { throw std::runtime_error("boom"); };
   setRoot(server.url("/"));
   startAndWait();
-  EXPECT_TRUE(contains(logLines(), "Unhandled error in Download thread."));
+  EXPECT_TRUE(containsLine(drainLog(), "Unhandled error in Download thread."));
   EXPECT_EQ(controller.runningThreads(), 0);
   EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
 }

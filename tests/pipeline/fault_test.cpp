@@ -190,7 +190,7 @@ TEST_F(Faults, FileWhereADirectoryIsNeeded) {
   EXPECT_EQ(page->information.find("Saved as"), std::string::npos);
   EXPECT_EQ(readFile(host + "/dir"), "a file, not a directory");
   bool reported = false;
-  for (const auto& line : logLines()) reported |= line.rfind("Failed to open output file ", 0) == 0;
+  for (const auto& line : drainLog()) reported |= line.rfind("Failed to open output file ", 0) == 0;
   EXPECT_TRUE(reported);
 }
 

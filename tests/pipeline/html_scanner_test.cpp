@@ -14,6 +14,7 @@
 #include "util/app_flags.h"
 #include "util/log.h"
 #include "util/string_utils.h"
+#include "support/log_lines.h"
 
 namespace sg {
 namespace {
@@ -94,12 +95,6 @@ class StealthScope {
   StealthScope(const StealthScope&) = delete;
   StealthScope& operator=(const StealthScope&) = delete;
 };
-
-std::vector<std::string> drainLog() {
-  std::vector<std::string> lines;
-  logQueue().drain(lines);
-  return lines;
-}
 
 // --- findAttribute ---
 
@@ -350,7 +345,7 @@ TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
   const std::string information =
       "'NoFollow' HTML tag prohibits Sitegleaner from gleaning links on page http://www.example.com/dir/page.html.";
 
-  drainLog();
+  test::drainLog();
   ScanResult obeyed = scan(page);
   EXPECT_TRUE(obeyed.noFollow);
   EXPECT_EQ(obeyed.information, information);
@@ -358,7 +353,7 @@ TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
             "<a href=\"../first.html\"><META NAME=\"ROBOTS\" CONTENT=\"NOINDEX,NOFOLLOW\">"
             "<a href=\"/second.html\"><img src=\"/a.gif\">");
   EXPECT_EQ(obeyed.children, std::vector<std::string>{"http://www.example.com/first.html"});
-  EXPECT_EQ(drainLog(), std::vector<std::string>{information});
+  EXPECT_EQ(test::drainLog(), std::vector<std::string>{information});
 
   StealthScope stealth(true);
   ScanResult ignored = scan(page);
@@ -370,7 +365,7 @@ TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
   EXPECT_EQ(ignored.children, (std::vector<std::string>{"http://www.example.com/first.html",
                                                         "http://www.example.com/second.html",
                                                         "http://www.example.com/a.gif (inline)"}));
-  EXPECT_EQ(drainLog(), std::vector<std::string>{information});
+  EXPECT_EQ(test::drainLog(), std::vector<std::string>{information});
 }
 
 TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
@@ -380,7 +375,7 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
       "<meta content=\"nofollow\"><a href=\"x.html\">",
       "<meta name=robots><a href=\"x.html\">",
   };
-  drainLog();
+  test::drainLog();
   for (const char* page : pages) {
     SCOPED_TRACE(page);
     ScanResult result = scan(page);
@@ -388,7 +383,7 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
     EXPECT_EQ(result.information, "");
     EXPECT_EQ(result.children, std::vector<std::string>{"http://www.example.com/dir/x.html"});
   }
-  EXPECT_EQ(drainLog(), std::vector<std::string>{});
+  EXPECT_EQ(test::drainLog(), std::vector<std::string>{});
 }
 
 // --- Title ---

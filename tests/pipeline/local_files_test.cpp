@@ -15,6 +15,7 @@
 #include "engine/engine_fixture.h"
 #include "support/temp_dir.h"
 #include "util/log.h"
+#include "support/log_lines.h"
 
 namespace sg::test {
 namespace {
@@ -52,12 +53,7 @@ std::string readAll(BodySource& source) {
 }
 
 bool logged(const std::string& line) {
-  std::vector<std::string> lines;
-  logQueue().drain(lines);
-  for (const std::string& l : lines) {
-    if (l == line) return true;
-  }
-  return false;
+  return containsLine(drainLog(), line);
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "support/test_server.h"
 #include "util/app_flags.h"
 #include "util/log.h"
+#include "support/log_lines.h"
 
 namespace sg::test {
 
@@ -76,14 +77,6 @@ class PipelineTest : public ::testing::Test {
   }
   std::string hostDir() { return controller.settings.saveDirectory + "/127.0.0.1_" + std::to_string(server.port()); }
 
-  std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    logQueue().drain(lines);
-    return lines;
-  }
-  static bool contains(const std::vector<std::string>& lines, const std::string& text) {
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-  }
 
   TempDir dir;
   TestServer server;

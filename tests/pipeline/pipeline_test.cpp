@@ -100,7 +100,7 @@ class Site : public PipelineTest {
 
 TEST_F(Site, IsMirroredForOfflineBrowsing) {
   crawl("/");
-  auto lines = logLines();
+  auto lines = drainLog();
 
   LinkRecord* root = &controller;
   EXPECT_EQ(root->status, LinkStatus::Complete);
@@ -133,7 +133,7 @@ TEST_F(Site, IsMirroredForOfflineBrowsing) {
   EXPECT_EQ(link("/search?q=a&amp;b=c")->status, LinkStatus::Complete);
   EXPECT_TRUE(std::filesystem::exists(hostDir() + "/search_q=a&amp;b=c"));
   EXPECT_EQ(link("/private/secret.html")->status, LinkStatus::Pending);
-  EXPECT_TRUE(contains(lines, "Access denied to /private/secret.html on 127.0.0.1"));
+  EXPECT_TRUE(containsLine(lines, "Access denied to /private/secret.html on 127.0.0.1"));
 
   LinkRecord* tooDeep = link("/docs/level3.html");
   ASSERT_NE(tooDeep, nullptr);
@@ -444,7 +444,7 @@ TEST_F(PipelineTest, TimedOutReadIsRetried) {
   LinkRecord* slow = link("/slow.bin");
   EXPECT_EQ(slow->status, LinkStatus::Complete);
   EXPECT_EQ(slow->attemptsRemaining, 14);
-  EXPECT_TRUE(contains(logLines(), "Timed out reading /slow.bin (14 attempts remaining)"));
+  EXPECT_TRUE(containsLine(drainLog(), "Timed out reading /slow.bin (14 attempts remaining)"));
 }
 
 TEST_F(PipelineTest, RedirectionLoopsAreBounded) {

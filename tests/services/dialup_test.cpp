@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/log.h"
+#include "support/log_lines.h"
 
 namespace sg {
 namespace {
@@ -47,11 +48,6 @@ class DialupTest : public ::testing::Test {
   void SetUp() override { logQueue().clear(); }
   void TearDown() override { logQueue().clear(); }
 
-  static std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    logQueue().drain(lines);
-    return lines;
-  }
 };
 
 using Calls = std::vector<std::string>;
@@ -140,7 +136,7 @@ TEST_F(DialupTest, DownloadDialsAndHangsUpAsSettingsAndStateAsk) {
 
     EXPECT_EQ(starts, c.starts);
     EXPECT_EQ(modem.calls(), c.calls);
-    EXPECT_EQ(logLines(), c.log);
+    EXPECT_EQ(test::drainLog(), c.log);
   }
 }
 
@@ -177,7 +173,7 @@ TEST_F(DialupTest, HangUpNeedsBothSettingsAndAModemLineThatIsUp) {
     hangUpIfDialled(settings, modem);
 
     EXPECT_EQ(modem.calls(), c.calls);
-    EXPECT_EQ(logLines(), c.log);
+    EXPECT_EQ(test::drainLog(), c.log);
   }
 }
 
@@ -191,7 +187,7 @@ TEST_F(DialupTest, EveryStartDialsAgain) {
     hangUpIfDialled(settings, modem);
   }
   EXPECT_EQ(modem.calls(), (Calls{"query", "autodial", "query", "hangUp", "query", "autodial", "query", "hangUp"}));
-  EXPECT_EQ(logLines(), (Lines{"Modem disconnected.", "Modem disconnected."}));
+  EXPECT_EQ(test::drainLog(), (Lines{"Modem disconnected.", "Modem disconnected."}));
 }
 
 // The layer of this system: whatever the machine's interfaces, it answers,
@@ -217,7 +213,7 @@ TEST_F(DialupTest, SystemLayerNeverStopsADownload) {
         settings.autoDisconnect = autoDisconnect;
         EXPECT_TRUE(dialIfNeeded(settings, offline, systemConnectionState()));
         hangUpIfDialled(settings, systemConnectionState());
-        EXPECT_EQ(logLines(), Lines{});
+        EXPECT_EQ(test::drainLog(), Lines{});
       }
     }
   }

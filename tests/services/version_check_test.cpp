@@ -9,6 +9,7 @@
 #include "platform/http.h"
 #include "support/test_server.h"
 #include "util/log.h"
+#include "support/log_lines.h"
 
 namespace sg {
 namespace {
@@ -48,11 +49,6 @@ class VersionCheckTest : public ::testing::Test {
 
   VersionServer loopback() const { return {"127.0.0.1", static_cast<uint16_t>(server.port())}; }
   size_t requests() const { return server.count(kVersionFilePath); }
-  static std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    logQueue().drain(lines);
-    return lines;
-  }
 
   test::TestServer server;
   HttpSession session{defaultAgentName(), false, HttpTimeouts{}};
@@ -105,7 +101,7 @@ TEST_F(VersionCheckTest, NewerReleaseIsAnnouncedOnceAndRemembered) {
   EXPECT_EQ(host.announced, std::vector<double>({6.5}));
   EXPECT_EQ(host.stored, "6.5");  // the first line as read, without its line end
   EXPECT_EQ(host.stops, 0);
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(test::drainLog().empty());
   EXPECT_EQ(requests(), 1u);
 
   // A later download of the same run asks no more.
@@ -125,7 +121,7 @@ TEST_F(VersionCheckTest, SameReleaseAsTheProgramShowsAndLogsNothing) {
   EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
   EXPECT_TRUE(host.announced.empty());
   EXPECT_EQ(host.stored, "");
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(test::drainLog().empty());
 }
 
 TEST_F(VersionCheckTest, StoredVersionRatherThanTheProgramsIsCompared) {
@@ -150,7 +146,7 @@ TEST_F(VersionCheckTest, FirstLineWithoutANumberCountsAsSuccess) {
   VersionCheck check(host, loopback(), 6.4);
   EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
   EXPECT_TRUE(host.announced.empty());
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(test::drainLog().empty());
 }
 
 TEST_F(VersionCheckTest, DoNotNotifyAnswerStopsTheNotifications) {
@@ -164,10 +160,10 @@ TEST_F(VersionCheckTest, NotFoundIsLoggedOnceAndNotTriedAgain) {
   status = 404;
   VersionCheck check(host, loopback(), 6.4);
   EXPECT_FALSE(check.checkForNewVersion(&session, false, true));
-  EXPECT_EQ(logLines(), kFailed);
+  EXPECT_EQ(test::drainLog(), kFailed);
   EXPECT_TRUE(check.checked());
   EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(test::drainLog().empty());
   EXPECT_EQ(requests(), 1u);
   EXPECT_TRUE(host.announced.empty());
 }
@@ -175,7 +171,7 @@ TEST_F(VersionCheckTest, NotFoundIsLoggedOnceAndNotTriedAgain) {
 TEST_F(VersionCheckTest, ServerThatCannotBeReachedIsLoggedAsAFailure) {
   VersionCheck check(host, {"127.0.0.1", static_cast<uint16_t>(test::refusedPort())}, 6.4);
   EXPECT_FALSE(check.checkForNewVersion(&session, false, true));
-  EXPECT_EQ(logLines(), kFailed);
+  EXPECT_EQ(test::drainLog(), kFailed);
 }
 
 TEST_F(VersionCheckTest, OfflineOrNotifyOffMakesNoRequestUntilALaterDownload) {
@@ -186,7 +182,7 @@ TEST_F(VersionCheckTest, OfflineOrNotifyOffMakesNoRequestUntilALaterDownload) {
   EXPECT_TRUE(check.checkForNewVersion(&session, false, false));
   EXPECT_TRUE(check.checkForNewVersion(nullptr, false, true));
   EXPECT_EQ(requests(), 0u);
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(test::drainLog().empty());
   EXPECT_FALSE(check.checked());
 
   EXPECT_TRUE(check.checkForNewVersion(&session, false, true));

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "support/temp_dir.h"
+#include "support/log_lines.h"
 
 namespace sg {
 namespace {
@@ -15,12 +16,6 @@ class LogTest : public ::testing::Test {
   void TearDown() override {
     closeLogFile();
     logQueue().clear();
-  }
-
-  std::vector<std::string> drained() {
-    std::vector<std::string> lines;
-    logQueue().drain(lines);
-    return lines;
   }
 
   // Lines of the file without their time stamps.
@@ -48,7 +43,7 @@ TEST_F(LogTest, MessagesReachQueueWithoutFile) {
   std::string line;
   ASSERT_TRUE(logQueue().takeOldest(line));
   EXPECT_EQ(line, "first");
-  EXPECT_EQ(drained(), std::vector<std::string>{"second"});
+  EXPECT_EQ(test::drainLog(), std::vector<std::string>{"second"});
   EXPECT_FALSE(logQueue().takeOldest(line));
 }
 
@@ -61,7 +56,7 @@ TEST_F(LogTest, FileGetsOneStampedLinePerNonEmptyMessage) {
   closeLogFile();
   EXPECT_EQ(fileMessages(path),
             (std::vector<std::string>{"Starting download at http://h/...", "Read file in 0.10s (http://h/)"}));
-  EXPECT_EQ(drained().size(), 3u);  // the empty message reaches the pane all the same
+  EXPECT_EQ(test::drainLog().size(), 3u);  // the empty message reaches the pane all the same
   std::string content = test::readFile(path);
   EXPECT_NE(content.find(": Starting"), std::string::npos);
   EXPECT_NE(content.substr(0, content.find(": ")).find_first_of("0123456789"), std::string::npos);
@@ -82,7 +77,7 @@ TEST_F(LogTest, UnopenablePathIsReportedInTheQueue) {
   std::string path = dir.file("missing/dir/x.log");
   EXPECT_FALSE(openLogFile(path));
   EXPECT_FALSE(logFileIsOpen());
-  EXPECT_EQ(drained(), std::vector<std::string>{"Error - unable to open logfile (" + path + ")"});
+  EXPECT_EQ(test::drainLog(), std::vector<std::string>{"Error - unable to open logfile (" + path + ")"});
   EXPECT_FALSE(test::fileExists(path));
 }
 
