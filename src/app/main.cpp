@@ -4,8 +4,9 @@
 
 #include "app/command_line.h"
 #include "app/console_app.h"
+#include "app/desktop_loader.h"
+#include "app/startup.h"
 #include "app/version.h"
-#include "ui/gui_app.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -28,5 +29,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sitegleaner: no display to open a window on; use -console (see -help)\n");
     return sg::kExitCouldNotStart;
   }
-  return sg::runDesktop(argc, argv, line);
+  return sg::runDesktopModule(argc, argv);
 }

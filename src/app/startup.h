@@ -41,4 +41,7 @@ double productVersion();
 // been shown for this release yet.
 bool takeConditionsOfUseDue(SettingsStore& store);
 
+// Is there a display to open windows on?
+bool displayAvailable();
+
 }  // namespace sg

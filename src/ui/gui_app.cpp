@@ -17,14 +17,6 @@
 
 namespace sg {
 
-bool displayAvailable() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform != nullptr && *platform != '\0') return true;
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-}
-
 bool showConditionsIfDue(SettingsStore& store) {
   if (!takeConditionsOfUseDue(store)) return false;
   AboutDialog about;

@@ -9,9 +9,6 @@ namespace sg {
 // status. argc and argv go to Qt.
 int runDesktop(int& argc, char** argv, const CommandLine& line);
 
-// Is there a display to open windows on?
-bool displayAvailable();
-
 class SettingsStore;
 // Shows the About box and then the conditions of use when this release has
 // not shown them yet; true when they were shown.

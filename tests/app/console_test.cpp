@@ -225,5 +225,21 @@ TEST_F(Console, HelpAndVersion) {
   EXPECT_EQ(version.out, "Sitegleaner 6.4\n");
 }
 
+// Without -console the program loads its desktop front end from beside the
+// executable and runs the download in a window, which "-q" closes at the end.
+TEST_F(Console, WindowRunLoadsTheDesktopFrontEnd) {
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  // The conditions of use were seen before, so no dialog waits for a click.
+  std::filesystem::create_directories(home.file("config") + "/Corvalin");
+  writeFile(settingsFile(), "[Legal]\nShown Disclaimer=640\n");
+  environment["QT_QPA_PLATFORM"] = "offscreen";
+  ProcessResult result = runProcess(SITEGLEANER_BINARY, saving({server.url("/")}), environment, home.path(), 60000);
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(readFile(hostDir(server) + "/pic.gif"), "GIF89a");
+  EXPECT_TRUE(std::filesystem::exists(hostDir(server) + "/a.html"));
+}
+
 }  // namespace
 }  // namespace sg::test
