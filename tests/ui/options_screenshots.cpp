@@ -12,21 +12,12 @@
 
 #include "document/crawl_document.h"
 #include "document/settings_store.h"
+#include "support/quiet_host.h"
 #include "ui/options_sheet.h"
 
 using namespace sg;
 
-namespace {
-
-class QuietHost : public DocumentHost {
- public:
-  bool confirmReset() override { return true; }
-  bool confirmCancelBatch() override { return false; }
-  bool confirmEndDownloadOnClose() override { return true; }
-  void reportSettingsReadError() override {}
-};
-
-}  // namespace
+using test::QuietHost;
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -16,6 +16,7 @@
 #include "document/crawl_document.h"
 #include "document/settings_store.h"
 #include "engine/server_rule_table.h"
+#include "support/quiet_host.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/option_controls.h"
@@ -28,14 +29,7 @@ using namespace sg;
 
 namespace {
 
-// The document's questions are not part of these tests.
-class QuietHost : public DocumentHost {
- public:
-  bool confirmReset() override { return true; }
-  bool confirmCancelBatch() override { return false; }
-  bool confirmEndDownloadOnClose() override { return true; }
-  void reportSettingsReadError() override {}
-};
+using test::QuietHost;
 
 // A connection-state layer whose answer the test sets.
 class FixedConnection : public ConnectionStateLayer {

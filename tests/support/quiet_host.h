@@ -1,0 +1,17 @@
+// A document front end that answers every question without asking, for
+// tests and tools where the document's questions are not the subject.
+#pragma once
+
+#include "document/crawl_document.h"
+
+namespace sg::test {
+
+class QuietHost : public DocumentHost {
+ public:
+  bool confirmReset() override { return true; }
+  bool confirmCancelBatch() override { return false; }
+  bool confirmEndDownloadOnClose() override { return true; }
+  void reportSettingsReadError() override {}
+};
+
+}  // namespace sg::test
