@@ -278,20 +278,27 @@ bool hasDotSegment(std::string_view path) {
   return false;
 }
 
-// A relative path reference ("page.html", "dir/a.gif?x=1") against a plain
-// http(s) base is the base's directory followed by the reference; most
-// links of a page are of this kind, and libcurl's parser was most of the
-// cost of adding a link. Anything less plain goes to libcurl.
-bool resolvePlainReference(std::string_view base, std::string_view reference, std::string& combined,
-                           HttpUrlParts& parts) {
+// What a plain base contributes to every plain reference resolved
+// against it.
+struct PlainBase {
+  bool plain = false;
+  bool https = false;
+  uint16_t port = 0;
+  size_t pathStart = 0;
+  size_t directoryEnd = 0;  // just after the last "/" of the path
+  std::string host;
+};
+
+PlainBase analysePlainBase(std::string_view base) {
+  PlainBase out;
   bool https = base.rfind("https://", 0) == 0;
-  if (!https && base.rfind("http://", 0) != 0) return false;
+  if (!https && base.rfind("http://", 0) != 0) return out;
   size_t hostStart = https ? 8 : 7;
   size_t pathStart = base.find('/', hostStart);
-  if (pathStart == std::string_view::npos || pathStart == hostStart) return false;
+  if (pathStart == std::string_view::npos || pathStart == hostStart) return out;
   std::string_view authority = base.substr(hostStart, pathStart - hostStart);
   for (char c : authority) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != ':') return false;
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != ':') return out;
   }
   std::string_view host = authority;
   uint16_t port = defaultPort(https);
@@ -299,51 +306,78 @@ bool resolvePlainReference(std::string_view base, std::string_view reference, st
     host = authority.substr(0, colon);
     std::string_view digits = authority.substr(colon + 1);
     // libcurl writes "080" as "80".
-    if (digits.empty() || digits.size() > 5 || digits[0] == '0') return false;
+    if (digits.empty() || digits.size() > 5 || digits[0] == '0') return out;
     unsigned long value = 0;
     for (char c : digits) {
-      if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+      if (!std::isdigit(static_cast<unsigned char>(c))) return out;
       value = value * 10 + static_cast<unsigned long>(c - '0');
     }
-    if (value == 0 || value > 65535) return false;
+    if (value == 0 || value > 65535) return out;
     port = static_cast<uint16_t>(value);
   }
-  if (host.empty()) return false;
+  if (host.empty()) return out;
   // libcurl rewrites numeric hosts ("8", "127.1", "0x7f.0.0.1") as dotted
   // quads; only a host already in that form, or one whose last label is a
   // name, stays as written.
   size_t lastLabel = host.rfind('.') + 1;  // 0 without a dot
-  if (lastLabel < host.size() && std::isdigit(static_cast<unsigned char>(host[lastLabel])) &&
-      !isDottedQuad(host)) {
-    return false;
+  if (lastLabel < host.size() && std::isdigit(static_cast<unsigned char>(host[lastLabel])) && !isDottedQuad(host)) {
+    return out;
   }
   for (char c : base.substr(pathStart)) {
-    if (!isPlainUrlByte(c)) return false;
+    if (!isPlainUrlByte(c)) return out;
   }
+  // No dot segments to remove (a root URL typed by the user is not
+  // normalised yet), and no empty segments, which libcurl resolves in its
+  // own way.
+  std::string_view basePath = base.substr(pathStart, base.find('?', pathStart) - pathStart);
+  if (hasDotSegment(basePath) || basePath.find("//") != std::string_view::npos) return out;
 
+  out.plain = true;
+  out.https = https;
+  out.port = port;
+  out.pathStart = pathStart;
+  out.directoryEnd = pathStart + basePath.rfind('/') + 1;
+  out.host.assign(host);
+  return out;
+}
+
+// A page's links are all resolved against the page, so the base is
+// looked at once.
+const PlainBase& plainBaseFor(std::string_view base) {
+  thread_local std::string text;
+  thread_local PlainBase analysed;
+  if (text != base) {
+    analysed = analysePlainBase(base);
+    text.assign(base);
+  }
+  return analysed;
+}
+
+// A relative path reference ("page.html", "dir/a.gif?x=1") against a plain
+// http(s) base is the base's directory followed by the reference; most
+// links of a page are of this kind, and libcurl's parser was most of the
+// cost of adding a link. Anything less plain goes to libcurl.
+bool resolvePlainReference(std::string_view base, std::string_view reference, std::string& combined,
+                           HttpUrlParts& parts) {
   if (reference.front() == '/' || reference.front() == '?') return false;
   for (char c : reference) {
     if (!isPlainUrlByte(c)) return false;
   }
   std::string_view path = reference.substr(0, reference.find('?'));
-  // No scheme ("x:y" before any "/").
+  // No scheme ("x:y" before any "/"), no dot or empty segments.
   size_t colon = path.find(':');
   if (colon != std::string_view::npos && colon < path.find('/')) return false;
-  // No dot segments to remove, in the reference or in the base (a root URL
-  // typed by the user is not normalised yet), and no empty segments, which
-  // libcurl resolves in its own way.
-  std::string_view basePath = base.substr(pathStart, base.find('?', pathStart) - pathStart);
-  if (hasDotSegment(path) || hasDotSegment(basePath)) return false;
-  if (path.find("//") != std::string_view::npos || basePath.find("//") != std::string_view::npos) return false;
+  if (hasDotSegment(path) || path.find("//") != std::string_view::npos) return false;
+  const PlainBase& plain = plainBaseFor(base);
+  if (!plain.plain) return false;
 
-  size_t directoryEnd = pathStart + basePath.rfind('/') + 1;
-  combined.reserve(directoryEnd + reference.size());
-  combined.assign(base.substr(0, directoryEnd));
+  combined.reserve(plain.directoryEnd + reference.size());
+  combined.assign(base.substr(0, plain.directoryEnd));
   combined.append(reference);
-  parts.server.assign(host);
-  parts.object.assign(combined, pathStart, std::string::npos);
-  parts.port = port;
-  parts.https = https;
+  parts.server = plain.host;
+  parts.object.assign(combined, plain.pathStart, std::string::npos);
+  parts.port = plain.port;
+  parts.https = plain.https;
   return true;
 }
 
