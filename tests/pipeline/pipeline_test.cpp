@@ -430,7 +430,7 @@ TEST_F(PipelineTest, TimedOutReadIsRetried) {
   server.http().Get("/slow.bin", [&](const httplib::Request&, httplib::Response& res) {
     if (++calls == 1) {
       res.set_content_provider(100, "application/octet-stream", [](size_t, size_t, httplib::DataSink&) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         return false;
       });
       return;
@@ -439,7 +439,9 @@ TEST_F(PipelineTest, TimedOutReadIsRetried) {
   });
   server.page("/", "<img src=\"slow.bin\">");
   server.start();
-  controller.timing.http.receiveMs = 200;
+  // Long enough that the quick second answer never times out on a loaded
+  // machine, short against the stalled first one.
+  controller.timing.http.receiveMs = 500;
   crawl("/");
   LinkRecord* slow = link("/slow.bin");
   EXPECT_EQ(slow->status, LinkStatus::Complete);
