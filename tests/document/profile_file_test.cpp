@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,6 +172,8 @@ TEST(ProfileWrite, ExactBytesOfASmallProfile) {
   s.saveDirectory = "/d";
   s.userAgent = "UA";
   s.logFile = "l";
+  s.maxCrawlDepth = 0x12345678;  // integers are little-endian words
+  s.profileReserved = -2;
 
   std::string expected;
   expected += le16(6) + le16(7);
@@ -188,9 +189,9 @@ TEST(ProfileWrite, ExactBytesOfASmallProfile) {
   expected += le32(0);                       // 10 Ignore Saved Files
   expected += le32(1);                       // 11 Create Tree
   expected += le32(1);                       // 12 Limit Binaries
-  expected += le32(3);                       // 13 MaxCrawlDepth
+  expected += "\x78\x56\x34\x12";            // 13 MaxCrawlDepth
   expected += le32(2);                       // 14 MaxServerDepth
-  expected += le32(1);                       // 15 reserved
+  expected += "\xFE\xFF\xFF\xFF";            // 15 reserved
   expected += le32(2);                       // 16 Threads
   expected += le32(1);                       // 17 Download Unknown
   expected += le32(1);                       // 18 Download All
@@ -214,21 +215,6 @@ TEST(ProfileWrite, ExactBytesOfASmallProfile) {
 
   EXPECT_EQ(writeProfile("http://a.example/x/", s), expected);
   EXPECT_EQ(expected.substr(0, 4), std::string("\x06\x00\x07\x00", 4));
-}
-
-TEST(ProfileWrite, NegativeAndLargeIntegersAreLittleEndian) {
-  CrawlSettings s = secondRecord();
-  s.profileReserved = -2;
-  s.maxCrawlDepth = 0x12345678;
-  const std::string bytes = writeProfile("", s);
-  // Found by value rather than by offset.
-  EXPECT_NE(bytes.find(std::string("\x78\x56\x34\x12", 4)), std::string::npos);
-  EXPECT_NE(bytes.find(std::string("\xFE\xFF\xFF\xFF", 4)), std::string::npos);
-  std::string url;
-  CrawlSettings back = firstRecord();
-  ASSERT_TRUE(readProfile(bytes, url, back));
-  EXPECT_EQ(back.profileReserved, -2);
-  EXPECT_EQ(back.maxCrawlDepth, 0x12345678);
 }
 
 TEST(ProfileWrite, CountedTextForms) {
@@ -281,7 +267,11 @@ TEST(ProfileRead, RestoresFieldsOneToTwentySevenOnly) {
   }
 
   const std::string url = "http://www.example.com/start page.html?q=1";
-  const std::string bytes = writeProfile(url, written);
+  std::string bytes = writeProfile(url, written);
+  // The version words are not checked.
+  bytes[0] = '\x63';
+  bytes[2] = '\x01';
+  bytes[3] = '\x80';
 
   CrawlSettings expected = before;
   for (size_t i = 0; i < kFieldsRead; ++i) copyField(kProfileFieldNames[i], written, expected);
@@ -290,28 +280,8 @@ TEST(ProfileRead, RestoresFieldsOneToTwentySevenOnly) {
   CrawlSettings settings = before;
   ASSERT_TRUE(readExact(bytes, rootUrl, settings));
   EXPECT_EQ(rootUrl, url);
+  // Fields 28 to 35 are not in the expected record's copy, so they stay.
   EXPECT_EQ(describe(settings), describe(expected));
-  // Spelled out: what fields 28 to 35 carry stays as it was.
-  EXPECT_EQ(settings.noCache, before.noCache);
-  EXPECT_EQ(settings.saveDirectory, before.saveDirectory);
-  EXPECT_EQ(settings.maxDays, before.maxDays);
-  EXPECT_EQ(settings.autoDial, before.autoDial);
-  EXPECT_EQ(settings.ignoreInline, before.ignoreInline);
-  EXPECT_EQ(settings.userAgent, before.userAgent);
-  EXPECT_EQ(settings.objectDelay, before.objectDelay);
-  EXPECT_EQ(settings.logFile, before.logFile);
-
-}
-
-TEST(ProfileRead, VersionWordsAreNotChecked) {
-  std::string bytes = writeProfile("http://a.example/", firstRecord());
-  bytes[0] = '\x63';
-  bytes[2] = '\x01';
-  bytes[3] = '\x80';
-  std::string url;
-  CrawlSettings settings = secondRecord();
-  EXPECT_TRUE(readExact(bytes, url, settings));
-  EXPECT_EQ(url, "http://a.example/");
 }
 
 TEST(ProfileRead, DataCutShortFailsUntilFieldTwentySevenIsWhole) {
@@ -381,33 +351,6 @@ TEST(ProfileRead, MalformedCountsFailCleanly) {
     EXPECT_EQ(url, "kept") << c.what;
     EXPECT_EQ(describe(settings), describe(secondRecord())) << c.what;
   }
-}
-
-TEST(ProfileRead, RandomBytesNeverCrash) {
-  std::mt19937 random(20240611);
-  std::uniform_int_distribution<int> byte(0, 255);
-  int accepted = 0;
-  // Pure noise, weighted towards 0xFF so that long counts are common.
-  for (int i = 0; i < 3000; ++i) {
-    std::string data(static_cast<size_t>(random() % 300), '\0');
-    for (char& c : data) c = static_cast<char>(random() % 4 == 0 ? 0xFF : byte(random));
-    std::string url;
-    CrawlSettings settings;
-    accepted += readExact(data, url, settings) ? 1 : 0;
-  }
-  // A real profile with a few bytes changed and its end cut at random.
-  const std::string valid = writeProfile("http://a.example/", firstRecord());
-  for (int i = 0; i < 3000; ++i) {
-    std::string data = valid;
-    for (int flips = 1 + static_cast<int>(random() % 4); flips > 0; --flips) {
-      data[random() % data.size()] = static_cast<char>(random() % 2 ? 0xFF : byte(random));
-    }
-    data.resize(random() % (data.size() + 1));
-    std::string url;
-    CrawlSettings settings;
-    accepted += readExact(data, url, settings) ? 1 : 0;
-  }
-  EXPECT_GT(accepted, 0);  // some mutated profiles still read
 }
 
 // --- Files ---------------------------------------------------------------
