@@ -113,6 +113,7 @@ TEST_F(Console, StealthCrawlsWhatRobotsRefuse) {
   EXPECT_EQ(stealthy.exitCode, 0) << stealthy.out << stealthy.err;
   EXPECT_NE(stealthy.out.find("'Stealth' mode activated."), std::string::npos);
   EXPECT_EQ(server.count("/a.html"), 1u);
+  EXPECT_EQ(server.count("/robots.txt"), 2u);  // read by the stealthy run all the same
   for (const auto& request : server.requests()) {
     if (request.path == "/a.html") {
       EXPECT_EQ(request.header("User-Agent").rfind("Sitegleaner - ", 0), 0u);

@@ -285,18 +285,6 @@ TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
   EXPECT_EQ(server.count("/robots.txt"), 1u);
 }
 
-TEST_F(Download, StealthModeCrawlsWhatRobotsRefuse) {
-  server.page("/robots.txt", "User-agent: *\nDisallow: /\n", "text/plain");
-  server.start();
-  setStealthMode(true);
-  controller.settings.threads = 1;
-  processor.children["/"] = {{"a.html"}};
-  setRoot(server.url("/"));
-  startAndWait();
-  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/a.html"}));
-  EXPECT_EQ(server.count("/robots.txt"), 1u);  // read all the same
-}
-
 TEST_F(Download, WorkerEndingByAnExceptionStillEndsTheDownload) {
   server.start();
   controller.settings.threads = 1;

@@ -18,7 +18,7 @@ namespace {
 
 using LinkTree = ControllerTest;
 
-TEST_F(LinkTree, NewLinksJoinTheTreeOnceEach) {
+TEST_F(LinkTree, NewLinksJoinTheTreeOnceEachAndFragmentsNotAtAll) {
   setRoot("http://www.example.com/index.html");
   std::string rewritten;
   EXPECT_TRUE(controller.addChild("a.html", &rewritten, false));
@@ -26,6 +26,11 @@ TEST_F(LinkTree, NewLinksJoinTheTreeOnceEach) {
   EXPECT_FALSE(controller.addChild("a.html#part", &rewritten, false));
   EXPECT_EQ(rewritten, "/S/www.example.com/a.html#part");
   EXPECT_FALSE(controller.addChild("http://www.example.com/a.html", &rewritten, false));
+  // A link to a part of the page itself, or no link at all, adds nothing.
+  EXPECT_FALSE(controller.addChild("#section", &rewritten, false));
+  EXPECT_EQ(rewritten, "/S/www.example.com/index.html#section");
+  EXPECT_FALSE(controller.addChild("", &rewritten, false));
+  EXPECT_TRUE(rewritten.empty());
   ASSERT_EQ(controller.childCount(), 1u);
 
   LinkRecord* child = controller.child(0);
@@ -41,16 +46,6 @@ TEST_F(LinkTree, NewLinksJoinTheTreeOnceEach) {
   EXPECT_EQ(child->attemptsRemaining, 15);
   EXPECT_GT(child->sequence, controller.sequence);
   EXPECT_EQ(observer.count(UpdateCode::LinkAdded), 1u);
-}
-
-TEST_F(LinkTree, FragmentOnlyLinkAddsNothing) {
-  setRoot("http://www.example.com/dir/page.html");
-  std::string rewritten;
-  EXPECT_FALSE(controller.addChild("#section", &rewritten, false));
-  EXPECT_EQ(rewritten, "/S/www.example.com/dir/page.html#section");
-  EXPECT_EQ(controller.childCount(), 0u);
-  EXPECT_FALSE(controller.addChild("", &rewritten, false));
-  EXPECT_TRUE(rewritten.empty());
 }
 
 TEST_F(LinkTree, SameImageFromTenPagesIsOneRecordUnderTheFirstPage) {

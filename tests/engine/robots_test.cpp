@@ -61,25 +61,19 @@ class RobotsServer : public ::testing::Test {
   HttpSession session{"agent", false, HttpTimeouts{2000, 300}};
 };
 
-TEST_F(RobotsServer, MissingFileIsNotAskedForAgain) {
-  TestServer server;
-  server.start();
-  auto connection = connectTo(server);
-  readRobots(*connection);
-  readRobots(*connection);
-  EXPECT_EQ(server.count("/robots.txt"), 1u);
-  EXPECT_TRUE(robotsAllowed(*connection, "/anything"));
-}
-
-TEST_F(RobotsServer, TimeoutBeforeTheBodyLeavesNoRules) {
-  TestServer server;
-  server.stalledBody("/robots.txt", "", 3000);
-  server.start();
-  auto connection = connectTo(server);
-  readRobots(*connection);
-  readRobots(*connection);
-  EXPECT_EQ(server.count("/robots.txt"), 1u);
-  EXPECT_TRUE(robotsAllowed(*connection, "/x"));
+TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
+  for (bool stalled : {false, true}) {
+    SCOPED_TRACE(stalled ? "stalled before the body" : "missing");
+    robotsCache().clear();
+    TestServer server;
+    if (stalled) server.stalledBody("/robots.txt", "", 3000);
+    server.start();
+    auto connection = connectTo(server);
+    readRobots(*connection);
+    readRobots(*connection);
+    EXPECT_EQ(server.count("/robots.txt"), 1u);
+    EXPECT_TRUE(robotsAllowed(*connection, "/anything"));
+  }
 }
 
 TEST_F(RobotsServer, RefusalIsLoggedAndStealthIgnoresIt) {
