@@ -115,38 +115,30 @@ TEST_F(VersionCheckTest, NewerReleaseIsAnnouncedOnceAndRemembered) {
   EXPECT_EQ(host.announced.size(), 1u);
 }
 
-TEST_F(VersionCheckTest, SameReleaseAsTheProgramShowsAndLogsNothing) {
-  body = "6.4\n";
-  VersionCheck check(host, loopback(), 6.4);
-  EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
-  EXPECT_TRUE(host.announced.empty());
-  EXPECT_EQ(host.stored, "");
-  EXPECT_TRUE(test::drainLog().empty());
-}
-
-TEST_F(VersionCheckTest, StoredVersionRatherThanTheProgramsIsCompared) {
-  host.stored = "6.5";
-  body = "6.6";
-  VersionCheck check(host, loopback(), 7.0);
-  EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
-  EXPECT_EQ(host.announced, std::vector<double>({6.6}));
-  EXPECT_EQ(host.stored, "6.6");
-}
-
-TEST_F(VersionCheckTest, UnreadableStoredVersionFallsBackToTheProgramsOwn) {
-  host.stored = "not a number";
-  body = "6.4";
-  VersionCheck check(host, loopback(), 6.4);
-  EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
-  EXPECT_TRUE(host.announced.empty());
-}
-
-TEST_F(VersionCheckTest, FirstLineWithoutANumberCountsAsSuccess) {
-  body = "<html>maintenance</html>\n6.9\n";
-  VersionCheck check(host, loopback(), 6.4);
-  EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
-  EXPECT_TRUE(host.announced.empty());
-  EXPECT_TRUE(test::drainLog().empty());
+TEST_F(VersionCheckTest, AnnouncesOnlyAReleaseAboveTheStoredOrElseTheProgramsOwn) {
+  struct Case {
+    const char* what;
+    const char* stored;
+    const char* file;
+    double program;
+    std::vector<double> announced;
+  } cases[] = {
+      {"same release as the program", "", "6.4\n", 6.4, {}},
+      {"the stored version is compared, not the program's", "6.5", "6.6", 7.0, {6.6}},
+      {"an unreadable stored version falls back on the program's", "not a number", "6.4", 6.4, {}},
+      {"a first line without a number counts as success", "", "<html>maintenance</html>\n6.9\n", 6.4, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host = RecordingHost{};
+    host.stored = c.stored;
+    body = c.file;
+    VersionCheck check(host, loopback(), c.program);
+    EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
+    EXPECT_EQ(host.announced, c.announced);
+    EXPECT_EQ(host.stored, c.announced.empty() ? std::string(c.stored) : versionText(c.announced[0]));
+    EXPECT_TRUE(test::drainLog().empty());
+  }
 }
 
 TEST_F(VersionCheckTest, DoNotNotifyAnswerStopsTheNotifications) {
@@ -166,6 +158,7 @@ TEST_F(VersionCheckTest, NotFoundIsLoggedOnceAndNotTriedAgain) {
   EXPECT_TRUE(test::drainLog().empty());
   EXPECT_EQ(requests(), 1u);
   EXPECT_TRUE(host.announced.empty());
+  EXPECT_EQ(host.stored, "");
 }
 
 TEST_F(VersionCheckTest, ServerThatCannotBeReachedIsLoggedAsAFailure) {

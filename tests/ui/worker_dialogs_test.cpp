@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <atomic>
 
 #include "document/settings_store.h"
 #include "engine/robots.h"
@@ -50,7 +49,6 @@ class WorkerDialogsTest : public QObject {
   void newerReleaseShownOnceAndRemembered();
   void sameFileOnTheNextRunShowsNothing();
   void doNotNotifyClearsNotifyAndTheMenuCheck();
-  void notFoundLoggedOnceAndNotTriedAgain();
   void offlineMakesNoRequestUntilALaterDownload();
   void helpMenuSwitchesTheCheckOff();
   void passwordPromptRetriesWithNewCredentials();
@@ -67,24 +65,18 @@ class WorkerDialogsTest : public QObject {
   std::unique_ptr<SettingsStore> m_store;
   std::unique_ptr<test::TestServer> m_server;
   std::unique_ptr<MainWindow> m_window;
-  std::atomic<int> m_versionStatus{200};
   std::string m_versionBody = "6.5\n";
 };
 
 void WorkerDialogsTest::init() {
   robotsCache().clear();
   logQueue().clear();
-  m_versionStatus = 200;
   m_dir = std::make_unique<test::TempDir>();
   m_store = std::make_unique<SettingsStore>(QString::fromStdString(m_dir->file("settings.conf")));
   m_server = std::make_unique<test::TestServer>();
   m_server->page("/", "<html><title>Home</title><a href=\"a.html\">a</a></html>");
   m_server->page("/a.html", "a");
   m_server->http().Get(kVersionPath, [this](const httplib::Request&, httplib::Response& res) {
-    if (m_versionStatus != 200) {
-      res.status = m_versionStatus;
-      return;
-    }
     res.set_content(m_versionBody, "text/plain");
   });
   // Pages behind Basic authentication for alice:secret.
@@ -224,22 +216,6 @@ void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
   QVERIFY(waitForIdle());
   m_window->refresh();
   QVERIFY(!m_window->action("checkReleases")->isChecked());
-}
-
-void WorkerDialogsTest::notFoundLoggedOnceAndNotTriedAgain() {
-  m_versionStatus = 404;
-  startCrawl("/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(m_server->count(kVersionPath), size_t(1));
-  QCOMPARE(logCount(kFailedCheck), 1);
-  QCOMPARE(m_server->count("/"), size_t(1));  // the download went on
-
-  m_window->action("clearLinks")->trigger();
-  startCrawl("/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(m_server->count(kVersionPath), size_t(1));
-  QCOMPARE(logCount(kFailedCheck), 1);
-  QVERIFY(m_store->readText("Version Check", "Last New Version").isEmpty());
 }
 
 void WorkerDialogsTest::offlineMakesNoRequestUntilALaterDownload() {
