@@ -131,16 +131,8 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   EXPECT_EQ(host.batchPaneShown, 1);
   EXPECT_EQ(document.batchQueue().size(), 1u);
   EXPECT_EQ(document.controller().settings.maxCrawlDepth, 4);
-
-  // Dropped text asks before it clears the download.
-  host.resetAnswer = false;
-  document.openArgument("http://dropped.example.com/", true);
-  EXPECT_EQ(host.resetQuestions, 1);
-  EXPECT_EQ(document.controller().url(), "http://profiled.example.com/");
-  host.resetAnswer = true;
-  document.openArgument("http://dropped.example.com/", true);
-  EXPECT_EQ(document.controller().url(), "http://dropped.example.com/");
-  EXPECT_FALSE(document.downloading());
+  // Dropped text, which asks before it clears the download, is in the
+  // window's drop test.
 }
 
 TEST_F(Document, GoResumesTheSameRootAndStartsAfreshForAnother) {

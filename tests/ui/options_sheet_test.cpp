@@ -58,16 +58,12 @@ class OptionsSheetTest : public QObject {
 
   void sheetHasSixPagesInOrder();
   void limitsPageRoundTrip();
-  void unitsFollowTheStoredValue();
-  void totalTimeRangeFollowsTheUnit();
-  void limitBinariesZeroBecomesAllFiles();
-  void limitBinariesKeptWhenLimitsPageNeverShown();
+  void limitBinariesZeroBecomesAllFilesOnceThePageIsShown();
   void validationMessages_data();
   void validationMessages();
   void badValueKeepsTheUserOnThePage();
   void delayEditFollowsTheThreads();
   void filterPageRoundTrip();
-  void filterPageEnabling();
   void typeListMenu();
   void htmlTypesWarning();
   void extensionsHistoryKeepsTwenty();
@@ -196,7 +192,29 @@ void OptionsSheetTest::limitsPageRoundTrip() {
   QVERIFY(page->maxTotalTime.check->isChecked());
   QCOMPARE(page->limitsAffect->currentText(), QStringLiteral("Binary Files"));
   QCOMPARE(page->linkPause->text(), QStringLiteral("500"));
+  // The largest unit that shows the stored value whole; the unit lists are
+  // sorted, and units apply even to limits that are switched off.
+  QCOMPARE(page->maxSize.value->text(), QStringLiteral("2"));
+  QCOMPARE(page->maxSize.unit->currentText(), QStringLiteral("Mb"));
+  QCOMPARE(page->minSize.value->text(), QStringLiteral("2048"));
+  QCOMPARE(page->minSize.unit->currentText(), QStringLiteral("Kb"));
+  QCOMPARE(page->maxTime.value->text(), QStringLiteral("90"));
+  QCOMPARE(page->maxTime.unit->currentText(), QStringLiteral("Secs"));
+  QCOMPARE(page->maxTotalTime.value->text(), QStringLiteral("5"));
+  QCOMPARE(page->maxTotalTime.unit->currentText(), QStringLiteral("Mins"));
+  QCOMPARE(page->maxSize.unit->itemText(0), QStringLiteral("Kb"));
+  QCOMPARE(page->maxTime.unit->itemText(0), QStringLiteral("Mins"));
+  // OK without a change gives back the stored values.
+  clickOk(*sheet);
+  for (const CrawlSettings& r : {settings(), storedSettings()}) {
+    QCOMPARE(r.maxSize, 2000);
+    QCOMPARE(r.minSize, 2048);
+    QCOMPARE(r.maxTime, 90);
+    QCOMPARE(r.maxTotalTime, 300);
+  }
 
+  sheet = makeSheet();
+  page = sheet->limitsPage();
   page->delay->setText("7");
   page->threads->setText("3");
   QVERIFY(!page->delay->isEnabled());
@@ -232,63 +250,16 @@ void OptionsSheetTest::limitsPageRoundTrip() {
   }
 }
 
-void OptionsSheetTest::unitsFollowTheStoredValue() {
-  CrawlSettings& s = settings();
-  s.maxSize = 2000;
-  s.minSize = 2048;
-  s.maxTime = 90;
-  s.maxTotalTime = 300;
-  auto sheet = makeSheet();
-  GeneralPage* page = sheet->limitsPage();
-  QCOMPARE(page->maxSize.value->text(), QStringLiteral("2"));
-  QCOMPARE(page->maxSize.unit->currentText(), QStringLiteral("Mb"));
-  QCOMPARE(page->minSize.value->text(), QStringLiteral("2048"));
-  QCOMPARE(page->minSize.unit->currentText(), QStringLiteral("Kb"));
-  QCOMPARE(page->maxTime.value->text(), QStringLiteral("90"));
-  QCOMPARE(page->maxTime.unit->currentText(), QStringLiteral("Secs"));
-  QCOMPARE(page->maxTotalTime.value->text(), QStringLiteral("5"));
-  QCOMPARE(page->maxTotalTime.unit->currentText(), QStringLiteral("Mins"));
-  // The unit lists are sorted.
-  QCOMPARE(page->maxSize.unit->itemText(0), QStringLiteral("Kb"));
-  QCOMPARE(page->maxTime.unit->itemText(0), QStringLiteral("Mins"));
-  // Units apply even to limits that are switched off.
-  QVERIFY(!page->maxSize.check->isChecked());
-  clickOk(*sheet);
-  QCOMPARE(settings().maxSize, 2000);
-  QCOMPARE(settings().minSize, 2048);
-  QCOMPARE(settings().maxTime, 90);
-  QCOMPARE(settings().maxTotalTime, 300);
-  QCOMPARE(storedSettings().maxSize, 2000);
-
-  settings().maxTotalTime = 120;
-  auto again = makeSheet();
-  QCOMPARE(again->limitsPage()->maxTotalTime.value->text(), QStringLiteral("2"));
-  QCOMPARE(again->limitsPage()->maxTotalTime.unit->currentText(), QStringLiteral("Mins"));
-}
-
-void OptionsSheetTest::totalTimeRangeFollowsTheUnit() {
-  settings().maxTotalTime = 300;
-  settings().limitFlags = kLimitTotalTime;
-  auto sheet = makeSheet();
-  GeneralPage* page = sheet->limitsPage();
-  page->maxTotalTime.value->setText("121");  // Mins
-  clickOk(*sheet);
-  QCOMPARE(m_messages.size(), size_t(1));
-  QCOMPARE(m_messages[0].text, QStringLiteral("Please enter an integer between 1 and 120."));
-  QVERIFY(sheet->isVisible());
-  QCOMPARE(settings().maxTotalTime, 300);
-
-  page->maxTotalTime.unit->setCurrentIndex(GeneralPage::kSecs);
-  page->maxTotalTime.value->setText("7200");
-  clickOk(*sheet);
-  QCOMPARE(m_messages.size(), size_t(1));
-  QCOMPARE(sheet->result(), int(QDialog::Accepted));
-  QCOMPARE(settings().maxTotalTime, 7200);
-  QCOMPARE(storedSettings().maxTotalTime, 7200);
-}
-
-void OptionsSheetTest::limitBinariesZeroBecomesAllFiles() {
+void OptionsSheetTest::limitBinariesZeroBecomesAllFilesOnceThePageIsShown() {
+  // Not shown: the stored 0 stays.
   settings().limitBinaries = 0;
+  m_store->writeInt("Options", "Last Tab", 2);
+  auto hidden = makeSheet();
+  QCOMPARE(hidden->tabs()->currentIndex(), 2);
+  clickOk(*hidden);
+  QCOMPARE(settings().limitBinaries, 0);
+
+  m_store->writeInt("Options", "Last Tab", 0);
   auto sheet = makeSheet();
   QCOMPARE(sheet->limitsPage()->limitsAffect->currentText(), QStringLiteral("All Files"));
   clickOk(*sheet);
@@ -304,18 +275,11 @@ void OptionsSheetTest::limitBinariesZeroBecomesAllFiles() {
   QCOMPARE(settings().limitBinaries, -1);
 }
 
-void OptionsSheetTest::limitBinariesKeptWhenLimitsPageNeverShown() {
-  settings().limitBinaries = 0;
-  m_store->writeInt("Options", "Last Tab", 2);
-  auto sheet = makeSheet();
-  QCOMPARE(sheet->tabs()->currentIndex(), 2);
-  clickOk(*sheet);
-  QCOMPARE(settings().limitBinaries, 0);
-}
-
 void OptionsSheetTest::validationMessages_data() {
   QTest::addColumn<QString>("field");
-  QTest::addColumn<QString>("setting");  // a stored value, when not typed
+  // A setting whose stored value is the value column (nothing typed), or
+  // "Name=value" stored before the value is typed.
+  QTest::addColumn<QString>("setting");
   QTest::addColumn<QString>("value");
   QTest::addColumn<QString>("message");
   const QString between = QStringLiteral("Please enter an integer between %1 and %2.");
@@ -329,6 +293,7 @@ void OptionsSheetTest::validationMessages_data() {
   QTest::newRow("min size") << "minSize" << "" << "0" << between.arg(1).arg(6000);
   QTest::newRow("max time") << "maxTime" << "" << "6001" << between.arg(1).arg(6000);
   QTest::newRow("total time secs") << "maxTotalTime" << "" << "7201" << between.arg(1).arg(7200);
+  QTest::newRow("total time mins") << "maxTotalTime" << "Max Total Time=300" << "121" << between.arg(1).arg(120);
   QTest::newRow("max days") << "maxDays" << "" << "366" << between.arg(1).arg(365);
   QTest::newRow("link pause") << "linkPause" << "" << "10001" << between.arg(0).arg(10000);
   QTest::newRow("server depth") << "maxServerDepth" << "" << "101" << between.arg(0).arg(100);
@@ -351,7 +316,12 @@ void OptionsSheetTest::validationMessages() {
   s.maxTotalTime = 90;  // shown in Secs
   s.limitFlags = kLimitMaxSize | kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge;
   s.saveFiles = true;
-  if (!setting.isEmpty()) QVERIFY(setSettingFromText(s, setting.toStdString(), value.toStdString()));
+  const bool typed = setting.isEmpty() || setting.contains('=');
+  if (typed && !setting.isEmpty()) {
+    QVERIFY(setSettingFromText(s, setting.section('=', 0, 0).toStdString(), setting.section('=', 1).toStdString()));
+  } else if (!typed) {
+    QVERIFY(setSettingFromText(s, setting.toStdString(), value.toStdString()));
+  }
   const CrawlSettings before = s;
 
   auto sheet = makeSheet();
@@ -361,7 +331,7 @@ void OptionsSheetTest::validationMessages() {
   while (!sheet->tabs()->widget(page)->isAncestorOf(widget)) ++page;
   sheet->tabs()->setCurrentIndex(page);
   QCOMPARE(sheet->tabs()->currentIndex(), page);
-  if (setting.isEmpty()) static_cast<NumberBox*>(widget)->setText(value);
+  if (typed) static_cast<NumberBox*>(widget)->setText(value);
 
   clickOk(*sheet);
   QCOMPARE(m_messages.size(), size_t(1));
@@ -428,8 +398,12 @@ void OptionsSheetTest::filterPageRoundTrip() {
   QCOMPARE(page->types->count(), 4);
   QCOMPARE(page->types->checkedTypes(), std::string("image/gif;text/html"));  // list order
   QCOMPARE(page->extensions->currentText(), QStringLiteral("zip"));
+  QList<QWidget*> choices = {page->types, page->extensions, page->downloadUnknown};
+  for (QWidget* w : choices) QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
 
-  page->downloadAll->setChecked(true);
+  page->downloadAll->click();  // on: the choices of what to download go grey
+  for (QWidget* w : choices) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+  QVERIFY(page->ignoreInline->isEnabled());
   page->types->item(2)->setCheckState(Qt::Checked);  // image/jpeg
   page->downloadUnknown->setChecked(false);
   page->ignoreInline->setChecked(true);
@@ -444,20 +418,9 @@ void OptionsSheetTest::filterPageRoundTrip() {
     QCOMPARE(r.fileExtensions, std::string("pdf;zip"));
     QCOMPARE(r.knownFileTypes, std::string("text/html;image/gif;image/jpeg;application/zip"));
   }
-}
-
-void OptionsSheetTest::filterPageEnabling() {
-  settings().downloadAll = true;
-  auto sheet = makeSheet();
-  FiltersPage* page = sheet->filterPage();
-  QVERIFY(!page->types->isEnabled());
-  QVERIFY(!page->extensions->isEnabled());
-  QVERIFY(!page->downloadUnknown->isEnabled());
-  QVERIFY(page->ignoreInline->isEnabled());
-  page->downloadAll->click();
-  QVERIFY(page->types->isEnabled());
-  QVERIFY(page->extensions->isEnabled());
-  QVERIFY(page->downloadUnknown->isEnabled());
+  auto again = makeSheet();  // stored on: grey from the start
+  FiltersPage* on = again->filterPage();
+  QVERIFY(!on->types->isEnabled() && !on->extensions->isEnabled() && !on->downloadUnknown->isEnabled());
 }
 
 void OptionsSheetTest::typeListMenu() {
