@@ -2,9 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "util/string_utils.h"
@@ -50,6 +50,61 @@ bool startsWithOpaqueScheme(std::string_view text) {
   }
   if (i >= text.size() || text[i] != ':') return false;
   return i + 1 >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i + 1]));
+}
+
+// Bytes that stand in a URL as they are, in libcurl's output and ours.
+constexpr std::array<bool, 256> kPlainUrlBytes = [] {
+  std::array<bool, 256> table{};
+  for (int c = '0'; c <= '9'; ++c) table[c] = true;
+  for (int c = 'a'; c <= 'z'; ++c) table[c] = table[c - 'a' + 'A'] = true;
+  for (char c : std::string_view("-._~/?=&;,+!$'()*@:")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+bool isPlainUrlByte(char c) { return kPlainUrlBytes[static_cast<unsigned char>(c)]; }
+
+// Calls visit with each part of text between separators, empty ones
+// included, until it answers false; answers whether every part passed.
+template <typename Visit>
+bool everySegment(std::string_view text, char separator, Visit visit) {
+  size_t start = 0;
+  while (true) {
+    size_t end = text.find(separator, start);
+    if (!visit(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start))) return false;
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+// A decimal number as libcurl writes it (no leading zeros), at most limit;
+// -1 for anything else.
+long plainDecimal(std::string_view digits, long limit) {
+  if (digits.empty() || digits.size() > 5 || (digits.size() > 1 && digits[0] == '0')) return -1;
+  long value = 0;
+  for (char c : digits) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value <= limit ? value : -1;
+}
+
+// Four decimal numbers from 0 to 255 without leading zeros.
+bool isDottedQuad(std::string_view host) {
+  int parts = 0;
+  return everySegment(host, '.', [&](std::string_view part) { return ++parts <= 4 && plainDecimal(part, 255) >= 0; }) &&
+         parts == 4;
+}
+
+bool hasDotSegment(std::string_view path) {
+  return !everySegment(path, '/', [](std::string_view segment) { return segment != "." && segment != ".."; });
+}
+
+// Does libcurl write this host as a dotted quad when it parses it ("8",
+// "127.1", "0x7f.0.0.1" are IPv4 addresses to it)? Only a host already in
+// that form, or one whose last label is a name, stays as written.
+bool mayBeRewrittenAsAddress(std::string_view host) {
+  size_t lastLabel = host.rfind('.') + 1;  // 0 without a dot
+  return lastLabel < host.size() && std::isdigit(static_cast<unsigned char>(host[lastLabel])) && !isDottedQuad(host);
 }
 
 // Every part of a parsed URL, read once from libcurl's handle.
@@ -239,45 +294,6 @@ std::string encodeUnsafeBytes(std::string_view text) {
 
 namespace {
 
-// Bytes that stand in a URL as they are, in libcurl's output and ours.
-bool isPlainUrlByte(char c) {
-  // strchr finds the terminating NUL too, so NUL is ruled out first.
-  return std::isalnum(static_cast<unsigned char>(c)) ||
-         (c != '\0' && std::strchr("-._~/?=&;,+!$'()*@:", c) != nullptr);
-}
-
-// Four decimal numbers from 0 to 255 without leading zeros.
-bool isDottedQuad(std::string_view host) {
-  int parts = 0;
-  size_t start = 0;
-  while (start <= host.size()) {
-    size_t dot = host.find('.', start);
-    std::string_view part = host.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-    if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0')) return false;
-    int value = 0;
-    for (char c : part) {
-      if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-      value = value * 10 + (c - '0');
-    }
-    if (value > 255 || ++parts > 4) return false;
-    if (dot == std::string_view::npos) break;
-    start = dot + 1;
-  }
-  return parts == 4;
-}
-
-bool hasDotSegment(std::string_view path) {
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t slash = path.find('/', start);
-    std::string_view segment = path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
-    if (segment == "." || segment == "..") return true;
-    if (slash == std::string_view::npos) break;
-    start = slash + 1;
-  }
-  return false;
-}
-
 // What a plain base contributes to every plain reference resolved
 // against it.
 struct PlainBase {
@@ -304,25 +320,13 @@ PlainBase analysePlainBase(std::string_view base) {
   uint16_t port = defaultPort(https);
   if (size_t colon = authority.find(':'); colon != std::string_view::npos) {
     host = authority.substr(0, colon);
-    std::string_view digits = authority.substr(colon + 1);
-    // libcurl writes "080" as "80".
-    if (digits.empty() || digits.size() > 5 || digits[0] == '0') return out;
-    unsigned long value = 0;
-    for (char c : digits) {
-      if (!std::isdigit(static_cast<unsigned char>(c))) return out;
-      value = value * 10 + static_cast<unsigned long>(c - '0');
-    }
-    if (value == 0 || value > 65535) return out;
+    // libcurl writes "080" as "80", and refuses port 0.
+    long value = plainDecimal(authority.substr(colon + 1), 65535);
+    if (value <= 0) return out;
     port = static_cast<uint16_t>(value);
   }
   if (host.empty()) return out;
-  // libcurl rewrites numeric hosts ("8", "127.1", "0x7f.0.0.1") as dotted
-  // quads; only a host already in that form, or one whose last label is a
-  // name, stays as written.
-  size_t lastLabel = host.rfind('.') + 1;  // 0 without a dot
-  if (lastLabel < host.size() && std::isdigit(static_cast<unsigned char>(host[lastLabel])) && !isDottedQuad(host)) {
-    return out;
-  }
+  if (mayBeRewrittenAsAddress(host)) return out;
   for (char c : base.substr(pathStart)) {
     if (!isPlainUrlByte(c)) return out;
   }
