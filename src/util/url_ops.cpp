@@ -159,6 +159,21 @@ std::string assembleUrl(const CurlParts& p) {
   return url;
 }
 
+// libcurl decodes escapes in a host ("//%36/") after it has looked for an
+// IPv4 address in it, so such a host gets its final spelling only when the
+// URL is parsed again ("6" first, then "0.0.0.6"). Parsing once more here
+// gives the URL that spelling at once, so one server never has two.
+void readSettledParts(CURLU* h, CurlParts& p) {
+  readParts(h, p);
+  if (!mayBeRewrittenAsAddress(p.host)) return;
+  std::string again = assembleUrl(p);
+  if (p.hasFragment) {
+    again += '#';
+    again += p.fragment;
+  }
+  if (curl_url_set(h, CURLUPART_URL, again.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) readParts(h, p);
+}
+
 bool isHttpScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
 
 void toHttpParts(const CurlParts& p, HttpUrlParts& out) {
@@ -189,7 +204,7 @@ bool crack(std::string_view text, Cracked& out) {
     return false;
   }
   CurlParts parts;
-  readParts(h.get(), parts);
+  readSettledParts(h.get(), parts);
   out.scheme = parts.scheme;
   toHttpParts(parts, out.parts);
   // Port 0 cannot be connected to; such a URL names nothing.
@@ -410,7 +425,7 @@ CombinedUrl combineUrl(std::string_view base, std::string_view link, bool allowS
     std::string encodedReference = encodeUnsafeBytes(reference);
     if (curl_url_set(h.get(), CURLUPART_URL, encodedReference.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
       CurlParts parts;
-      readParts(h.get(), parts);
+      readSettledParts(h.get(), parts);
       combined = assembleUrl(parts);
       resolved = true;
       // Without escapes, decoding changes nothing, so the parts that were

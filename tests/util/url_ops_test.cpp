@@ -34,6 +34,7 @@ TEST(UrlOps, ParseHttpUrlSplitsWebUrls) {
       {"mailto:someone@example.com", false, "mailto:someone@example.com", "", "", 0},
       {"javascript:void(0)", false, "javascript:void(0)", "", "", 0},
       {"http://", false, "http://", "", "", 0},
+      {"http://%36/x", true, "http://%36/x", "0.0.0.6", "/x", 80},  // found by fuzzing
       {"http://www.example.com:0/x", false, "http://www.example.com:0/x", "", "", 0},  // found by fuzzing
       {"", false, "", "", "", 0},
   };
@@ -124,7 +125,8 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
                          "http://ww:080/", "http://com:00007/0!/:"};
   const char* links[] = {"page2.html", "sub/dir/img.gif", "x.html?q=1&r=2", "a:b/c", "x/a:b", "./x", "../x",
                          "x/../y", "x/./y", "?q", "/abs", "//other/x", "with space.html", "%41.html", "x#frag",
-                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y", "//8:00/8"};
+                         "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y", "//8:00/8",
+                         "//%36/x", "//%31%32%37.1/"};  // escaped numeric hosts, found by fuzzing
   for (const char* base : bases) {
     for (const char* link : links) {
       CombinedUrl fast = combineUrl(base, link);
