@@ -159,19 +159,25 @@ std::string assembleUrl(const CurlParts& p) {
   return url;
 }
 
-// libcurl decodes escapes in a host ("//%36/") after it has looked for an
-// IPv4 address in it, so such a host gets its final spelling only when the
-// URL is parsed again ("6" first, then "0.0.0.6"). Parsing once more here
-// gives the URL that spelling at once, so one server never has two.
+// libcurl decodes one level of escapes in a host ("//%36/", "//%2541/")
+// after it has looked for an IPv4 address in it, so such a host gets its
+// final spelling only over further parses ("6", then "0.0.0.6"; "%41",
+// then "A"). Parsing again here until the host stays as it is gives the URL
+// that spelling at once, so one server never has two. Each parse shortens
+// a host it changes, so this ends.
 void readSettledParts(CURLU* h, CurlParts& p) {
   readParts(h, p);
-  if (!mayBeRewrittenAsAddress(p.host)) return;
-  std::string again = assembleUrl(p);
-  if (p.hasFragment) {
-    again += '#';
-    again += p.fragment;
+  while (p.host.find('%') != std::string::npos || mayBeRewrittenAsAddress(p.host)) {
+    std::string before = p.host;
+    std::string again = assembleUrl(p);
+    if (p.hasFragment) {
+      again += '#';
+      again += p.fragment;
+    }
+    if (curl_url_set(h, CURLUPART_URL, again.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) return;
+    readParts(h, p);
+    if (p.host == before) return;
   }
-  if (curl_url_set(h, CURLUPART_URL, again.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) readParts(h, p);
 }
 
 bool isHttpScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
