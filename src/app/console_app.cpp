@@ -1,6 +1,7 @@
 #include "app/console_app.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -107,7 +108,10 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
   bool confirmReset() override { return true; }
   bool confirmCancelBatch() override { return g_interrupts.load() > 0; }
   bool confirmEndDownloadOnClose() override { return true; }
-  void reportSettingsReadError() override { std::fprintf(stderr, "%s\n", text::kSettingsReadError); }
+  void reportSettingsReadError(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
+  void reportError(const std::string& message) override {
+    std::fprintf(stderr, "sitegleaner: %s\n", message.c_str());
+  }
   void quitApplication() override { m_quit = true; }
 
   // DownloadObserver: called on worker threads.
@@ -131,6 +135,7 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
   bool m_statusLine;
   bool m_quit = false;
   bool m_anyAborted = false;
+  bool m_anyIncomplete = false;
   std::mutex m_mutex;
   std::condition_variable m_wake;
   int m_endsPending = 0;  // guarded by m_mutex
@@ -190,7 +195,12 @@ void ConsoleFrontEnd::printSummary(CrawlDocument& document, uint32_t startTick) 
   if (controller.settings.saveFiles) {
     std::printf("The mirror is in %s\n", controller.settings.saveDirectory.c_str());
     std::string rootFile = controller.localFile();
-    if (!rootFile.empty()) std::printf("To browse it offline, open %s\n", rootFile.c_str());
+    struct stat info {};
+    if (!rootFile.empty() && ::stat(rootFile.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      std::printf("To browse it offline, open %s\n", rootFile.c_str());
+    } else {
+      std::printf("The root page was not saved.\n");
+    }
   } else {
     std::printf(
         "Nothing was saved: \"Save Files\" is off. Run again with -set \"Save Files=1\" to keep a copy\n"
@@ -241,6 +251,8 @@ int ConsoleFrontEnd::run() {
     size_t queuedBefore = document.batchQueue().size();
     if (document.openProfile(argument)) {
       document.openArgument(argument, false);
+    } else if (!document.profileRefusal().empty()) {
+      reportError(document.profileRefusal());
     } else if (document.readUrlListFile(argument)) {
       // Without windows nobody can choose "Begin Batch Processing": a list
       // given to the console is worked off at once.
@@ -249,7 +261,9 @@ int ConsoleFrontEnd::run() {
       document.openArgument(argument, false);
     }
     printLog();
-    if (!document.downloading()) {
+    if (!document.profileRefusal().empty()) {
+      // Said above; nothing was started.
+    } else if (!document.downloading()) {
       std::string reason = document.controller().information;
       if (reason.empty()) reason = "nothing to download";
       std::fprintf(stderr, "sitegleaner: could not start a download of \"%s\": %s\n", argument.c_str(),
@@ -284,6 +298,7 @@ int ConsoleFrontEnd::run() {
         for (int i = 0; i < ends && !m_quit; ++i) {
           if (document.controller().cancelled) m_anyAborted = true;
           document.downloadEnded();
+          if (document.lastDownloadIncomplete()) m_anyIncomplete = true;
           printLog();
         }
         if (!document.downloading()) break;
@@ -296,7 +311,9 @@ int ConsoleFrontEnd::run() {
       printLog();
       printStatus(document, true);
       printSummary(document, startTick);
-      status = m_anyAborted ? kExitAborted : kExitCompleted;
+      // A download cut by its limits, or one whose files could not all be
+      // written, did not complete: a script must not take it for done.
+      status = m_anyAborted || m_anyIncomplete ? kExitAborted : kExitCompleted;
     }
   }
 

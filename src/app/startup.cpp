@@ -45,8 +45,9 @@ bool takeConditionsOfUseDue(SettingsStore& store) {
 bool SettingOverrides::apply(CrawlSettings& settings, std::string& error) {
   m_before = settings;
   for (const auto& [name, value] : m_overrides) {
-    if (!setSettingFromText(settings, name, value)) {
-      error = "cannot set \"" + name + "\" to \"" + value + "\"";
+    std::string why;
+    if (!setSettingFromText(settings, name, value, why)) {
+      error = "cannot set \"" + name + "\" to \"" + value + "\": " + why;
       return false;
     }
   }

@@ -1,11 +1,12 @@
 #include "document/crawl_document.h"
 
-#include <fstream>
 
 #include "document/profile_file.h"
 #include "document/url_list.h"
 #include "services/dialup.h"
 #include "util/log.h"
+#include "util/format.h"
+#include "util/string_utils.h"
 #include "util/texts.h"
 #include "util/url_ops.h"
 
@@ -28,9 +29,19 @@ CrawlDocument::~CrawlDocument() { m_controller.workQueue().shutdown(); }
 
 bool CrawlDocument::newDocument() {
   m_controller.offline = m_store.readInt(kConnectionSection, kWorkOffline, 0) != 0;
-  if (!m_store.load(m_controller.settings, m_controller.exclusions(), view, desktopFolder())) {
-    m_host.reportSettingsReadError();
-    m_store.save(m_controller.settings, m_controller.exclusions(), view);
+  std::vector<std::string> unreadable =
+      m_store.load(m_controller.settings, m_controller.exclusions(), view, desktopFolder());
+  m_loadedWithErrors.reset();
+  if (!m_store.problem().empty()) {
+    m_host.reportSettingsReadError(m_store.problem());
+  } else if (!unreadable.empty()) {
+    // Only the values named take their defaults, and the file is not
+    // written back: nothing the user set is lost to one bad entry.
+    std::string names;
+    for (const std::string& name : unreadable) names += (names.empty() ? "" : ", ") + name;
+    m_host.reportSettingsReadError(
+        strprintf(text::kSettingsValuesUnreadable, names.c_str(), m_store.fileName().toStdString().c_str()));
+    m_loadedWithErrors = m_controller.settings;
   }
   m_controller.versionNotify = m_store.readInt(QStringLiteral("Version Check"), QStringLiteral("Notify"), 1) != 0;
   m_controller.registry().clear();
@@ -40,7 +51,10 @@ bool CrawlDocument::newDocument() {
   return true;
 }
 
-void CrawlDocument::closeDocument() { m_store.save(m_controller.settings, m_controller.exclusions(), view); }
+void CrawlDocument::closeDocument() {
+  if (m_loadedWithErrors && *m_loadedWithErrors == m_controller.settings) return;
+  m_store.save(m_controller.settings, m_controller.exclusions(), view);
+}
 
 bool CrawlDocument::startDownload(const std::string& url) {
   if (!sameUrl(url, m_controller.url()) && !resetDownload(url, false)) return m_downloading;
@@ -78,7 +92,8 @@ bool CrawlDocument::openProfile(const std::string& path) {
   // list, say) must leave the settings as they were.
   CrawlSettings settings = m_controller.settings;
   std::string rootUrl;
-  if (!loadProfileFile(path, rootUrl, settings)) return false;
+  m_profileRefusal.clear();
+  if (!loadProfileFile(path, rootUrl, settings, &m_profileRefusal)) return false;
   m_controller.settings = settings;
   m_controller.registry().clear();
   m_controller.workQueue().clearResumeList();
@@ -96,13 +111,14 @@ bool CrawlDocument::saveProfileAs(const std::string& path, const std::string& ur
 }
 
 bool CrawlDocument::readUrlListFile(const std::string& path) {
-  if (path.empty()) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::vector<std::string> urls;
-  bool readAny = readUrlList(in, urls);
-  m_batchQueue.insert(m_batchQueue.end(), urls.begin(), urls.end());
-  return readAny;
+  UrlList list;
+  std::string error;
+  if (!sg::readUrlListFile(path, list, error) || list.lines == 0) return false;
+  m_batchQueue.insert(m_batchQueue.end(), list.urls.begin(), list.urls.end());
+  std::string line = strprintf(text::kUrlListRead, path.c_str(), list.urls.size(), list.skipped);
+  if (list.truncated) line += strprintf(text::kUrlListTruncated, formatSize(kMaxUrlListBytes).c_str());
+  logMessage(line);
+  return true;
 }
 
 bool CrawlDocument::nextBatchJob() {
@@ -128,6 +144,9 @@ void CrawlDocument::openArgument(const std::string& text, bool noStart) {
   std::string argument = text;
   if (openProfile(text)) {
     argument = m_controller.url();
+  } else if (!m_profileRefusal.empty()) {
+    m_host.reportError(m_profileRefusal);
+    return;
   } else if (readUrlListFile(text)) {
     m_host.showBatchPane();
   } else {
@@ -139,6 +158,24 @@ void CrawlDocument::openArgument(const std::string& text, bool noStart) {
 }
 
 void CrawlDocument::downloadEnded() {
+  // What a limit or the disk left undone is said before the end itself, so
+  // that "Download complete" is never the whole story.
+  const int left = static_cast<int>(m_controller.resumeCount());
+  const CrawlSettings& s = m_controller.settings;
+  switch (m_controller.cutBy.load()) {
+    case DownloadController::Cut::TimeLimit:
+      logMessage(strprintf(text::kEndTimeLimit, formatDuration(s.maxTotalTime).c_str(), left));
+      break;
+    case DownloadController::Cut::SizeLimit:
+      logMessage(strprintf(text::kEndSizeLimit, formatSize(s.maxDownloadSize * 1024.0 * 1024.0).c_str(), left));
+      break;
+    case DownloadController::Cut::None:
+      break;
+  }
+  if (int unsaved = m_controller.unsavedFiles.load(); unsaved > 0) {
+    logMessage(strprintf(text::kEndUnsaved, unsaved, s.saveDirectory.c_str()));
+  }
+  m_lastIncomplete = m_controller.cutBy.load() != DownloadController::Cut::None || m_controller.unsavedFiles > 0;
   std::string message = m_controller.cancelled ? text::kDownloadAborted : text::kDownloadComplete;
   logMessage(message);
   m_host.setStatusMessage(message);

@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "document/settings_store.h"
@@ -30,8 +31,12 @@ class DocumentHost {
   virtual bool confirmCancelBatch() = 0;
   // "Cannot close whilst a download is in progress..." - true to end it.
   virtual bool confirmEndDownloadOnClose() = 0;
-  // The settings could not be read; the defaults are used.
-  virtual void reportSettingsReadError() = 0;
+  // Some settings could not be read and take their defaults; message says
+  // which.
+  virtual void reportSettingsReadError(const std::string& message) = 0;
+  // A file handed to the program cannot be used (a profile with a value out
+  // of range, say); message says why.
+  virtual void reportError(const std::string& message) = 0;
   virtual void showBatchPane() {}
   virtual void addToUrlBox(const std::string& url) {}
   virtual void setStatusMessage(const std::string& text) {}
@@ -54,10 +59,11 @@ class CrawlDocument {
   PagePipeline& pipeline() { return m_pipeline; }
   SettingsStore& store() { return m_store; }
 
-  // Loads the settings (reporting a failed read, then saving the whole
-  // record), resets the root to no URL and updates the title.
+  // Loads the settings (reporting the values that could not be read, which
+  // take their defaults), resets the root to no URL and updates the title.
   bool newDocument();
-  // Saves the settings.
+  // Saves the settings, unless the file held unreadable values and nothing
+  // changed since: those stay in the file for the user to mend.
   void closeDocument();
 
   // Starts a download for url, resuming when it is the current root.
@@ -69,11 +75,14 @@ class CrawlDocument {
   const std::string& title() const { return m_title; }
 
   // Opens a profile file: its settings and root URL are taken only when
-  // the whole file reads as a profile.
+  // the whole file reads as a profile and its values are in range. A
+  // profile refused for its values leaves profileRefusal() set.
   bool openProfile(const std::string& path);
+  const std::string& profileRefusal() const { return m_profileRefusal; }
   bool saveProfileAs(const std::string& path, const std::string& urlBoxText, std::string& error);
-  // Appends the web URLs of a text file to the batch queue; true when the
-  // file held at least one line.
+  // Appends the web URLs of a text file to the batch queue and logs how
+  // many lines were taken and skipped; true when the file held at least
+  // one line. Only regular files are read, and only so much of them.
   bool readUrlListFile(const std::string& path);
   // Starts the next batch entry, or ends batch mode; returns the batch
   // mode flag afterwards.
@@ -90,6 +99,9 @@ class CrawlDocument {
   void toggleShowAll();
 
   bool downloading() const { return m_downloading; }
+  // The download that ended last was cut by a limit of the whole download
+  // or could not write every file it read.
+  bool lastDownloadIncomplete() const { return m_lastIncomplete; }
   bool batchMode() const { return m_batchMode; }
   const std::deque<std::string>& batchQueue() const { return m_batchQueue; }
   bool commandLineMode() const { return m_commandLineMode; }
@@ -113,6 +125,11 @@ class CrawlDocument {
   bool m_downloading = false;
   bool m_commandLineMode = false;
   std::string m_title;
+  std::string m_profileRefusal;
+  bool m_lastIncomplete = false;
+  // Set when the last load met unreadable values: the record as loaded, so
+  // that closing without a change leaves the file as it is.
+  std::optional<CrawlSettings> m_loadedWithErrors;
 };
 
 }  // namespace sg

@@ -225,7 +225,7 @@ bool readProfile(std::string_view data, std::string& rootUrl, CrawlSettings& set
   return true;
 }
 
-bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSettings& settings) {
+bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSettings& settings, std::string* refusal) {
   // Non-blocking, so that a FIFO given as a profile is refused rather than
   // waited on.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -255,7 +255,13 @@ bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSetting
   ::close(fd);
   if (!ok) return false;
   data.resize(done);
-  return readProfile(data, rootUrl, settings);
+  if (!readProfile(data, rootUrl, settings)) return false;
+  // A profile may come from anyone: a thread count of two thousand million
+  // must not reach the engine.
+  std::string error = firstSettingRangeError(settings);
+  if (error.empty()) return true;
+  if (refusal != nullptr) *refusal = "The profile " + path + " cannot be used: " + error + ".";
+  return false;
 }
 
 bool saveProfileFile(const std::string& path, const std::string& rootUrl, const CrawlSettings& settings,

@@ -29,12 +29,15 @@ bool readProfile(std::string_view data, std::string& rootUrl, CrawlSettings& set
 void appendCountedText(std::string& out, std::string_view text);
 
 // Whole-file helpers. loadProfileFile refuses what is not a regular file
-// or is larger than 16 MB. saveProfileFile writes a file beside path and
+// or is larger than 16 MB, and a profile holding a number outside the range
+// the options accept (refusal then says which; it stays empty for a file
+// that is no profile at all). saveProfileFile writes a file beside path and
 // renames it into place, so on failure no new profile exists and an
 // earlier one is untouched; error then names the path and the system's
 // reason. A profile holding a credential is made readable by its owner
 // only.
-bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSettings& settings);
+bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSettings& settings,
+                     std::string* refusal = nullptr);
 bool saveProfileFile(const std::string& path, const std::string& rootUrl, const CrawlSettings& settings,
                      std::string& error);
 

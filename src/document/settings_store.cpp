@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -16,6 +17,8 @@
 #include <variant>
 
 #include "engine/server_rule_table.h"
+#include "util/string_utils.h"
+#include "util/texts.h"
 
 namespace sg {
 
@@ -103,12 +106,44 @@ std::optional<std::string> bytesFromVariant(const QVariant& value) {
 
 }  // namespace
 
-SettingsStore::SettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             QStringLiteral("Corvalin"), QStringLiteral("Sitegleaner"))) {}
+namespace {
 
-SettingsStore::SettingsStore(const QString& fileName)
-    : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat)) {}
+// QSettings reads its files as soon as it is made; a FIFO or a device in
+// their place would hold the program for ever.
+bool unusableFile(const QString& name) {
+  struct stat info {};
+  return ::stat(QFile::encodeName(name).constData(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  const QString own = folder + QStringLiteral("/Corvalin/Sitegleaner.conf");
+  // The organisation's file is read too, as a fallback.
+  const QString shared = folder + QStringLiteral("/Corvalin.conf");
+  if (unusableFile(own) || unusableFile(shared)) {
+    useStandIn(unusableFile(own) ? own : shared);
+    return;
+  }
+  m_settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Corvalin"),
+                                           QStringLiteral("Sitegleaner"));
+}
+
+SettingsStore::SettingsStore(const QString& fileName) {
+  if (unusableFile(fileName)) {
+    useStandIn(fileName);
+    return;
+  }
+  m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+}
+
+void SettingsStore::useStandIn(const QString& unusable) {
+  m_problem = strprintf(text::kSettingsFileUnusable, unusable.toStdString().c_str());
+  m_standInFolder = std::make_unique<QTemporaryDir>();
+  m_settings = std::make_unique<QSettings>(m_standInFolder->filePath(QStringLiteral("Sitegleaner.conf")),
+                                           QSettings::IniFormat);
+}
 
 SettingsStore::~SettingsStore() {
   // QSettings would write pending values as it goes; writing them here
@@ -118,41 +153,42 @@ SettingsStore::~SettingsStore() {
 
 QString SettingsStore::fileName() const { return m_settings->fileName(); }
 
-bool SettingsStore::load(CrawlSettings& settings, ServerRuleTable& exclusions, ViewOptions& view,
-                         const std::string& desktopFolder) {
+std::vector<std::string> SettingsStore::load(CrawlSettings& settings, ServerRuleTable& exclusions, ViewOptions& view,
+                                             const std::string& desktopFolder) {
   const CrawlSettings defaults = CrawlSettings::defaults(desktopFolder);
-  bool ok = true;
+  std::vector<std::string> unreadable;
   for (const SettingField& field : generalSettingFields()) {
     const QString key = keyFor(kGeneral, field.name);
     const bool present = m_settings->contains(key);
     const QVariant value = present ? m_settings->value(key) : QVariant();
-    // A value that is there but unreadable stops the load at that value;
-    // the ones not reached keep what the record held.
-    ok = std::visit(
+    // A value that cannot be read, or lies outside what the options accept,
+    // takes its default alone: one bad entry must not cost the others.
+    bool ok = std::visit(
         [&](auto member) -> bool {
           using T = std::remove_cvref_t<decltype(settings.*member)>;
-          if (!present) {
-            settings.*member = defaults.*member;
-            return true;
-          }
+          settings.*member = defaults.*member;
+          if (!present) return true;
           if constexpr (std::is_same_v<T, std::string>) {
             std::optional<std::string> text = bytesFromVariant(value);
             if (!text) return false;
+            // An empty save directory would mean the current directory.
+            if (member == &CrawlSettings::saveDirectory && text->empty()) return false;
             settings.*member = std::move(*text);
           } else {
             std::optional<int> number = intFromVariant(value);
             if (!number) return false;
-            // A stored flag is true when it is not zero.
             if constexpr (std::is_same_v<T, bool>) {
+              // A stored flag is true when it is not zero.
               settings.*member = *number != 0;
             } else {
+              if (!settingRangeError(field, *number).empty()) return false;
               settings.*member = *number;
             }
           }
           return true;
         },
         field.member);
-    if (!ok) break;
+    if (!ok) unreadable.push_back(std::string(field.name) + " (" + value.toString().toStdString() + ")");
   }
 
   std::string exclusionText;
@@ -164,7 +200,7 @@ bool SettingsStore::load(CrawlSettings& settings, ServerRuleTable& exclusions, V
 
   view.autoExpand = readInt(kView, QStringLiteral("AutoExpand"), 1) != 0;
   view.showAll = readInt(kView, QStringLiteral("Show All"), 1) != 0;
-  return ok;
+  return unreadable;
 }
 
 void SettingsStore::save(const CrawlSettings& settings, const ServerRuleTable& exclusions,

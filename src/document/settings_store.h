@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,17 +39,21 @@ class SettingsStore {
   ~SettingsStore();
 
   QString fileName() const;
+  // Why the settings file cannot be used ("" when it can): it is not a
+  // regular file. The store then works on a stand-in that is dropped at
+  // the end, so nothing waits on the file and nothing replaces it.
+  const std::string& problem() const { return m_problem; }
 
-  // Reads "General" in the program's order into settings (the texts that
-  // need them get their defaults first: the known types and the save
-  // directory below desktopFolder), then `Exclusions` into exclusions and
-  // "View" into view. False when a value could not be read: the values
-  // before it were read, the rest keep what settings held, and the
-  // exclusions and view values were still read. A number or flag is
-  // unreadable unless it is a whole decimal number in 32 bits; a flag
-  // other than 0 reads as set. Reading alone never creates the file.
-  bool load(CrawlSettings& settings, ServerRuleTable& exclusions, ViewOptions& view,
-            const std::string& desktopFolder);
+  // Reads "General" in the program's order into settings, then
+  // `Exclusions` into exclusions and "View" into view. A value that is
+  // missing, unreadable or outside its range takes its default (the known
+  // types and the save directory below desktopFolder for the texts that
+  // need one); an empty save directory counts as unreadable. Returns the
+  // unreadable values, each as "Name (stored text)". A number or flag is
+  // unreadable unless it is a whole decimal number in 32 bits; a flag other
+  // than 0 reads as set. Reading alone never creates the file.
+  std::vector<std::string> load(CrawlSettings& settings, ServerRuleTable& exclusions, ViewOptions& view,
+                                const std::string& desktopFolder);
   // Writes every "General" value, `Exclusions` and the "View" values.
   void save(const CrawlSettings& settings, const ServerRuleTable& exclusions, const ViewOptions& view);
 
@@ -76,7 +81,10 @@ class SettingsStore {
   void beginWrite();
   // Creates the file (mode 0600) when it is missing, else sets its mode.
   void restrictPermissions();
+  void useStandIn(const QString& unusable);
+  std::unique_ptr<QTemporaryDir> m_standInFolder;
   std::unique_ptr<QSettings> m_settings;
+  std::string m_problem;
   bool m_changed = false;  // written to since the last sync()
 };
 

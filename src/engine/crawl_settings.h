@@ -29,6 +29,9 @@ inline constexpr const char* kDefaultKnownFileTypes =
     "text/html;text/plain;image/jpeg;image/gif;audio/wav;application/zip;video/mpeg;audio/midi";
 inline constexpr const char* kDefaultUserAgent = "Sitegleaner [sitegleaner@corvalin.example]";
 inline constexpr int kDefaultLinkPauseMs = 500;
+inline constexpr int kDefaultMaxScanSizeMb = 64;
+inline constexpr int kDefaultMaxPageLinks = 100000;
+inline constexpr int kDefaultMaxPlaceholders = 100000;
 
 // Member initialisers are the construction values, which the settings load
 // replaces before any use; defaults() gives the values of a fresh store.
@@ -79,6 +82,12 @@ struct CrawlSettings {
   int limitFlags = kLimitTotalTime;
   int limitBinaries = 0;
   int linkPause = kDefaultLinkPauseMs;  // milliseconds after each link
+  // Bounds that keep a hostile or broken site from exhausting memory or
+  // disk. Not carried in profiles.
+  int maxScanSize = kDefaultMaxScanSizeMb;          // megabytes of one page scanned for links
+  int maxPageLinks = kDefaultMaxPageLinks;          // links taken from one page
+  int maxPlaceholders = kDefaultMaxPlaceholders;    // placeholder pages per download
+  int maxDownloadSize = 0;                          // megabytes read per download; 0: no limit
 
   // Logging.
   std::string logFile;
@@ -91,6 +100,8 @@ struct CrawlSettings {
   // "<desktop>/Gleaned Sites".
   static CrawlSettings defaults(const std::string& desktopFolder);
   static std::string defaultSaveDirectory(const std::string& desktopFolder);
+
+  bool operator==(const CrawlSettings&) const = default;
 };
 
 // One stored value of the "General" section.
@@ -99,13 +110,24 @@ struct SettingField {
   std::variant<bool CrawlSettings::*, int CrawlSettings::*, std::string CrawlSettings::*> member;
 };
 
+// Why a number cannot stand for a setting: "" when it can. The ranges are
+// those the options sheet accepts (a size or time may be given in the
+// larger unit, so 2000 kilobytes is 2 "Mb"); flags are 0 or 1.
+std::string settingRangeError(const SettingField& field, int value);
+// The range of a number setting in the unit it is stored in; false for a
+// name without one.
+bool settingRange(std::string_view name, int& low, int& high);
+// The first value of the record outside its range, described, or "".
+std::string firstSettingRangeError(const CrawlSettings& settings);
+
 // The "General" values in the order in which they are loaded and saved
 // (`Exclusions` is kept by the controller's exclusion table instead).
 std::span<const SettingField> generalSettingFields();
 const SettingField* findSettingField(std::string_view name);
 
-// Sets a value from its text form ("1", "30", "text/html"); false when the
-// name is unknown or a number does not parse.
-bool setSettingFromText(CrawlSettings& settings, std::string_view name, std::string_view value);
+// Sets a value from its text form ("1", "30", "text/html"); false, with
+// error saying why, when the name is unknown, a number does not parse or
+// lies outside its range, or the save directory would be empty.
+bool setSettingFromText(CrawlSettings& settings, std::string_view name, std::string_view value, std::string& error);
 
 }  // namespace sg

@@ -51,9 +51,25 @@ bool DownloadController::start() {
   // Links queued while the last workers are still leaving could be left
   // behind; a new download waits until they are gone.
   if (m_queue.running() > 0) return false;
+  // An empty save directory would put the copy into whatever directory the
+  // program was started in.
+  if (settings.saveFiles && trimWhite(settings.saveDirectory).empty()) {
+    information = text::kNoSaveDirectory;
+    logMessage(information);
+    return false;
+  }
 
   cancelled = false;
   objectsCompleted = 0;
+  cutBy = Cut::None;
+  unsavedFiles = 0;
+  placeholdersWritten = 0;
+  bytesRead = 0;
+  {
+    // A new start gives every server another chance.
+    std::lock_guard lock(m_unreachableMutex);
+    m_unreachable.clear();
+  }
   deadline = tickCount() + static_cast<uint32_t>(settings.maxTotalTime) * 1000u;
   // Extensions compare in lower case.
   makeLowerAscii(settings.fileExtensions);
@@ -73,11 +89,63 @@ bool DownloadController::start() {
     // would announce the end of a download that is still being queued.
     m_queue.addLinks(resume);
   } else {
+    m_entry = EntryServer{https(), toLowerAscii(server()), port()};
     bool added = false;
     registerLink(*this, added);
     m_queue.addLink(this);
   }
   return true;
+}
+
+bool DownloadController::isEntryServer(bool https, std::string_view server, uint16_t port) const {
+  return !m_entry.host.empty() && https == m_entry.https && port == m_entry.port && equalsNoCase(server, m_entry.host);
+}
+
+int DownloadController::rootServerDepth(std::string_view server) const {
+  if (m_queue.running() == 0 || m_entry.host.empty()) return 0;
+  return equalsNoCase(server, m_entry.host) ? 0 : 1;
+}
+
+DownloadController::Cut DownloadController::downloadLimitReached() {
+  Cut cut = Cut::None;
+  if ((settings.limitFlags & kLimitTotalTime) && tickReached(deadline.load())) {
+    cut = Cut::TimeLimit;
+  } else if (settings.maxDownloadSize > 0 &&
+             bytesRead.load() >= static_cast<uint64_t>(settings.maxDownloadSize) * 1024 * 1024) {
+    cut = Cut::SizeLimit;
+  }
+  if (cut != Cut::None) {
+    Cut none = Cut::None;
+    cutBy.compare_exchange_strong(none, cut);
+  }
+  return cut;
+}
+
+void DownloadController::takeRootCredential(std::string& url) {
+  // Moves of a running download keep the credential the user gave.
+  if (m_queue.running() > 0) return;
+  m_urlCredential.clear();
+  std::string userInfo;
+  if (takeUserInfo(url, userInfo)) m_urlCredential = base64Encode(percentDecode(userInfo));
+}
+
+void DownloadController::markUnreachable(const std::string& key, const std::string& reason) {
+  std::lock_guard lock(m_unreachableMutex);
+  m_unreachable.emplace(key, reason);
+}
+
+bool DownloadController::unreachableServer(const std::string& key, std::string& reason) const {
+  std::lock_guard lock(m_unreachableMutex);
+  auto it = m_unreachable.find(key);
+  if (it == m_unreachable.end()) return false;
+  reason = it->second;
+  return true;
+}
+
+void LinkProcessor::unreachable(LinkRecord& link, const std::string& reason) {
+  link.status = LinkStatus::Failed;
+  link.information = reason;
+  if (DownloadController* rc = link.controller()) rc->notify(UpdateCode::LinkChanged, &link);
 }
 
 void DownloadController::stop() {

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -86,6 +87,11 @@ class DownloadController : public LinkRecord {
   void setRootHook(std::function<void(HttpSession&)> hook) { m_rootHook = std::move(hook); }
   void runDownloadEndedHook();
 
+  // Servers of this download that could not be reached ("host[:port]" as
+  // robotsKey() spells them), with the reason.
+  void markUnreachable(const std::string& key, const std::string& reason);
+  bool unreachableServer(const std::string& key, std::string& reason) const;
+
   // "%d to resume" while links wait to be resumed, else "%d pending".
   std::string pendingText() const;
   int runningThreads() const { return m_queue.running(); }
@@ -103,6 +109,17 @@ class DownloadController : public LinkRecord {
 
   // Request header lines of the current download, built by start().
   const std::string& requestHeaders() const { return m_requestHeaders; }
+
+  // The server (scheme, host, port) of the URL the download was started
+  // with. Only it gets the site credentials, and a root that a server moves
+  // elsewhere counts as having left it. A redirection never changes it.
+  bool isEntryServer(bool https, std::string_view server, uint16_t port) const;
+  // Server depth of the root at server: 0 while no download runs (the user
+  // is choosing the root), else 1 once a move took it off the entry host.
+  int rootServerDepth(std::string_view server) const;
+  // A root URL was given (not a server's move): takes its credential, if it
+  // carries one, out of url. Used by LinkRecord::admit().
+  void takeRootCredential(std::string& url);
   static std::string buildRequestHeaders(const CrawlSettings& settings);
 
   CrawlSettings settings;
@@ -116,18 +133,44 @@ class DownloadController : public LinkRecord {
   std::atomic<int> objectsCompleted{0};
   std::atomic<bool> offline{false};
 
+  // What the current download left undone, for its end report; reset by
+  // start().
+  enum class Cut : int { None, TimeLimit, SizeLimit };
+  std::atomic<Cut> cutBy{Cut::None};       // the first download-wide limit reached
+  std::atomic<int> unsavedFiles{0};        // links read but not written (disk full, no access)
+  std::atomic<int> placeholdersWritten{0};
+  std::atomic<uint64_t> bytesRead{0};      // body bytes from the network
+
+  // The time limit or the size limit of the whole download, once reached
+  // (and recorded in cutBy); Cut::None before.
+  Cut downloadLimitReached();
+  // The credential taken from a root URL of the form user:password@host,
+  // Base64 as the settings hold one; it stands in for `Password` on the
+  // entry server. The URL itself keeps no credential.
+  const std::string& urlCredential() const { return m_urlCredential; }
+
  private:
   LinkRegistry m_registry;
   RedirectMap m_redirects;
   ServerRuleTable m_exclusions;
   WorkQueue m_queue;
   std::string m_requestHeaders;
+  // Set by start() when a download begins afresh; kept while it resumes.
+  struct EntryServer {
+    bool https = false;
+    std::string host;
+    uint16_t port = 0;
+  } m_entry;
+  std::string m_urlCredential;  // written only while no download runs
   LinkProcessor* m_processor = nullptr;
   std::function<bool()> m_dialHook;
   std::function<void()> m_endedHook;
   std::function<void(HttpSession&)> m_rootHook;
 
   std::mutex m_typesMutex;  // guards settings.knownFileTypes and downloadFileTypes during a download
+
+  mutable std::mutex m_unreachableMutex;
+  std::map<std::string, std::string> m_unreachable;  // guarded by m_unreachableMutex
 
   std::mutex m_notifyMutex;
   DownloadObserver* m_observer = nullptr;  // guarded by m_notifyMutex

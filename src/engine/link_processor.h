@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace sg {
 
 class DownloadController;
@@ -18,6 +20,10 @@ class LinkProcessor {
   virtual bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) = 0;
   // The server's robots rules refused the link; it stays Pending.
   virtual void refusedByRobots(LinkRecord& link) {}
+  // The link's server could not be reached (reason says why); the link
+  // fails on its own and the download goes on.
+  // By default it ends Failed with the reason and is announced.
+  virtual void unreachable(LinkRecord& link, const std::string& reason);
 };
 
 }  // namespace sg

@@ -130,6 +130,9 @@ bool LinkRecord::admit(std::string newUrl, const HttpUrlParts* split) {
   // given a text of its own before the URL changes.
   if (m_registered && rc != nullptr) rc->registry().detach(*this);
   m_url = std::move(newUrl);
+  // A password in the root URL would go into the log, the title and the
+  // desktop link; it becomes the download's credential instead.
+  if (isRoot()) static_cast<DownloadController*>(this)->takeRootCredential(m_url);
   destroyChildren();
 
   HttpUrlParts parts;
@@ -154,7 +157,11 @@ bool LinkRecord::admit(std::string newUrl, const HttpUrlParts* split) {
     return false;
   }
 
-  if (isRoot() || parent == nullptr) {
+  if (isRoot()) {
+    // A server that moves the root to another host takes the crawl off the
+    // server the user chose: that counts against the radius like any link.
+    serverDepth = static_cast<DownloadController*>(this)->rootServerDepth(server());
+  } else if (parent == nullptr) {
     serverDepth = 0;
   } else {
     serverDepth = parent->serverDepth + (server() == parent->server() ? 0 : 1);

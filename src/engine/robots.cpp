@@ -62,26 +62,33 @@ void readRobots(HttpConnection& connection) {
   setThreadStatus(text::kReadingRobots);
 
   std::string body;
+  bool whole = false;
   try {
     std::unique_ptr<HttpRequest> request = connection.openRequest("/robots.txt");
     request->send();
     if (request->statusCode() == 200) {
+      // A server that trickles its robots file must not hold the worker
+      // for longer than a stalled one would.
+      request->setDeadline(tickCount() + connection.session().timeouts().receiveMs);
       char block[4096];
       while (body.size() < kMaxRobotsBytes) {
         size_t n = request->read(block, sizeof block);
-        if (n == 0) break;
+        if (n == 0) {
+          whole = true;
+          break;
+        }
         body.append(block, n);
       }
     }
   } catch (const std::exception&) {
     // The rules read before the failure stay in force.
   }
-  // Only whole lines count: a line cut by a failure or by the size cap could
-  // be a shortened path that refuses far more than the file meant.
-  if (size_t lastBreak = body.rfind('\n'); lastBreak != std::string::npos) {
-    body.resize(lastBreak + 1);
-  } else if (body.size() >= kMaxRobotsBytes) {
-    body.clear();
+  // A file read to its end counts whole, last line included even without a
+  // line feed. A line cut by a failure or by the size cap could be a
+  // shortened path that refuses far more than the file meant: it goes.
+  if (!whole) {
+    size_t lastBreak = body.rfind('\n');
+    body.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
   }
   robotsCache().store(key, parseRobots(body));
 }

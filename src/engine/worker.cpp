@@ -5,6 +5,7 @@
 #include "engine/robots.h"
 #include "engine/thread_status.h"
 #include "engine/work_queue.h"
+#include "util/format.h"
 #include "util/log.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
@@ -26,8 +27,11 @@ void Worker::run() {
     LinkRecord* link = m_queue.nextLink();
     if (link == nullptr) break;
 
-    if ((settings.limitFlags & kLimitTotalTime) && tickReached(m_controller.deadline.load())) {
-      logMessage(text::kTimeLimitExceeded);
+    if (DownloadController::Cut cut = m_controller.downloadLimitReached(); cut != DownloadController::Cut::None) {
+      logMessage(cut == DownloadController::Cut::TimeLimit
+                     ? std::string(text::kTimeLimitExceeded)
+                     : strprintf(text::kSizeLimitExceeded,
+                                 formatSize(settings.maxDownloadSize * 1024.0 * 1024.0).c_str()));
       // The link in hand was never looked at: it leads the resume list, so
       // that resuming loses nothing.
       m_queue.abortToResume(link);
@@ -35,11 +39,16 @@ void Worker::run() {
     }
 
     if (!connect(*link)) {
-      // Without a connection the download cannot go on: it ends as
-      // aborted, and resuming starts again with this link.
-      m_controller.cancelled = true;
-      m_queue.abortToResume(link);
-      break;
+      if (link->isRoot()) {
+        // Without the root there is no download: it ends as aborted, and
+        // resuming starts again with this link.
+        m_controller.cancelled = true;
+        m_queue.abortToResume(link);
+        break;
+      }
+      // Any other server that cannot be reached costs only its own links.
+      if (LinkProcessor* processor = m_controller.processor()) processor->unreachable(*link, m_connectError);
+      continue;
     }
 
     if (robotsAllowed(*m_connection, displayPath(link->object()))) {
@@ -73,10 +82,16 @@ void Worker::waitBetweenObjects() {
 bool Worker::connect(const LinkRecord& link) {
   setThreadStatus(text::kInitialisingConnection);
   std::string server(link.server());
+  // Every link of a server that did not answer would wait out the connect
+  // time-out again; the first failure stands for them all.
+  std::string key = robotsKey(server, link.port(), link.https());
+  if (!link.isRoot() && m_controller.unreachableServer(key, m_connectError)) return false;
   try {
     if (!m_session) {
+      const bool timeLimit = (m_controller.settings.limitFlags & kLimitTotalTime) != 0;
       m_session = std::make_unique<HttpSession>(defaultAgentName(), m_offline, m_controller.timing.http,
-                                                &m_controller.cancelled);
+                                                &m_controller.cancelled,
+                                                timeLimit ? &m_controller.deadline : nullptr);
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());
@@ -84,9 +99,15 @@ bool Worker::connect(const LinkRecord& link) {
     return true;
   } catch (const PlatformError& error) {
     if (error.code() == kErrorTimeout) {
-      logMessage(strprintf(text::kTimedOutConnecting, server.c_str()));
+      m_connectError = strprintf(text::kTimedOutConnecting, server.c_str());
+      logMessage(m_connectError);
     } else {
+      m_connectError = error.what();
       logMessage(strprintf(text::kErrorConnecting, server.c_str(), error.what()));
+    }
+    // A stop or the time limit is no verdict on the server.
+    if (error.code() != kErrorOperationCancelled && error.code() != kErrorTimeLimit) {
+      m_controller.markUnreachable(key, m_connectError);
     }
     return false;
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/http.h"
 
@@ -23,6 +24,8 @@ class Worker {
   void run();
 
  private:
+  // False, with the reason in m_connectError, when the link's server
+  // cannot be reached (now, or earlier in this download).
   bool connect(const LinkRecord& link);
   void closeConnection();
   void waitBetweenObjects();
@@ -34,6 +37,7 @@ class Worker {
   int m_delaySeconds;
   std::unique_ptr<HttpSession> m_session;
   std::unique_ptr<HttpConnection> m_connection;
+  std::string m_connectError;
 };
 
 }  // namespace sg

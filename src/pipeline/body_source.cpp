@@ -10,4 +10,6 @@ NetworkBody::~NetworkBody() = default;
 
 size_t NetworkBody::read(char* buffer, size_t size) { return m_request->read(buffer, size); }
 
+void NetworkBody::setDeadline(uint32_t tick) { m_request->setDeadline(tick); }
+
 }  // namespace sg

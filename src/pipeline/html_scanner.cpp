@@ -1,5 +1,6 @@
 #include "pipeline/html_scanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/download_controller.h"
@@ -285,6 +286,15 @@ std::optional<std::string> HtmlScanner::rewriteLink(std::string_view value, std:
   const bool baseElement = tag.starts_with("base ");
 
   const CrawlSettings* s = settings();
+  if (s != nullptr && m_page.childCount() >= static_cast<size_t>(std::max(1, s->maxPageLinks))) {
+    // A page of endless unique links would grow the tree without bound;
+    // the rest of its links keep their text.
+    if (!m_linkLimitLogged) {
+      m_linkLimitLogged = true;
+      logMessage(strprintf(text::kPageLinksLimitReached, s->maxPageLinks, m_page.url().c_str()));
+    }
+    return baseElement && s->fixLinks ? std::optional<std::string>(std::string()) : std::nullopt;
+  }
   if (s == nullptr || !s->fixLinks) {
     // The link is followed all the same; its local file is not needed.
     m_page.addChild(value, nullptr, inlineFlag);
@@ -293,7 +303,12 @@ std::optional<std::string> HtmlScanner::rewriteLink(std::string_view value, std:
 
   std::string target;
   m_page.addChild(value, &target, inlineFlag);
-  if (target.empty()) return std::nullopt;
+  if (target.empty()) {
+    // A base left pointing at the live site would make the browser load
+    // every rewritten link of the saved page from there; without a value
+    // the page's own place is the base again.
+    return baseElement ? std::optional<std::string>(std::string()) : std::nullopt;
+  }
 
   if (baseElement) {
     // Later links are made relative to the base target's directory; the

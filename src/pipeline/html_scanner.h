@@ -78,6 +78,7 @@ class HtmlScanner {
   // "/title" rather than "title".
   bool m_inTitle = false;
   bool m_noFollow = false;
+  bool m_linkLimitLogged = false;
   std::string m_baseLocalFile;
 };
 

@@ -36,15 +36,17 @@ constexpr StatusName kStatusNames[] = {
     {504, "HTTP_STATUS_GATEWAY_TIMEOUT"},
 };
 
-// The root's server is the only one that gets the site credentials.
-bool onRootServer(const LinkRecord& link) {
+// The server of the URL the user entered is the only one that gets the
+// site credentials: not another host, port or scheme, even when a server
+// moved the root there.
+bool onEntryServer(const LinkRecord& link) {
   const DownloadController* rc = link.controller();
-  return rc != nullptr && equalsNoCase(link.server(), rc->server()) && link.port() == rc->port() &&
-         link.https() == rc->https();
+  return rc != nullptr && rc->isEntryServer(link.https(), link.server(), link.port());
 }
 
-void addCredentials(const LinkRecord& link, HttpRequest& request, const std::string& site, const std::string& proxy) {
-  if (!site.empty() && onRootServer(link)) request.addHeaders("Authorization: Basic " + site + "\r\n");
+void addCredentials(const LinkRecord& link, HttpRequest& request, const std::string& site, const std::string& proxy,
+                    bool askedHere) {
+  if (!site.empty() && (askedHere || onEntryServer(link))) request.addHeaders("Authorization: Basic " + site + "\r\n");
   if (!proxy.empty()) request.addProxyHeaders("Proxy-Authorization: Basic " + proxy + "\r\n");
 }
 
@@ -85,7 +87,9 @@ void conditionalHeader(const LinkRecord& link, std::string& headers) {
   if (s.ignoreSavedFiles && s.checkForChanges) {
     std::string path = link.localFile();
     struct stat info {};
-    if (!path.empty() && stat(path.c_str(), &info) == 0 && (!haveReference || info.st_mtime > reference)) {
+    // A placeholder is no copy: its date says nothing of the page.
+    if (!path.empty() && stat(path.c_str(), &info) == 0 && (!haveReference || info.st_mtime > reference) &&
+        !isPlaceholderFile(path)) {
       reference = info.st_mtime;
       haveReference = true;
     }
@@ -127,7 +131,14 @@ bool moveLink(LinkRecord& link, const std::string& newUrl) {
   }
   std::string oldUrl = link.url();
   if (!link.admit(newUrl)) {
-    if (link.status != LinkStatus::Skipped) link.status = LinkStatus::Failed;
+    // The link stays what it was, so that nothing (a placeholder, say) is
+    // written under an address the crawl refused, perhaps another site's.
+    std::string reason = link.information;
+    LinkStatus status = link.status == LinkStatus::Skipped ? LinkStatus::Skipped : LinkStatus::Failed;
+    link.admit(oldUrl);
+    link.status = status;
+    link.information = strprintf(text::kRedirectedTo, newUrl.c_str()) + " (" + reason + ")";
+    logMessage(link.information + " - " + link.url());
     return false;
   }
   rc->registry().alias(oldUrl, link.url());
@@ -144,20 +155,16 @@ void adoptReportedUrl(LinkRecord& link, const HttpRequest& response) {
     if (!reported.empty()) break;
   }
   if (!isPlainUrlValue(reported)) return;
-  std::string target = combineUrl(link.url(), reported).url;
-  if (target == link.url()) return;
+  CombinedUrl target = combineUrl(link.url(), reported);
+  if (target.url == link.url()) return;
+  HttpUrlParts parts = target.parts;
+  if (!target.partsValid && !parseHttpUrl(target.url, parts)) return;
+  // The body is saved under the URL that was asked for, never under one a
+  // server names: that could be another site's copy. The reported address
+  // only comes to stand for this link, and only on the link's own server.
+  if (parts.https != link.https() || parts.port != link.port() || !equalsNoCase(parts.server, link.server())) return;
   DownloadController* rc = link.controller();
-  if (rc->find(target) != nullptr) return;
-
-  std::string oldUrl = link.url();
-  std::string oldInformation = link.information;
-  LinkStatus oldStatus = link.status;
-  if (!moveLink(link, target)) {
-    // The reported address cannot stand for the link; it keeps its own.
-    link.admit(oldUrl);
-    link.information = oldInformation;
-    link.status = oldStatus;
-  }
+  rc->registry().alias(link.url(), target.url);
 }
 
 ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::unique_ptr<BodySource> savedCopy,
@@ -168,15 +175,17 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
 
   std::string headers = rc->requestHeaders();
   conditionalHeader(link, headers);
-  std::string siteCredential = s.password;
+  // A credential given in the root URL stands in for the stored one.
+  std::string siteCredential = rc->urlCredential().empty() ? s.password : rc->urlCredential();
   std::string proxyCredential = s.proxyPassword;
 
   std::unique_ptr<HttpRequest> request;
   int code = 0;
+  bool answeredPrompt = false;
   while (true) {
     request = connection.openRequest(link.object());
     request->addHeaders(headers);
-    addCredentials(link, *request, siteCredential, proxyCredential);
+    addCredentials(link, *request, siteCredential, proxyCredential, answeredPrompt);
     setThreadStatus(strprintf(text::kRequesting, link.url().c_str()));
     request->send();
     code = request->statusCode();
@@ -185,6 +194,8 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
       std::string credential;
       if (prompt->askCredentials(link, proxy, credential) && !credential.empty()) {
         (proxy ? proxyCredential : siteCredential) = credential;
+        // Typed in answer to this server's own question: they go to it.
+        if (!proxy) answeredPrompt = true;
         continue;
       }
     }
@@ -227,13 +238,15 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
         // Pages saved before the move link to the old name; there they find
         // where the link went.
         if (oldWasPage && !oldFile.empty() && oldFile != link.localFile()) {
-          writePlaceholderFile(oldFile, strprintf(text::kRedirectedTo, link.url().c_str()), link.url());
+          writeDownloadPlaceholder(*rc, oldFile, strprintf(text::kRedirectedTo, link.url().c_str()), link.url());
         }
       }
       return result;
     }
     case 503:
       link.status = LinkStatus::Pending;
+      // Kept as the reason should the attempts run out.
+      link.information = strprintf(text::kStatusInformation, ("HTTP_STATUS_SERVICE_UNAVAIL - " + link.url()).c_str());
       --link.attemptsRemaining;
       result.requeue = true;
       return result;

@@ -43,8 +43,9 @@ void conditionalHeader(const LinkRecord& link, std::string& headers);
 // Sets and logs "Status: ..." for an unexpected status code.
 void statusText(LinkRecord& link, int code);
 
-// Takes over a URL that the server reports for the object (Content-Location
-// and the like) when it differs from the link's and may stand for it.
+// Lets a URL that the server reports for the object (Content-Location and
+// the like) stand for the link when it lies on the link's own server and
+// no other link has it. The link keeps its URL and its local file.
 void adoptReportedUrl(LinkRecord& link, const HttpRequest& response);
 
 // Moves the link to a new URL: admission, registry alias and redirect map.

@@ -218,7 +218,8 @@ void TempOutputFile::discard() {
   }
 }
 
-std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link) {
+std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
+  if (failed != nullptr) *failed = false;
   if (link.localSource) return nullptr;
   const DownloadController* rc = link.controller();
   if (rc == nullptr) return nullptr;
@@ -228,15 +229,54 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link) {
   std::string file = link.localFile();
   if (file.empty()) return nullptr;
 
-  if (createPathDirectories(file)) {
-    logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
-  }
+  bool created = false;
+  bool inside = makeDirectoriesBelow(settings.saveDirectory, file, created);
+  if (created) logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
   auto output = std::make_unique<TempOutputFile>();
-  if (!output->open(file)) {
+  if (!inside || !output->open(file)) {
     logMessage(strprintf(text::kFailedToOpenOutput, file.c_str()), LogKind::Outcome);
+    if (failed != nullptr) *failed = true;
     return nullptr;
   }
   return output;
+}
+
+bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created) {
+  created = false;
+  std::string root = base;
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 || path[root.size()] != '/') {
+    return false;
+  }
+  struct stat st {};
+  // The save directory itself is the user's choice, link or not.
+  if (::stat(root.c_str(), &st) != 0) {
+    if (errno != ENOENT) return false;
+    createPathDirectories(root + "/");
+    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    created = true;
+  } else if (!S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  size_t last = path.rfind('/');
+  std::string walk = root;
+  for (size_t pos = root.size(); pos < last;) {
+    size_t next = path.find('/', pos + 1);
+    if (next == std::string::npos || next > last) next = last;
+    walk.assign(path, 0, next);
+    pos = next;
+    if (::lstat(walk.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return false;  // a link, or a file in the way
+      continue;
+    }
+    if (errno != ENOENT) return false;
+    if (::mkdir(walk.c_str(), 0755) == 0) {
+      created = true;
+    } else if (errno != EEXIST || ::lstat(walk.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool createPathDirectories(const std::string& path) {

@@ -70,11 +70,19 @@ class TempOutputFile {
 // saved: a local source, `Save Files` clear, a type outside `Save File
 // Types` (unless `Save All`), or no local file. Creates the directories
 // ("Created directory for file %s", information kind) and reports a failed
-// open ("Failed to open output file %s.").
-std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link);
+// open ("Failed to open output file %s."), setting failed when given. The
+// directories below `Save Directory` are never passed through a symbolic
+// link, so no file is written outside it.
+std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed = nullptr);
 
 // Creates every directory named in path (not its last component); true
 // when at least one was created.
 bool createPathDirectories(const std::string& path);
+
+// The same for a path below base, component by component: false when a
+// component below base is a symbolic link or not a directory (or cannot be
+// made), so that nothing is ever written outside base through a link.
+// created tells whether a directory was made. base itself may be a link.
+bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created);
 
 }  // namespace sg

@@ -34,9 +34,27 @@ void pauseForLocalReads(const LinkRecord& link) {
 
 void updateReadTime(LinkRecord& link) { link.readTime = tickCount() - link.readStartTick; }
 
-// Scans a page block by block, writing what the scanner gives back.
-bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile* output) {
+// Counts a block read from the network against the download's size limit.
+void countNetworkBytes(LinkRecord& link, size_t n) {
+  if (link.localSource) return;
   DownloadController* rc = link.controller();
+  rc->addTransferBytes(static_cast<double>(n));
+  rc->bytesRead += n;
+}
+
+// The limits that end any read, whichever files the per-file limits
+// affect: the download's time and size, a stop, the link's removal.
+bool downloadGoesOn(LinkRecord& link) {
+  DownloadController* rc = link.controller();
+  return rc->downloadLimitReached() == DownloadController::Cut::None && !rc->cancelled && rc->include;
+}
+
+// Scans a page block by block, writing what the scanner gives back. A
+// write failure ends the writing, not the scan: the page's links are still
+// found. saveFailed tells of it.
+bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool& saveFailed) {
+  DownloadController* rc = link.controller();
+  const uint64_t scanLimit = static_cast<uint64_t>(std::max(1, rc->settings.maxScanSize)) * 1024 * 1024;
   std::string block(kBlockSize, '\0');
   size_t n = body.read(block.data(), kBlockSize);
   if (n == 0) return true;
@@ -45,25 +63,34 @@ bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile* output) {
 
   HtmlScanner scanner(link);
   std::string out;
+  uint64_t scanned = 0;
   bool result = true;
   while (n > 0) {
     out.reserve(n + n / 2);
-    if (!link.localSource) rc->addTransferBytes(static_cast<double>(n));
+    countNetworkBytes(link, n);
     pauseForLocalReads(link);
-    // The whole-download time limit ends a page too, whichever files the
-    // per-file limits affect: an endless page must not outlive the download.
-    bool overTime = (rc->settings.limitFlags & kLimitTotalTime) && tickReached(rc->deadline.load());
-    if ((limitsApply(link) && !checkLimits(link)) || overTime || rc->cancelled || !rc->include) {
+    if ((limitsApply(link) && !checkLimits(link)) || !downloadGoesOn(link)) {
+      result = false;
+      break;
+    }
+    scanned += n;
+    if (scanned > scanLimit) {
+      // An endless or enormous page would grow the tree and the disk
+      // without bound.
+      link.information = strprintf(text::kScanLimitExceeded, formatSize(static_cast<double>(scanned)).c_str(),
+                                   formatSize(static_cast<double>(scanLimit)).c_str());
+      logMessage(link.information);
       result = false;
       break;
     }
     scanner.scanBlock(std::string_view(block.data(), n), out);
     if (output != nullptr && !out.empty()) {
-      if (!output->write(out.data(), out.size())) {
-        result = false;
-        break;
+      if (output->write(out.data(), out.size())) {
+        link.written = true;
+      } else {
+        saveFailed = true;
+        output = nullptr;
       }
-      link.written = true;
     }
     out.clear();
     setThreadStatus(progressText(link));
@@ -76,7 +103,7 @@ bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile* output) {
 }
 
 // Copies any other body block by block.
-bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output) {
+bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& saveFailed) {
   DownloadController* rc = link.controller();
   std::string block(kBlockSize, '\0');
   size_t n = body.read(block.data(), kBlockSize);
@@ -87,17 +114,18 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output) {
   while (n > 0) {
     if (output != nullptr) {
       if (!output->write(block.data(), n)) {
+        saveFailed = true;
         result = false;
         break;
       }
       link.written = true;
     }
-    if (!checkLimits(link) || rc->cancelled || !rc->include) {
+    countNetworkBytes(link, n);
+    if (!checkLimits(link) || !downloadGoesOn(link)) {
       result = false;
       break;
     }
     setThreadStatus(progressText(link));
-    if (!link.localSource) rc->addTransferBytes(static_cast<double>(n));
     n = body.read(block.data(), kBlockSize);
     link.receivedSize += static_cast<uint32_t>(n);
     updateReadTime(link);
@@ -108,15 +136,17 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output) {
 }
 
 // The placeholder is for pages: a link that got a page or a textual error
-// page, or, when nothing textual came, one whose file name is a page's.
+// page, or, when nothing textual came, one whose file name is a page's;
+// never a name that is plainly an image, a style sheet or the like.
 void placeholderIfPage(LinkRecord& link, ExchangeResult::Response response, const std::string& reason) {
   if (link.written) return;
   std::string name = link.localName();
-  bool eligible = link.contentKind == ContentKind::Html || response == ExchangeResult::Response::Text ||
-                  (response == ExchangeResult::Response::None && looksLikePage(name));
+  bool textual = link.contentKind == ContentKind::Html || response == ExchangeResult::Response::Text;
+  bool eligible = looksLikePage(name) ? (textual || response == ExchangeResult::Response::None)
+                                      : textual && !namesNonPage(name);
   link.written = true;  // at most once per link, written or not
   if (!eligible || name.empty()) return;
-  writePlaceholderFile(link.localFile(), reason, link.url());
+  writeDownloadPlaceholder(*link.controller(), link.localFile(), reason, link.url());
 }
 
 }  // namespace
@@ -165,7 +195,7 @@ bool checkTime(const DownloadController& controller, uint32_t milliseconds, std:
 
 bool checkLimits(LinkRecord& link) {
   DownloadController& rc = *link.controller();
-  if ((rc.settings.limitFlags & kLimitTotalTime) && tickReached(rc.deadline.load())) return false;
+  if (rc.downloadLimitReached() != DownloadController::Cut::None) return false;
   if (!limitsApply(link)) return true;
   std::string message;
   if (checkTime(rc, link.readTime, message) && checkSize(rc, link.receivedSize, message, true)) return true;
@@ -204,44 +234,63 @@ void createRootShortcut(DownloadController& controller) {
 
 bool readBody(LinkRecord& link, BodySource& body) {
   DownloadController& rc = *link.controller();
+  const CrawlSettings& s = rc.settings;
   link.status = LinkStatus::Reading;
   link.receivedSize = 0;
   link.title.clear();
   rc.notify(UpdateCode::LinkChanged, &link);
   link.readStartTick = tickCount();
+  // The file's own time limit also ends a wait for a server that sends
+  // nothing, not only the check after each block.
+  if ((s.limitFlags & kLimitFileTime) && limitsApply(link) && s.maxTime >= 0) {
+    body.setDeadline(link.readStartTick + (static_cast<uint32_t>(s.maxTime) + 1) * 1000u);
+  }
 
   std::unique_ptr<TempOutputFile> output;
+  bool openFailed = false;
+  bool saveFailed = false;
   bool result = true;
   if (link.contentKind == ContentKind::Html) {
-    output = openOutput(link);
-    result = scanHtml(link, body, output.get());
+    output = openOutput(link, &openFailed);
+    TempOutputFile* writing = output.get();
+    result = scanHtml(link, body, writing, saveFailed);
+    // An empty answer is no page: it must not wipe out the copy saved
+    // before.
+    if (result && link.receivedSize == 0 && output && isSavedCopy(output->target())) {
+      result = false;
+      link.information = text::kEmptyPageKept;
+      logMessage(link.information + std::string(" - ") + link.url());
+    }
   } else if (link.localSource) {
     // A saved copy of anything but a page is not read again.
     link.status = LinkStatus::Skipped;
   } else {
-    output = openOutput(link);
-    result = copyBody(link, body, output.get());
+    output = openOutput(link, &openFailed);
+    result = copyBody(link, body, output.get(), saveFailed);
   }
 
   logMessage(strprintf(text::kReadFileIn, link.readTime / 1000.0, link.url().c_str()), LogKind::Information);
   if (output) {
-    bool complete = output->commit(result, link.lastModified);
-    if (result && !complete) {
-      // Nothing is reported saved unless all of it reached the disk.
-      result = false;
+    if (!output->commit(result && !saveFailed, link.lastModified) && result && !saveFailed) saveFailed = true;
+    if (saveFailed) {
       link.information = strprintf(text::kWriteFailed, output->target().c_str(), std::strerror(output->error()));
       logMessage(link.information);
-    } else if (!result && output->error() != 0) {
-      link.information = strprintf(text::kWriteFailed, output->target().c_str(), std::strerror(output->error()));
-      logMessage(link.information);
-    }
-    if (link.isRoot()) createRootShortcut(rc);
-    if (result) {
+    } else if (result) {
       std::string saved = link.localFile();
-      makeRelativePath(rc.settings.saveDirectory, saved);
+      makeRelativePath(s.saveDirectory, saved);
       link.information = strprintf(text::kSavedAs, saved.c_str());
+      if (link.isRoot()) createRootShortcut(rc);
     }
   }
+  if (openFailed) link.information = strprintf(text::kFailedToOpenOutput, link.localFile().c_str());
+  if (openFailed || saveFailed) {
+    // Read but not kept: a failure, though the page's links were found.
+    ++rc.unsavedFiles;
+    if (result) link.status = LinkStatus::Failed;
+  }
+  // Nothing of a failed read stays on disk, so the link may still get its
+  // placeholder.
+  if (!result || openFailed || saveFailed) link.written = false;
   return result;
 }
 
@@ -258,6 +307,11 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
     if (!link.include) {
       link.information = link.depth > s.maxCrawlDepth ? strprintf(text::kMaximumDepth, s.maxCrawlDepth)
                                                       : std::string(text::kRemovedByUser);
+    } else {
+      link.information = strprintf(text::kAttemptsUsedUp, kInitialAttempts,
+                                   link.information.empty() ? internetErrorText(kErrorTimeout).c_str()
+                                                            : link.information.c_str());
+      logMessage(link.information);
     }
   } else if (!rc.exclusions().isAllowed(link.server(), link.object())) {
     link.status = LinkStatus::Skipped;
@@ -280,8 +334,10 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
           link.information = message;
           logMessage(message);
         } else if (readBody(link, *body)) {
-          if (link.status != LinkStatus::Skipped) link.status = LinkStatus::Complete;
-          ++rc.objectsCompleted;
+          if (link.status != LinkStatus::Skipped && link.status != LinkStatus::Failed) {
+            link.status = LinkStatus::Complete;
+            ++rc.objectsCompleted;
+          }
           queueChildren(link);
           result = true;
         }
@@ -290,14 +346,24 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
       if (error.code() == kErrorOperationCancelled && rc.cancelled) {
         // Stopped while waiting for the server: the link simply fails, as
         // it would have after its next block.
+      } else if (error.code() == kErrorTimeLimit) {
+        // A deadline passed while the server kept us waiting: the file's
+        // own time limit says so; the download's ends it without a word.
+        if (link.readStartTick != 0) updateReadTime(link);
+        if (rc.downloadLimitReached() != DownloadController::Cut::None || checkLimits(link)) {
+          link.information = text::kTimeLimitExceeded;
+        }
       } else if (error.code() == kErrorTimeout) {
         timedOut = true;
         --link.attemptsRemaining;
+        link.information = error.what();
         logMessage(strprintf(text::kTimedOutReading, std::string(link.object()).c_str(), link.attemptsRemaining));
       } else {
         logMessage(strprintf(text::kErrorDownloading, link.url().c_str(), error.what()));
         link.information = blankControls(error.what());
-        if (error.code() == kErrorCannotConnect) rc.cancelled = true;
+        // Only the root decides whether there is a download at all; any
+        // other link that cannot connect fails on its own.
+        if (error.code() == kErrorCannotConnect && link.isRoot()) rc.cancelled = true;
       }
     } catch (const std::exception&) {
       logMessage(text::kSeriousError);
@@ -305,7 +371,7 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
     if (!result && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
   }
 
-  if ((!result || link.status == LinkStatus::Skipped) && !requeue && !timedOut) {
+  if (link.status != LinkStatus::Complete && !requeue && !timedOut) {
     placeholderIfPage(link, response, link.information);
   }
   rc.notify(UpdateCode::LinkChanged, &link);
@@ -319,7 +385,14 @@ void PagePipeline::refusedByRobots(LinkRecord& link) {
   if (link.written || !looksLikePage(link.localName())) return;
   std::string reason = strprintf(text::kAccessDenied, displayPath(link.object()).c_str(),
                                  std::string(link.server()).c_str());
-  writePlaceholderFile(link.localFile(), reason, link.url());
+  writeDownloadPlaceholder(*link.controller(), link.localFile(), reason, link.url());
+}
+
+void PagePipeline::unreachable(LinkRecord& link, const std::string& reason) {
+  link.status = LinkStatus::Failed;
+  link.information = blankControls(reason);
+  placeholderIfPage(link, ExchangeResult::Response::None, link.information);
+  link.controller()->notify(UpdateCode::LinkChanged, &link);
 }
 
 }  // namespace sg

@@ -22,6 +22,7 @@ class PagePipeline : public LinkProcessor {
  public:
   bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) override;
   void refusedByRobots(LinkRecord& link) override;
+  void unreachable(LinkRecord& link, const std::string& reason) override;
 
   // Installs the prompt asked for new credentials after a 401 or 407.
   void setPasswordPrompt(PasswordPrompt* prompt) { m_prompt = prompt; }
@@ -31,7 +32,9 @@ class PagePipeline : public LinkProcessor {
 };
 
 // Reads the body, saving and (for pages) scanning it. True when read to
-// its end (and, when saved, saved completely).
+// its end; a body read but not saved (its file could not be written)
+// leaves the link Failed, with its links found all the same. An empty page
+// never replaces a saved copy.
 bool readBody(LinkRecord& link, BodySource& body);
 
 // The limit checks made during a read; false (with the link's information

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <ctime>
 
+#include "engine/download_controller.h"
 #include "pipeline/local_files.h"
+#include "util/log.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
 
@@ -66,10 +68,16 @@ std::string placeholderDate() {
   return std::string(buffer, n);
 }
 
-bool writePlaceholderFile(const std::string& path, std::string_view reason, std::string_view url) {
+bool writePlaceholderFile(const std::string& path, std::string_view reason, std::string_view url,
+                          const std::string& base) {
   if (path.empty() || !placeholderMayReplace(path)) return false;
   // Even a link into a directory that holds nothing yet must lead somewhere.
-  createPathDirectories(path);
+  bool created = false;
+  if (!base.empty()) {
+    if (!makeDirectoriesBelow(base, path, created)) return false;
+  } else {
+    createPathDirectories(path);
+  }
   TempOutputFile output;
   if (!output.open(path)) return false;
   // Asked again under the lock: a body saved meanwhile by another worker
@@ -77,6 +85,20 @@ bool writePlaceholderFile(const std::string& path, std::string_view reason, std:
   if (!placeholderMayReplace(path)) return false;
   std::string page = placeholderPage(placeholderDate(), reason, url);
   return output.write(page.data(), page.size()) && output.commit(true, 0);
+}
+
+bool writeDownloadPlaceholder(DownloadController& controller, const std::string& path, std::string_view reason,
+                              std::string_view url) {
+  const CrawlSettings& s = controller.settings;
+  if (!s.saveFiles || path.empty()) return false;
+  if (controller.placeholdersWritten.load() >= s.maxPlaceholders) return false;
+  if (!writePlaceholderFile(path, reason, url, s.saveDirectory)) return false;
+  // Counted after the fact: two workers may each write one past the limit,
+  // which costs nothing, while a count taken first would be lost on failure.
+  if (controller.placeholdersWritten.fetch_add(1) + 1 == s.maxPlaceholders) {
+    logMessage(strprintf(text::kPlaceholderLimitReached, s.maxPlaceholders));
+  }
+  return true;
 }
 
 bool isPlaceholderFile(const std::string& path) {
@@ -98,13 +120,39 @@ bool isPlaceholderFile(const std::string& path) {
   return start.starts_with(head);
 }
 
-bool looksLikePage(std::string_view localName) {
+bool isSavedCopy(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !isPlaceholderFile(path);
+}
+
+namespace {
+
+std::string lowerExtension(std::string_view localName) {
   size_t slash = localName.rfind('/');
   if (slash != std::string_view::npos) localName.remove_prefix(slash + 1);
   size_t dot = localName.rfind('.');
-  if (dot == std::string_view::npos) return true;
-  std::string extension = toLowerAscii(localName.substr(dot));
-  return extension == ".html" || extension == ".htm";
+  return dot == std::string_view::npos ? std::string() : toLowerAscii(localName.substr(dot));
+}
+
+}  // namespace
+
+bool namesNonPage(std::string_view localName) {
+  static constexpr std::string_view kNonPage[] = {
+      ".gif",  ".jpg",  ".jpeg", ".png", ".webp", ".avif", ".svg",  ".ico",  ".bmp", ".tif", ".tiff",
+      ".css",  ".js",   ".mjs",  ".json", ".map", ".woff", ".woff2", ".ttf", ".otf", ".eot",  ".mp3",
+      ".mp4",  ".m4a",  ".wav",  ".ogg", ".oga",  ".ogv",  ".webm", ".avi",  ".mov", ".mpg", ".mpeg",
+      ".mid",  ".midi", ".flac", ".zip", ".gz",   ".tgz",  ".bz2",  ".xz",   ".7z",  ".rar", ".tar",
+      ".pdf",  ".exe",  ".dmg",  ".iso", ".deb",  ".rpm",  ".apk",  ".bin",  ".txt", ".csv", ".xml"};
+  std::string extension = lowerExtension(localName);
+  for (std::string_view known : kNonPage) {
+    if (extension == known) return true;
+  }
+  return false;
+}
+
+bool looksLikePage(std::string_view localName) {
+  std::string extension = lowerExtension(localName);
+  return extension.empty() || extension == ".html" || extension == ".htm";
 }
 
 }  // namespace sg

@@ -133,6 +133,8 @@ std::string internetErrorText(int code) {
       return "An error occurred in the secure channel support";
     case kErrorDisconnected:
       return "The operation could not be completed because the program is working offline";
+    case kErrorTimeLimit:
+      return "Time limit exceeded.";
     default:
       return strprintf("Internet error %d", code);
   }
@@ -194,9 +196,19 @@ std::string defaultAgentName() { return "Sitegleaner - http://www.corvalin.examp
 
 // --- HttpSession ---
 
-HttpSession::HttpSession(std::string agent, bool offline, HttpTimeouts timeouts, const std::atomic<bool>* abortFlag)
-    : m_agent(std::move(agent)), m_offline(offline), m_timeouts(timeouts), m_abortFlag(abortFlag) {
+HttpSession::HttpSession(std::string agent, bool offline, HttpTimeouts timeouts, const std::atomic<bool>* abortFlag,
+                         const std::atomic<uint32_t>* deadline)
+    : m_agent(std::move(agent)),
+      m_offline(offline),
+      m_timeouts(timeouts),
+      m_abortFlag(abortFlag),
+      m_deadline(deadline) {
   initCurlOnce();
+}
+
+std::optional<uint32_t> HttpSession::deadline() const {
+  if (m_deadline == nullptr) return std::nullopt;
+  return m_deadline->load();
 }
 
 HttpSession::~HttpSession() = default;
@@ -291,6 +303,15 @@ size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) 
   auto* request = static_cast<HttpRequest*>(self);
   size_t length = size * count;
   std::string_view line(data, length);
+  // Trailers of a chunked body come here too, after the body has begun;
+  // a server could send them for ever. They count against the head's bound
+  // and are not kept.
+  request->m_headBytes += length;
+  if (request->m_headBytes > kMaxResponseHeadBytes) {
+    request->m_headTooLarge = true;
+    return 0;  // libcurl ends the transfer with a write error
+  }
+  if (request->m_headComplete) return length;
   request->m_lastProgress = tickCount();
   if (line.rfind("HTTP/", 0) == 0) {
     // A new response begins (after a 100 Continue, say): only the final
@@ -328,14 +349,24 @@ size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
 }
 
 void HttpRequest::throwIfFailed() {
+  if (m_done && m_headTooLarge) {
+    throw PlatformError(kErrorInvalidServerResponse,
+                        internetErrorText(kErrorInvalidServerResponse) + " (response head larger than " +
+                            std::to_string(kMaxResponseHeadBytes / 1024) + " KB)");
+  }
   if (m_done && m_result != CURLE_OK) throw platformErrorFromCurl(m_result, m_errorText);
 }
 
 template <typename Done>
-void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs) {
+void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs) {
   HttpSession& session = m_connection.session();
   CURLM* multi = m_connection.m_multi;
-  m_lastProgress = tickCount();
+  const uint32_t start = tickCount();
+  m_lastProgress = start;
+  // The idle limit alone would let a server that sends one byte a second
+  // hold the worker for ever: deadlines are watched on every round too.
+  std::optional<uint32_t> downloadDeadline = session.deadline();
+  auto reached = [](uint32_t deadline) { return static_cast<int32_t>(tickCount() - deadline) >= 0; };
   while (!done() && !m_done) {
     int running = 0;
     CURLMcode mc = curl_multi_perform(multi, &running);
@@ -349,8 +380,14 @@ void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs) {
     }
     if (done() || m_done) break;
     if (session.aborted()) throw PlatformError(kErrorOperationCancelled, internetErrorText(kErrorOperationCancelled));
-    uint32_t idle = tickCount() - m_lastProgress;
-    if (idle >= noProgressLimitMs) throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout));
+    if ((downloadDeadline && reached(*downloadDeadline)) || (m_deadline != 0 && reached(m_deadline))) {
+      throw PlatformError(kErrorTimeLimit, internetErrorText(kErrorTimeLimit));
+    }
+    const uint32_t now = tickCount();
+    uint32_t idle = now - m_lastProgress;
+    if (idle >= noProgressLimitMs || (totalLimitMs != 0 && now - start >= totalLimitMs)) {
+      throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout));
+    }
     int wait = static_cast<int>(std::min<uint32_t>(kPollSliceMs, noProgressLimitMs - idle));
     curl_multi_poll(multi, nullptr, 0, wait, nullptr);
   }
@@ -368,6 +405,8 @@ void HttpRequest::send() {
     m_attached = false;
   }
   m_head.clear();
+  m_headBytes = 0;
+  m_headTooLarge = false;
   m_body.clear();
   m_bodyOffset = 0;
   m_headComplete = m_done = m_paused = false;
@@ -397,7 +436,8 @@ void HttpRequest::send() {
     throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
   }
   m_attached = true;
-  driveUntil([this] { return m_headComplete; }, session.timeouts().connectMs + session.timeouts().receiveMs);
+  const uint32_t headLimit = session.timeouts().connectMs + session.timeouts().receiveMs;
+  driveUntil([this] { return m_headComplete; }, headLimit, headLimit);
   long code = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
   m_status = static_cast<int>(code);

@@ -36,9 +36,11 @@ class HttpConnection;
 class HttpSession {
  public:
   // abortFlag, when given, is watched while waiting for the network: once
-  // it is set, every wait ends with kErrorOperationCancelled.
+  // it is set, every wait ends with kErrorOperationCancelled. deadline,
+  // when given, is a tick count that every wait ends at (kErrorTimeLimit):
+  // the time limit of the whole download.
   HttpSession(std::string agent, bool offline, HttpTimeouts timeouts,
-              const std::atomic<bool>* abortFlag = nullptr);
+              const std::atomic<bool>* abortFlag = nullptr, const std::atomic<uint32_t>* deadline = nullptr);
   ~HttpSession();
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
@@ -51,13 +53,20 @@ class HttpSession {
   bool offline() const { return m_offline; }
   const HttpTimeouts& timeouts() const { return m_timeouts; }
   bool aborted() const { return m_abortFlag && m_abortFlag->load(); }
+  // The download's deadline, if it has one.
+  std::optional<uint32_t> deadline() const;
 
  private:
   std::string m_agent;
   bool m_offline;
   HttpTimeouts m_timeouts;
   const std::atomic<bool>* m_abortFlag;
+  const std::atomic<uint32_t>* m_deadline;
 };
+
+// The most bytes of a response head, trailers of a chunked body included,
+// that a request accepts; more fails as an invalid server response.
+inline constexpr size_t kMaxResponseHeadBytes = 256 * 1024;
 
 class HttpRequest;
 
@@ -104,8 +113,13 @@ class HttpRequest {
   // Header lines meant for a proxy only; never sent to the server.
   void addProxyHeaders(std::string_view lines);
 
-  // Sends the request and reads the response head.
+  // Sends the request and reads the response head. The whole head must
+  // arrive within the session's connect and receive time-outs together,
+  // however steadily it trickles in.
   void send();
+  // A tick count at which any wait for this request ends with
+  // kErrorTimeLimit (a limit on the time for one file); 0 for none.
+  void setDeadline(uint32_t tick) { m_deadline = tick; }
   int statusCode() const { return m_status; }
   // The response head, every line ended by CR LF.
   const std::string& rawHeaders() const { return m_head; }
@@ -125,9 +139,11 @@ class HttpRequest {
 
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
-  // Drives the transfer until done() holds; throws on failure or time-out.
+  // Drives the transfer until done() holds; throws on failure, when nothing
+  // arrives for noProgressLimitMs, when totalLimitMs (0: none) have passed,
+  // or at a deadline.
   template <typename Done>
-  void driveUntil(Done done, uint32_t noProgressLimitMs);
+  void driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs = 0);
   void throwIfFailed();
 
   HttpConnection& m_connection;
@@ -136,6 +152,9 @@ class HttpRequest {
   curl_slist* m_proxyHeaders = nullptr;
   std::string m_headerNames;  // lower-case names already added, ";"-joined
   std::string m_head;
+  size_t m_headBytes = 0;  // head and trailers as received
+  bool m_headTooLarge = false;
+  uint32_t m_deadline = 0;
   std::string m_body;
   size_t m_bodyOffset = 0;
   bool m_attached = false;

@@ -18,6 +18,9 @@ enum InternetError : int {
   kErrorInvalidServerResponse = 12152,
   kErrorSecureChannel = 12157,
   kErrorDisconnected = 12163,
+  // Not an Internet error: a deadline of the download (its time limit, or
+  // the time allowed for one file) passed while waiting for the server.
+  kErrorTimeLimit = 12900,
 };
 
 // Thrown by the HTTP layer; what() is a readable text for logs and for the

@@ -617,7 +617,9 @@ bool MainWindow::confirmCancelBatch() { return ask(QString::fromLatin1(text::kCo
 
 bool MainWindow::confirmEndDownloadOnClose() { return ask(QString::fromLatin1(text::kConfirmCloseDuringDownload)); }
 
-void MainWindow::reportSettingsReadError() { inform(QString::fromLatin1(text::kSettingsReadError)); }
+void MainWindow::reportSettingsReadError(const std::string& message) { inform(QString::fromStdString(message)); }
+
+void MainWindow::reportError(const std::string& message) { inform(QString::fromStdString(message)); }
 
 void MainWindow::addToUrlBox(const std::string& url) {
   if (m_urlBox) m_urlBox->addToTop(fromUtf8(url));

@@ -86,7 +86,8 @@ class MainWindow : public QMainWindow, public DocumentHost {
   bool confirmReset() override;
   bool confirmCancelBatch() override;
   bool confirmEndDownloadOnClose() override;
-  void reportSettingsReadError() override;
+  void reportSettingsReadError(const std::string& message) override;
+  void reportError(const std::string& message) override;
   void addToUrlBox(const std::string& url) override;
   void setStatusMessage(const std::string& text) override;
   void titleChanged(const std::string& title) override;

@@ -159,6 +159,25 @@ GeneralPage::GeneralPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hoo
   grid->addWidget(linkPause, row, 2);
   grid->addWidget(new QLabel(tr("milliseconds"), this), row++, 3);
 
+  auto bound = [&](NumberBox*& box, const char* name, const QString& label, const QString& unit,
+                   const QString& tip) {
+    box = new NumberBox(this);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setToolTip(tip);
+    grid->addWidget(labelFor(label, box, this), row, 0, 1, 2);
+    grid->addWidget(box, row, 2);
+    if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, this), row, 3);
+    ++row;
+  };
+  bound(maxScanSize, "maxScanSize", tr("Largest page &scanned for links:"), tr("Mb"),
+        tr("A page that is larger fails: a site that sends an endless page cannot fill the memory or the disk."));
+  bound(maxPageLinks, "maxPageLinks", tr("Most links taken from &one page:"), QString(),
+        tr("Further links of the page keep their live address."));
+  bound(maxPlaceholders, "maxPlaceholders", tr("Most &placeholder pages per download:"), QString(),
+        tr("Links that are not saved get no placeholder page once this many were written."));
+  bound(maxDownloadSize, "maxDownloadSize", tr("Stop the download after &reading:"), tr("Mb (0: no limit)"),
+        tr("The links not yet fetched then wait to be resumed, as after the time limit."));
+
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(row, 1);
   connect(threads, &NumberBox::textChanged, this, &GeneralPage::updateEnabling);
@@ -201,6 +220,10 @@ void GeneralPage::load(const CrawlSettings& s) {
       break;
   }
   linkPause->setNumber(s.linkPause);
+  maxScanSize->setNumber(s.maxScanSize);
+  maxPageLinks->setNumber(s.maxPageLinks);
+  maxPlaceholders->setNumber(s.maxPlaceholders);
+  maxDownloadSize->setNumber(s.maxDownloadSize);
   updateEnabling();
 }
 
@@ -223,7 +246,19 @@ bool GeneralPage::validate() {
   }
   if (maxTotalTime.check->isChecked() && !checkNumber(maxTotalTime.value, 1, totalTimeHigh())) return false;
   if (maxDays.check->isChecked() && !checkNumber(maxDays.value, 1, 365)) return false;
-  return checkNumber(linkPause, 0, 10000);
+  if (!checkNumber(linkPause, 0, 10000)) return false;
+  for (auto [box, name] : boundBoxes()) {
+    int low = 0, high = 0;
+    if (settingRange(name, low, high) && !checkNumber(box, low, high)) return false;
+  }
+  return true;
+}
+
+std::vector<std::pair<NumberBox*, const char*>> GeneralPage::boundBoxes() const {
+  return {{maxScanSize, "Max Scan Size"},
+          {maxPageLinks, "Max Page Links"},
+          {maxPlaceholders, "Max Placeholders"},
+          {maxDownloadSize, "Max Download Size"}};
 }
 
 void GeneralPage::applySettings(CrawlSettings& s) {
@@ -240,6 +275,13 @@ void GeneralPage::applySettings(CrawlSettings& s) {
   take(maxTotalTime.value, 1, totalTimeHigh(), maxTotalTime.unit->currentIndex() == kMins ? 60 : 1, s.maxTotalTime);
   take(maxDays.value, 1, 365, 1, s.maxDays);
   take(linkPause, 0, 10000, 1, s.linkPause);
+  int* bounds[] = {&s.maxScanSize, &s.maxPageLinks, &s.maxPlaceholders, &s.maxDownloadSize};
+  int i = 0;
+  for (auto [box, name] : boundBoxes()) {
+    int low = 0, high = 0;
+    if (settingRange(name, low, high)) take(box, low, high, 1, *bounds[i]);
+    ++i;
+  }
 
   int flags = 0;
   if (maxSize.check->isChecked()) flags |= kLimitMaxSize;

@@ -87,6 +87,13 @@ class GeneralPage : public OptionsPage {
   Limit maxSize, minSize, maxTime, maxTotalTime, maxDays;
   QComboBox* limitsAffect = nullptr;
   NumberBox* linkPause = nullptr;
+  // Bounds against sites that never end: megabytes of a page scanned for
+  // links, links taken from one page, placeholder pages per download, and
+  // megabytes read per download (0: no limit).
+  NumberBox* maxScanSize = nullptr;
+  NumberBox* maxPageLinks = nullptr;
+  NumberBox* maxPlaceholders = nullptr;
+  NumberBox* maxDownloadSize = nullptr;
 
   // Unit lists are sorted: "Kb" before "Mb", "Mins" before "Secs".
   static constexpr int kKb = 0, kMb = 1, kMins = 0, kSecs = 1;
@@ -94,6 +101,8 @@ class GeneralPage : public OptionsPage {
  private:
   void updateEnabling();
   int totalTimeHigh() const;
+  // The four bound boxes with the stored names of their settings.
+  std::vector<std::pair<NumberBox*, const char*>> boundBoxes() const;
 };
 
 // Tab "Filter".

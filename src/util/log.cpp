@@ -1,5 +1,9 @@
 #include "util/log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -69,8 +73,11 @@ LogQueue& logQueue() {
   return instance;
 }
 
-void logMessage(std::string_view text, LogKind) {
-  logQueue().push(std::string(text));
+void logMessage(std::string_view raw, LogKind) {
+  // URLs and titles come from servers: a line feed in one would forge a
+  // line of the log, in the file and in the pane.
+  const std::string text = blankControls(raw);
+  logQueue().push(text);
   if (text.empty()) return;
   LogFile& log = logFile();
   std::lock_guard lock(log.mutex);
@@ -83,7 +90,17 @@ void logMessage(std::string_view text, LogKind) {
 bool openLogFile(const std::string& path) {
   std::string name = path.empty() ? std::string(text::kProductName) + ".log" : path;
   closeLogFile();
-  FILE* file = std::fopen(name.c_str(), "a");
+  // The log names every URL of a crawl, credentials of a site among them
+  // at times: a new log is for its owner only.
+  int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+  struct stat info {};
+  FILE* file = nullptr;
+  if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    // Non-blocking only so that a FIFO is refused at the open, not waited on.
+    ::fcntl(fd, F_SETFL, O_APPEND);
+    file = ::fdopen(fd, "a");
+  }
+  if (file == nullptr && fd >= 0) ::close(fd);
   if (file == nullptr) {
     logMessage(strprintf(text::kLogOpenFailed, name.c_str()));
     return false;

@@ -256,6 +256,11 @@ bool replaceFile(const std::string& path, std::string_view text) {
 }  // namespace
 
 void sanitiseTitle(std::string& title) {
+  // A title holds what the page said, line feeds and other controls among
+  // them; none belongs in a file name.
+  for (char& c : title) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
   title.assign(trim(title));
   for (char& c : title) {
     switch (c) {

@@ -1,6 +1,7 @@
 #include "util/string_utils.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 namespace sg {
@@ -77,6 +78,22 @@ std::string blankControls(std::string_view text) {
   for (char& c : out) {
     auto u = static_cast<unsigned char>(c);
     if (u < 32 || u == 127) c = ' ';
+  }
+  return out;
+}
+
+std::string base64Encode(std::string_view bytes) {
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+    if (i + 1 < bytes.size()) group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
+    out += kAlphabet[(group >> 18) & 63];
+    out += kAlphabet[(group >> 12) & 63];
+    out += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
   }
   return out;
 }

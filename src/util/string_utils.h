@@ -28,4 +28,7 @@ std::string_view trimWhite(std::string_view text);
 // single line of the interface must not carry control characters.
 std::string blankControls(std::string_view text);
 
+// Base64 (RFC 2045 alphabet, "=" padding, no line breaks).
+std::string base64Encode(std::string_view bytes);
+
 }  // namespace sg

@@ -28,6 +28,7 @@ inline constexpr const char* kRemovedByUser = "URL removed from download by user
 // Controller and workers.
 inline constexpr const char* kStartingDownload = "Starting download at %s...";
 inline constexpr const char* kResumingDownload = "Resuming download.";
+inline constexpr const char* kNoSaveDirectory = "No directory is set to save the copy in (\"Save Directory\").";
 inline constexpr const char* kPendingCount = "%d pending";
 inline constexpr const char* kResumeCount = "%d to resume";
 inline constexpr const char* kThreadsCount = "%d threads";
@@ -57,6 +58,19 @@ inline constexpr const char* kSizeSmaller = "File size (%s) was smaller than lim
 inline constexpr const char* kTimeExceeded = "Download time (%s) exceeded limit (%s)";
 inline constexpr const char* kMaximumDepth = "Reached maximum %d levels deep. Links will not be downloaded.";
 inline constexpr const char* kWriteFailed = "Failed to write output file %s (%s)";
+inline constexpr const char* kEmptyPageKept = "The server sent an empty page; the saved copy was kept";
+// Filled with the number of attempts and the last reason.
+inline constexpr const char* kAttemptsUsedUp = "Gave up after %d attempts: %s";
+// Filled with the size read and the limit.
+inline constexpr const char* kScanLimitExceeded =
+    "Page size (%s) was larger than the limit for pages scanned for links (%s)";
+// Filled with the limit and the page's URL.
+inline constexpr const char* kPageLinksLimitReached =
+    "Only the first %d links of %s are followed (the limit of links taken from one page)";
+inline constexpr const char* kPlaceholderLimitReached =
+    "The limit of %d placeholder pages was reached: links not saved from now on get none";
+// Filled with the limit.
+inline constexpr const char* kSizeLimitExceeded = "Download size limit (%s) reached.";
 
 // Local files and placeholder pages.
 inline constexpr const char* kReadLocalFile = "Read local file %s";
@@ -108,16 +122,33 @@ inline constexpr const char* kModemDisconnected = "Modem disconnected.";
 // The document.
 inline constexpr const char* kDownloadComplete = "Download complete";
 inline constexpr const char* kDownloadAborted = "Download aborted.";
+// Filled with the limit and the number of links left to resume.
+inline constexpr const char* kEndTimeLimit =
+    "The time limit of the download (%s) was reached: %d links were not fetched (Go resumes them).";
+inline constexpr const char* kEndSizeLimit =
+    "The size limit of the download (%s) was reached: %d links were not fetched (Go resumes them).";
+// Filled with the number of files and the save directory.
+inline constexpr const char* kEndUnsaved = "%d files were read but could not be written below %s.";
 inline constexpr const char* kNoUrlSelected = "No URL Selected";
 inline constexpr const char* kConfirmReset = "This will clear the current download. Are you sure?";
 inline constexpr const char* kConfirmCancelBatch =
     "You have cancelled the current download.\n\nDo you want to cancel all downloads in the current batch queue?";
 inline constexpr const char* kConfirmCloseDuringDownload =
     "Cannot close whilst a download is in progress.\n\nWould you like to end the current download?";
-inline constexpr const char* kSettingsReadError =
-    "An error occurred whilst reading your previous session's settings - this may be due to a corrupted entry in "
-    "the settings file. The original Sitegleaner defaults will be used instead.";
 inline constexpr const char* kFailedToSaveDocument = "Failed to save document.";
+// Filled with the unreadable values ("Name (text)", comma-joined) and the
+// settings file.
+inline constexpr const char* kSettingsValuesUnreadable =
+    "An error occurred whilst reading your previous session's settings - this may be due to a corrupted entry in "
+    "the settings file. The original Sitegleaner defaults will be used instead for: %s. The settings file (%s) is "
+    "left as it is until you change a setting.";
+// Filled with the file's path.
+inline constexpr const char* kSettingsFileUnusable =
+    "The settings file %s is not a regular file: your settings cannot be read or kept. The original Sitegleaner "
+    "defaults will be used for this run.";
+// Filled with the path, the URLs taken and the lines skipped.
+inline constexpr const char* kUrlListRead = "URL list %s: %zu URLs queued, %zu lines skipped (not web URLs)";
+inline constexpr const char* kUrlListTruncated = "; only its first %s were read";
 
 // Start-up.
 inline constexpr const char* kStealthActivated = "'Stealth' mode activated.";

@@ -501,4 +501,20 @@ void makeRelativePath(std::string_view base, std::string& target, bool dotPrefix
   target = (dotPrefix ? "./" : "") + prefix + rest;
 }
 
+bool takeUserInfo(std::string& url, std::string& userInfo) {
+  size_t slashes = url.find("//");
+  if (slashes == std::string::npos) return false;
+  // Only a scheme (or nothing) may stand before the "//".
+  size_t colon = url.find(':');
+  if (slashes != 0 && (colon == std::string::npos || colon + 1 != slashes)) return false;
+  size_t authority = slashes + 2;
+  size_t end = url.find_first_of("/?#", authority);
+  if (end == std::string::npos) end = url.size();
+  size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
+  if (at == std::string::npos || at < authority) return false;
+  userInfo = url.substr(authority, at - authority);
+  url.erase(authority, at + 1 - authority);
+  return true;
+}
+
 }  // namespace sg

@@ -47,6 +47,11 @@ CombinedUrl combineUrl(std::string_view base, std::string_view link);
 // tests and fuzzers compare both ways).
 CombinedUrl combineUrl(std::string_view base, std::string_view link, bool allowShortcut);
 
+// Takes "user:password@" out of the authority of a URL text (the part
+// after "//"), giving it in userInfo without the "@". False, with url
+// unchanged, when the URL carries none.
+bool takeUserInfo(std::string& url, std::string& userInfo);
+
 // Percent-decodes every "%XX" escape; malformed escapes stay as they are.
 std::string percentDecode(std::string_view text);
 // Escapes the bytes that may not stand in a request target: blanks,

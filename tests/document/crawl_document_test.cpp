@@ -1,11 +1,13 @@
 #include "document/crawl_document.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <condition_variable>
 
 #include "document/profile_file.h"
 #include "engine/robots.h"
+#include "support/log_lines.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "util/log.h"
@@ -26,7 +28,11 @@ class ScriptedHost : public DocumentHost, public DownloadObserver {
     return cancelBatchAnswer;
   }
   bool confirmEndDownloadOnClose() override { return closeAnswer; }
-  void reportSettingsReadError() override { ++settingsErrors; }
+  void reportSettingsReadError(const std::string& message) override {
+    ++settingsErrors;
+    settingsMessage = message;
+  }
+  void reportError(const std::string& message) override { errors.push_back(message); }
   void showBatchPane() override { ++batchPaneShown; }
   void addToUrlBox(const std::string& url) override { urlBox.push_back(url); }
   void setStatusMessage(const std::string& text) override { statusMessage = text; }
@@ -56,6 +62,8 @@ class ScriptedHost : public DocumentHost, public DownloadObserver {
   bool cancelBatchAnswer = false;
   bool closeAnswer = false;
   int resetQuestions = 0, batchQuestions = 0, settingsErrors = 0, batchPaneShown = 0;
+  std::string settingsMessage;
+  std::vector<std::string> errors;
   std::vector<std::string> urlBox;
   std::string statusMessage, shownTitle;
   bool quit = false;
@@ -98,18 +106,27 @@ TEST_F(Document, TitleFollowsRootBatchAndOfflineState) {
   EXPECT_EQ(document.title(), "HTTP://www.example.com/");
 }
 
-TEST_F(Document, UrlListQueuesWebUrlsOnly) {
-  writeFile(dir.file("mixed.txt"), "www.example.com/docs/\n\nftp://ftp.example.com/x\nhttps://secure.example.com/\n");
-  writeFile(dir.file("second.txt"), "http://second.example.com/\r\n");
+TEST_F(Document, UrlListQueuesWebUrlsOnlyAndSaysWhatItSkipped) {
+  writeFile(dir.file("mixed.txt"),
+            "www.example.com/docs/\n\nftp://ftp.example.com/x\n  https://secure.example.com/  \n"
+            "\x01\xff garbage\x7f\nrandomword\nhttp://bad host/\n" + std::string(20000, 'a') + ".example.com\n");
+  writeFile(dir.file("second.txt"), "http://second.example.com/\r\nlocalhost:8080/x");
   writeFile(dir.file("empty.txt"), "");
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  logQueue().clear();
   EXPECT_TRUE(document.readUrlListFile(dir.file("mixed.txt")));
   EXPECT_TRUE(document.readUrlListFile(dir.file("second.txt")));
   EXPECT_FALSE(document.readUrlListFile(dir.file("empty.txt")));
   EXPECT_FALSE(document.readUrlListFile(dir.file("missing.txt")));
+  EXPECT_FALSE(document.readUrlListFile(dir.file("fifo")));  // refused at once, not waited on
+  EXPECT_FALSE(document.readUrlListFile("/dev/zero"));
   EXPECT_FALSE(document.readUrlListFile(""));
   EXPECT_EQ(std::vector<std::string>(document.batchQueue().begin(), document.batchQueue().end()),
             (std::vector<std::string>{"http://www.example.com/docs/", "https://secure.example.com/",
-                                      "http://second.example.com/"}));
+                                      "http://second.example.com/", "http://localhost:8080/x"}));
+  auto lines = drainLog();
+  EXPECT_TRUE(containsLine(lines, "URL list " + dir.file("mixed.txt") + ": 2 URLs queued, 5 lines skipped (not web URLs)"));
+  EXPECT_TRUE(containsLine(lines, "URL list " + dir.file("second.txt") + ": 2 URLs queued, 0 lines skipped (not web URLs)"));
 }
 
 TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
@@ -208,13 +225,41 @@ TEST_F(Document, CloseQueryDuringADownload) {
   ASSERT_TRUE(host.deliverEnd(document));
 }
 
-TEST_F(Document, CorruptSettingsAreReportedAndReplaced) {
-  store.save(document.controller().settings, document.controller().exclusions(), document.view);
+TEST_F(Document, UnreadableSettingsAreNamedAndKeptUntilTheUserChangesOne) {
+  CrawlSettings& settings = document.controller().settings;
+  settings.saveDirectory = "/kept/sites";
+  settings.username = "alice";
+  store.save(settings, document.controller().exclusions(), document.view);
   store.writeText("General", "Threads", "lots");
   store.sync();
   document.newDocument();
   EXPECT_EQ(host.settingsErrors, 1);
-  EXPECT_EQ(store.readInt("General", "Threads", -1), document.controller().settings.threads);
+  EXPECT_NE(host.settingsMessage.find("instead for: Threads (lots)."), std::string::npos) << host.settingsMessage;
+  EXPECT_EQ(settings.threads, 8);
+  EXPECT_EQ(settings.saveDirectory, "/kept/sites");
+  EXPECT_EQ(settings.username, "alice");
+  // Closing without a change leaves the file for the user to mend.
+  document.closeDocument();
+  EXPECT_EQ(store.readText("General", "Threads"), "lots");
+  settings.maxCrawlDepth = 3;
+  document.closeDocument();
+  EXPECT_EQ(store.readInt("General", "Threads", -1), 8);
+  EXPECT_EQ(store.readText("General", "Save Directory"), "/kept/sites");
+}
+
+TEST_F(Document, ProfileWithAValueOutOfRangeIsRefusedAndSaysWhich) {
+  CrawlSettings settings = document.controller().settings;
+  settings.threads = 2147483647;
+  std::string error;
+  ASSERT_TRUE(saveProfileFile(dir.file("huge.glean"), "http://profiled.example.com/", settings, error));
+  const CrawlSettings before = document.controller().settings;
+  document.openArgument(dir.file("huge.glean"), true);
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_NE(host.errors[0].find("\"Threads\" must be between 1 and 30, not 2147483647"), std::string::npos)
+      << host.errors[0];
+  EXPECT_EQ(document.controller().settings, before);
+  EXPECT_EQ(document.controller().url(), "");
+  EXPECT_TRUE(document.batchQueue().empty());
 }
 
 }  // namespace

@@ -73,6 +73,10 @@ CrawlSettings changedRecord() {
   s.limitFlags = 31;
   s.limitBinaries = 3;
   s.linkPause = 0;
+  s.maxScanSize = 4096;
+  s.maxPageLinks = 1;
+  s.maxPlaceholders = 0;
+  s.maxDownloadSize = 10000000;
   s.logFile = "";  // empty, while its default is not
   s.showWarnings = false;
   return s;
@@ -97,7 +101,7 @@ TEST_F(SettingsStoreTest, FreshStoreYieldsTheDefaults) {
   ViewOptions view{false, false};
   {
     SettingsStore store(qpath());
-    EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+    EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
   }
   EXPECT_EQ(describe(settings), describe(CrawlSettings::defaults(kDesktop)));
   EXPECT_TRUE(savedPatterns(exclusions).empty());
@@ -132,7 +136,7 @@ TEST_F(SettingsStoreTest, SaveThenLoadRestoresEveryValue) {
   ViewOptions loadedView;
   {
     SettingsStore store(qpath());
-    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop));
+    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop).empty());
   }
   EXPECT_EQ(describe(loaded), describe(saved));
   EXPECT_EQ(savedPatterns(loadedExclusions), savedPatterns(exclusions));
@@ -144,7 +148,7 @@ TEST_F(SettingsStoreTest, SaveThenLoadRestoresEveryValue) {
   {
     SettingsStore store(qpath());
     store.save(saved, exclusions, ViewOptions{true, false});
-    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop));
+    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop).empty());
   }
   EXPECT_TRUE(loadedView.autoExpand);
   EXPECT_FALSE(loadedView.showAll);
@@ -173,7 +177,9 @@ TEST_F(SettingsStoreTest, TextsComeBackByteForByte) {
     SCOPED_TRACE(testing::PrintToString(text));
     CrawlSettings settings = CrawlSettings::defaults(kDesktop);
     settings.userAgent = text;
-    settings.saveDirectory = text;
+    // An empty save directory is never taken (it would mean the current one).
+    const std::string directory = text.empty() ? "/d" : text;
+    settings.saveDirectory = directory;
     ServerRuleTable exclusions;
     {
       SettingsStore store(qpath());
@@ -183,10 +189,10 @@ TEST_F(SettingsStoreTest, TextsComeBackByteForByte) {
     ViewOptions view;
     {
       SettingsStore store(qpath());
-      EXPECT_TRUE(store.load(loaded, exclusions, view, kDesktop));
+      EXPECT_TRUE(store.load(loaded, exclusions, view, kDesktop).empty());
     }
     EXPECT_EQ(loaded.userAgent, text);
-    EXPECT_EQ(loaded.saveDirectory, text);
+    EXPECT_EQ(loaded.saveDirectory, directory);
   }
 }
 
@@ -226,7 +232,7 @@ TEST_F(SettingsStoreTest, GeneralValuesFormTheGeneralSectionOfTheFile) {
   ServerRuleTable exclusions;
   ViewOptions view;
   SettingsStore store(qpath());
-  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
   EXPECT_EQ(settings.threads, 3);
   EXPECT_EQ(settings.logFile, "other.log");
 }
@@ -244,7 +250,7 @@ TEST_F(SettingsStoreTest, HandWrittenFileWithBlanksInNamesLoads) {
   ServerRuleTable exclusions;
   ViewOptions view;
   SettingsStore store(qpath());
-  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
   EXPECT_EQ(settings.saveDirectory, "/srv/my sites");
   // An unquoted comma makes a list of the value; it is read joined again.
   EXPECT_EQ(settings.knownFileTypes, "text/html,image/png");
@@ -257,70 +263,91 @@ TEST_F(SettingsStoreTest, HandWrittenFileWithBlanksInNamesLoads) {
 
 // --- A value that cannot be read -----------------------------------------
 
-TEST_F(SettingsStoreTest, UnreadableValueStopsTheLoadThere) {
-  test::writeFile(path(),
-                  "[General]\n"
-                  "Limit Binaries=3\n"
-                  "MaxCrawlDepth=7\n"
-                  "MaxServerDepth=abc\n"
-                  "Save Directory=/from/the/file\n"
-                  "Threads=12\n"
-                  "Link Pause=100\n"
-                  "Exclusions=http://x.example/a\n"
-                  "[View]\n"
-                  "AutoExpand=0\n");
+TEST_F(SettingsStoreTest, UnreadableValueTakesItsDefaultAlone) {
+  const std::string text =
+      "[General]\n"
+      "Limit%20Binaries=three\n"
+      "MaxCrawlDepth=7\n"
+      "Save%20Directory=/from/the/file\n"
+      "Username=alice\n"
+      "Password=YWxpY2U6cHc=\n"
+      "Save%20Files=1\n"
+      "Threads=2147483647\n"
+      "Link%20Pause=100\n"
+      "Log%20File=\n"
+      "Exclusions=http://x.example/a\n"
+      "[View]\n"
+      "AutoExpand=0\n";
+  test::writeFile(path(), text);
   CrawlSettings settings;  // construction values, as at the first load
-  settings.saveDirectory = "/held/before";
   ServerRuleTable exclusions;
-  exclusions.addPattern("http://old.example/");
   ViewOptions view;
-
-  CrawlSettings expected = settings;
-  expected.limitBinaries = 3;
-  expected.maxCrawlDepth = 7;
+  std::vector<std::string> unreadable;
   {
     SettingsStore store(qpath());
-    EXPECT_FALSE(store.load(settings, exclusions, view, kDesktop));
+    unreadable = store.load(settings, exclusions, view, kDesktop);
   }
-  // Read before the bad value; everything from it on as it was (not the
-  // file's values, not the defaults).
+  // Named with what the file holds; out of range counts as unreadable.
+  EXPECT_EQ(unreadable, (std::vector<std::string>{"Limit Binaries (three)", "Threads (2147483647)"}));
+  CrawlSettings expected = CrawlSettings::defaults(kDesktop);
+  expected.maxCrawlDepth = 7;
+  expected.saveDirectory = "/from/the/file";
+  expected.username = "alice";
+  expected.password = "YWxpY2U6cHc=";
+  expected.saveFiles = true;
+  expected.linkPause = 100;
+  expected.logFile = "";
   EXPECT_EQ(describe(settings), describe(expected));
-  // The exclusions and the view values are still read.
   EXPECT_EQ(savedPatterns(exclusions), std::vector<std::string>{"x.example/a"});
   EXPECT_FALSE(view.autoExpand);
-  EXPECT_TRUE(view.showAll);
+  // Reading never writes.
+  EXPECT_EQ(test::readFile(path()), text);
 
-  // The caller then saves the whole record, which mends the file.
+  // An empty save directory would mean the current directory.
+  test::writeFile(path(), "[General]\nSave%20Directory=\n");
+  SettingsStore store(qpath());
+  EXPECT_EQ(store.load(settings, exclusions, view, kDesktop), std::vector<std::string>{"Save Directory ()"});
+  EXPECT_EQ(settings.saveDirectory, CrawlSettings::defaultSaveDirectory(kDesktop));
+}
+
+TEST_F(SettingsStoreTest, AFileThatIsNoRegularFileIsNeitherWaitedOnNorReplaced) {
+  ASSERT_EQ(mkfifo(path().c_str(), 0600), 0);
+  CrawlSettings settings;
+  ServerRuleTable exclusions;
+  ViewOptions view;
   {
     SettingsStore store(qpath());
+    EXPECT_NE(store.problem().find("is not a regular file"), std::string::npos);
+    EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
     store.save(settings, exclusions, view);
   }
-  CrawlSettings again;
-  SettingsStore store(qpath());
-  EXPECT_TRUE(store.load(again, exclusions, view, kDesktop));
-  EXPECT_EQ(describe(again), describe(expected));
+  EXPECT_EQ(describe(settings), describe(CrawlSettings::defaults(kDesktop)));
+  struct stat info {};
+  ASSERT_EQ(stat(path().c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(SettingsStoreTest, WhichStoredFormsCountAsNumbers) {
   struct Case {
     const char* line;  // as it stands in the file
-    bool readable;
+    bool parses;       // as a number
+    bool readable;     // and within the setting's range
     int value;
   } cases[] = {
-      {"MaxServerDepth=42", true, 42},
-      {"MaxServerDepth=-3", true, -3},
-      {"MaxServerDepth=+5", true, 5},
-      {"MaxServerDepth=\" 9 \"", true, 9},
-      {"MaxServerDepth=2147483647", true, 2147483647},
-      {"MaxServerDepth=abc", false, 0},
-      {"MaxServerDepth=", false, 0},
-      {"MaxServerDepth=12x", false, 0},
-      {"MaxServerDepth=0x10", false, 0},
-      {"MaxServerDepth=1.5", false, 0},
-      {"MaxServerDepth=99999999999", false, 0},
-      {"MaxServerDepth=1, 2", false, 0},
-      {"MaxServerDepth=@ByteArray(17)", true, 17},
-      {"MaxServerDepth=@Rect(1 2 3 4)", false, 0},
+      {"MaxServerDepth=42", true, true, 42},
+      {"MaxServerDepth=-3", true, false, -3},
+      {"MaxServerDepth=+5", true, true, 5},
+      {"MaxServerDepth=\" 9 \"", true, true, 9},
+      {"MaxServerDepth=2147483647", true, false, 2147483647},
+      {"MaxServerDepth=abc", false, false, 0},
+      {"MaxServerDepth=", false, false, 0},
+      {"MaxServerDepth=12x", false, false, 0},
+      {"MaxServerDepth=0x10", false, false, 0},
+      {"MaxServerDepth=1.5", false, false, 0},
+      {"MaxServerDepth=99999999999", false, false, 0},
+      {"MaxServerDepth=1, 2", false, false, 0},
+      {"MaxServerDepth=@ByteArray(17)", true, true, 17},
+      {"MaxServerDepth=@Rect(1 2 3 4)", false, false, 0},
   };
   int number = 0;
   for (const Case& c : cases) {
@@ -333,10 +360,10 @@ TEST_F(SettingsStoreTest, WhichStoredFormsCountAsNumbers) {
     ServerRuleTable exclusions;
     ViewOptions view;
     SettingsStore store(QString::fromStdString(file));
-    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop), c.readable);
-    EXPECT_EQ(settings.maxServerDepth, c.readable ? c.value : 1);
+    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop).empty(), c.readable);
+    EXPECT_EQ(settings.maxServerDepth, c.readable ? c.value : 0);
     // The accessor falls back on what it cannot read.
-    EXPECT_EQ(store.readInt("General", "MaxServerDepth", -99), c.readable ? c.value : -99);
+    EXPECT_EQ(store.readInt("General", "MaxServerDepth", -99), c.parses ? c.value : -99);
   }
 }
 
@@ -353,16 +380,16 @@ TEST_F(SettingsStoreTest, WhichStoredFormsCountAsFlags) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     // Show Warnings holds 0 from construction and 1 by default; Strip HTML
-    // Tags comes later and must keep its held value on a failure.
+    // Tags comes later and is read whatever came before.
     const std::string file = m_dir.file("case" + std::to_string(++number) + ".conf");
     test::writeFile(file, std::string("[General]\nShow Warnings=") + c.value + "\nStrip HTML Tags=1\n");
     CrawlSettings settings;
     ServerRuleTable exclusions;
     ViewOptions view;
     SettingsStore store(QString::fromStdString(file));
-    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop), c.readable);
-    EXPECT_EQ(settings.showWarnings, c.readable && c.flag);
-    EXPECT_EQ(settings.stripHtmlTags, c.readable);
+    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop).empty(), c.readable);
+    EXPECT_EQ(settings.showWarnings, c.readable ? c.flag : true);
+    EXPECT_TRUE(settings.stripHtmlTags);
   }
 }
 
@@ -405,7 +432,7 @@ TEST_F(SettingsStoreTest, StoredExclusionsReplaceTheRules) {
   CrawlSettings settings;
   ViewOptions view;
   SettingsStore store(qpath());
-  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop));
+  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
   // The empty middle entry names no server and makes no rule.
   EXPECT_EQ(savedPatterns(exclusions), (std::vector<std::string>{"a.example/x", "b.example/y"}));
   EXPECT_TRUE(exclusions.isAllowedUrl("http://old.example/"));

@@ -52,6 +52,10 @@ TEST(CrawlSettings, DefaultsOfAFreshStoreInFieldOrder) {
       {"Prompt For Password", "1"},
       {"Log File", "\"sitegleaner.log\""},
       {"Link Pause", "500"},
+      {"Max Scan Size", "64"},
+      {"Max Page Links", "100000"},
+      {"Max Placeholders", "100000"},
+      {"Max Download Size", "0"},
       {"(profile field 15)", "1"},
   };
   EXPECT_EQ(test::describe(CrawlSettings::defaults("/home/user/Work Desk")), expected);
@@ -72,21 +76,52 @@ TEST(CrawlSettings, ConstructionValuesDifferWhereTheLoadMustFillIn) {
   EXPECT_EQ(s.profileReserved, 1);
 }
 
-TEST(CrawlSettings, ValuesSetFromText) {
+struct TextCase {
+  const char* name;
+  const char* value;
+  bool accepted;
+  const char* error;  // start of the refusal
+};
+
+// Every number comes through the ranges the options sheet accepts; a size
+// or time may be given in the larger unit.
+TEST(CrawlSettings, ValuesSetFromTextWithinTheirRanges) {
+  const TextCase cases[] = {
+      {"MaxCrawlDepth", "3", true, ""},
+      {"save files", "1", true, ""},
+      {"Save Directory", "/tmp/x y", true, ""},
+      {"Link Pause", "0", true, ""},
+      {"Max Size", "6000", true, ""},
+      {"Max Size", "2000000", true, ""},  // 2000 "Mb"
+      {"Max Time", "360000", true, ""},   // 6000 "Mins"
+      {"Limit Binaries", "-1", true, ""},
+      {"Max Download Size", "0", true, ""},
+      {"Save Files", "yes", false, "\"Save Files\" takes a whole number"},
+      {"Save Files", "2", false, "\"Save Files\" must be 0 or 1"},
+      {"Threads", "8x", false, "\"Threads\" takes a whole number"},
+      {"Threads", "2147483647", false, "\"Threads\" must be between 1 and 30, not 2147483647"},
+      {"Threads", "0", false, "\"Threads\" must be between 1 and 30"},
+      {"Max Total Time", "3000000", false, "\"Max Total Time\" must be between 1 and 7200"},
+      {"Link Pause", "2147483647", false, "\"Link Pause\" must be between 0 and 10000"},
+      {"Max Size", "7001", false, "\"Max Size\" must be between 1 and 6000, or a multiple of 1000 up to 6000000"},
+      {"Max Page Links", "0", false, "\"Max Page Links\" must be between 1"},
+      {"Save Directory", " ", false, "\"Save Directory\" must not be empty"},
+      {"No Such Setting", "1", false, "there is no setting called \"No Such Setting\""},
+  };
+  for (const TextCase& c : cases) {
+    CrawlSettings s;
+    std::string error;
+    EXPECT_EQ(setSettingFromText(s, c.name, c.value, error), c.accepted) << c.name << "=" << c.value;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.name << "=" << c.value << ": " << error;
+    if (!c.accepted) EXPECT_EQ(s, CrawlSettings()) << c.name;
+  }
   CrawlSettings s;
-  EXPECT_TRUE(setSettingFromText(s, "MaxCrawlDepth", "3"));
-  EXPECT_EQ(s.maxCrawlDepth, 3);
-  EXPECT_TRUE(setSettingFromText(s, "save files", "1"));
-  EXPECT_TRUE(s.saveFiles);
-  EXPECT_TRUE(setSettingFromText(s, "Save Directory", "/tmp/x y"));
+  std::string error;
+  ASSERT_TRUE(setSettingFromText(s, "save directory", "/tmp/x y", error));
   EXPECT_EQ(s.saveDirectory, "/tmp/x y");
-  EXPECT_TRUE(setSettingFromText(s, "Link Pause", "0"));
-  EXPECT_EQ(s.linkPause, 0);
-  EXPECT_FALSE(setSettingFromText(s, "Save Files", "yes"));
-  EXPECT_FALSE(setSettingFromText(s, "Save Files", "2"));
-  EXPECT_FALSE(setSettingFromText(s, "Threads", "8x"));
-  EXPECT_FALSE(setSettingFromText(s, "No Such Setting", "1"));
-  EXPECT_EQ(s.threads, 4);
+  EXPECT_EQ(firstSettingRangeError(CrawlSettings::defaults("/home")), "");
+  s.threads = 31;
+  EXPECT_EQ(firstSettingRangeError(s), "\"Threads\" must be between 1 and 30, not 31");
 }
 
 }  // namespace

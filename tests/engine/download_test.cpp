@@ -233,21 +233,42 @@ TEST_F(Download, TotalTimeLimitOfZeroEndsBeforeTheFirstLink) {
   EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
 }
 
-TEST_F(Download, RefusingServerEndsTheDownloadWithTheRestToResume) {
+TEST_F(Download, UnreachableServerCostsOnlyItsOwnLinks) {
   server.start();
   controller.settings.threads = 1;
+  controller.settings.maxServerDepth = 1;
   int refused = refusedPort();
   std::string deadServer = "http://127.0.0.1:" + std::to_string(refused);
-  processor.children["/"] = {{deadServer + "/x.html"}, {"a.html"}, {"b.html"}};
+  processor.children["/"] = {{deadServer + "/x.html"}, {"a.html"}, {deadServer + "/y.html"}, {"b.html"}};
   setRoot(server.url("/"));
   startAndWait();
-  EXPECT_EQ(processor.order(), std::vector<std::string>{"/"});
-  auto lines = drainLog();
-  bool logged = false;
-  for (const auto& line : lines) logged |= line.rfind("Error connecting to 127.0.0.1 - ", 0) == 0;
-  EXPECT_TRUE(logged);
-  EXPECT_EQ(controller.pendingText(), "3 to resume");
-  EXPECT_EQ(observer.count(UpdateCode::DownloadEnded), 1u);
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/a.html", "/b.html"}));
+  EXPECT_FALSE(controller.cancelled);
+  EXPECT_EQ(controller.pendingText(), "0 pending");
+  for (const char* path : {"/x.html", "/y.html"}) {
+    LinkRecord* dead = controller.find(deadServer + path);
+    ASSERT_NE(dead, nullptr);
+    EXPECT_EQ(dead->status, LinkStatus::Failed);
+    EXPECT_NE(dead->information.find("could not be established"), std::string::npos) << dead->information;
+  }
+  // The server is tried once: the second link fails on the first verdict.
+  int connectErrors = 0;
+  for (const auto& line : drainLog()) connectErrors += line.rfind("Error connecting to 127.0.0.1 - ", 0) == 0;
+  EXPECT_EQ(connectErrors, 1);
+
+  // Without its root there is no download: it ends aborted, the root kept
+  // to resume.
+  DownloadController other;
+  other.settings = controller.settings;
+  other.setProcessor(&processor);
+  other.setObserver(&observer);
+  ASSERT_TRUE(other.initialise(deadServer + "/", nullptr, 0));
+  ASSERT_TRUE(other.start());
+  ASSERT_TRUE(observer.waitForEnd(2));
+  ASSERT_TRUE(other.workQueue().waitForWorkers(30000));
+  EXPECT_TRUE(other.cancelled);
+  EXPECT_EQ(other.pendingText(), "1 to resume");
+  other.setObserver(nullptr);
 }
 
 TEST_F(Download, OneConnectionServesConsecutiveLinksOfAServer) {

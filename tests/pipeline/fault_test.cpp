@@ -156,7 +156,8 @@ TEST_F(Faults, HostileBytesInUrlsAndTitles) {
   controller.settings.maxServerDepth = 0;
   crawl("/");
   EXPECT_EQ(controller.status, LinkStatus::Complete);
-  EXPECT_EQ(controller.title, title);
+  // The title names the desktop link too: its controls become blanks.
+  EXPECT_EQ(controller.title, "Bad  title\xff\xfe");
   for (size_t i = 0; i < controller.childCount(); ++i) {
     std::string name = controller.child(i)->localName();
     EXPECT_EQ(name.find('\0'), std::string::npos);
@@ -186,8 +187,9 @@ TEST_F(Faults, FileWhereADirectoryIsNeeded) {
   writeFile(host + "/dir", "a file, not a directory");
   crawl("/");
   LinkRecord* page = link("/dir/page.html");
-  EXPECT_EQ(page->status, LinkStatus::Complete);  // read, its links followed; nothing saved
-  EXPECT_EQ(page->information.find("Saved as"), std::string::npos);
+  // Read, its links followed, but not saved: a failure, not a success.
+  EXPECT_EQ(page->status, LinkStatus::Failed);
+  EXPECT_EQ(page->information, "Failed to open output file " + host + "/dir/page.html.");
   EXPECT_EQ(readFile(host + "/dir"), "a file, not a directory");
   bool reported = false;
   for (const auto& line : drainLog()) reported |= line.rfind("Failed to open output file ", 0) == 0;
@@ -214,8 +216,9 @@ TEST_F(Faults, ReadOnlySaveDirectory) {
   std::filesystem::create_directories(saveDirectory);
   std::filesystem::permissions(saveDirectory, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   crawl("/");
-  EXPECT_EQ(controller.status, LinkStatus::Complete);
-  EXPECT_EQ(controller.information.find("Saved as"), std::string::npos);
+  EXPECT_EQ(controller.status, LinkStatus::Failed);
+  EXPECT_EQ(controller.information.rfind("Failed to open output file ", 0), 0u) << controller.information;
+  EXPECT_EQ(controller.unsavedFiles, 1);
   EXPECT_TRUE(std::filesystem::is_empty(saveDirectory));
   std::filesystem::permissions(saveDirectory, std::filesystem::perms::owner_all);
 }

@@ -11,7 +11,8 @@ class QuietHost : public DocumentHost {
   bool confirmReset() override { return true; }
   bool confirmCancelBatch() override { return false; }
   bool confirmEndDownloadOnClose() override { return true; }
-  void reportSettingsReadError() override {}
+  void reportSettingsReadError(const std::string&) override {}
+  void reportError(const std::string&) override {}
 };
 
 }  // namespace sg::test

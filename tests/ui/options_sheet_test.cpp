@@ -296,6 +296,10 @@ void OptionsSheetTest::validationMessages_data() {
   QTest::newRow("total time mins") << "maxTotalTime" << "Max Total Time=300" << "121" << between.arg(1).arg(120);
   QTest::newRow("max days") << "maxDays" << "" << "366" << between.arg(1).arg(365);
   QTest::newRow("link pause") << "linkPause" << "" << "10001" << between.arg(0).arg(10000);
+  QTest::newRow("scan size") << "maxScanSize" << "" << "0" << between.arg(1).arg(4096);
+  QTest::newRow("page links") << "maxPageLinks" << "" << "1000001" << between.arg(1).arg(1000000);
+  QTest::newRow("placeholders") << "maxPlaceholders" << "" << "1000001" << between.arg(0).arg(1000000);
+  QTest::newRow("download size") << "maxDownloadSize" << "" << "10000001" << between.arg(0).arg(10000000);
   QTest::newRow("server depth") << "maxServerDepth" << "" << "101" << between.arg(0).arg(100);
   QTest::newRow("crawl depth") << "maxCrawlDepth" << "" << "50001" << between.arg(0).arg(50000);
   QTest::newRow("crawl depth text") << "maxCrawlDepth" << "" << "1e3" << "Please enter an integer.";
@@ -317,10 +321,12 @@ void OptionsSheetTest::validationMessages() {
   s.limitFlags = kLimitMaxSize | kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge;
   s.saveFiles = true;
   const bool typed = setting.isEmpty() || setting.contains('=');
+  std::string error;
   if (typed && !setting.isEmpty()) {
-    QVERIFY(setSettingFromText(s, setting.section('=', 0, 0).toStdString(), setting.section('=', 1).toStdString()));
+    QVERIFY(setSettingFromText(s, setting.section('=', 0, 0).toStdString(), setting.section('=', 1).toStdString(),
+                               error));
   } else if (!typed) {
-    QVERIFY(setSettingFromText(s, setting.toStdString(), value.toStdString()));
+    QVERIFY(setSettingFromText(s, setting.toStdString(), value.toStdString(), error));
   }
   const CrawlSettings before = s;
 
