@@ -250,23 +250,30 @@ bool readBody(LinkRecord& link, BodySource& body) {
   bool openFailed = false;
   bool saveFailed = false;
   bool result = true;
-  if (link.contentKind == ContentKind::Html) {
-    output = openOutput(link, &openFailed);
-    TempOutputFile* writing = output.get();
-    result = scanHtml(link, body, writing, saveFailed);
-    // An empty answer is no page: it must not wipe out the copy saved
-    // before.
-    if (result && link.receivedSize == 0 && output && isSavedCopy(output->target())) {
-      result = false;
-      link.information = text::kEmptyPageKept;
-      logMessage(link.information + std::string(" - ") + link.url());
+  try {
+    if (link.contentKind == ContentKind::Html) {
+      output = openOutput(link, &openFailed);
+      TempOutputFile* writing = output.get();
+      result = scanHtml(link, body, writing, saveFailed);
+      // An empty answer is no page: it must not wipe out the copy saved
+      // before.
+      if (result && link.receivedSize == 0 && output && isSavedCopy(output->target())) {
+        result = false;
+        link.information = text::kEmptyPageKept;
+        logMessage(link.information + std::string(" - ") + link.url());
+      }
+    } else if (link.localSource) {
+      // A saved copy of anything but a page is not read again.
+      link.status = LinkStatus::Skipped;
+    } else {
+      output = openOutput(link, &openFailed);
+      result = copyBody(link, body, output.get(), saveFailed);
     }
-  } else if (link.localSource) {
-    // A saved copy of anything but a page is not read again.
-    link.status = LinkStatus::Skipped;
-  } else {
-    output = openOutput(link, &openFailed);
-    result = copyBody(link, body, output.get(), saveFailed);
+  } catch (...) {
+    // The output goes with its temporary file: nothing of this read stays
+    // on disk, so the link may still get its placeholder.
+    link.written = false;
+    throw;
   }
 
   logMessage(strprintf(text::kReadFileIn, link.readTime / 1000.0, link.url().c_str()), LogKind::Information);

@@ -91,13 +91,14 @@ bool writeDownloadPlaceholder(DownloadController& controller, const std::string&
                               std::string_view url) {
   const CrawlSettings& s = controller.settings;
   if (!s.saveFiles || path.empty()) return false;
-  if (controller.placeholdersWritten.load() >= s.maxPlaceholders) return false;
-  if (!writePlaceholderFile(path, reason, url, s.saveDirectory)) return false;
-  // Counted after the fact: two workers may each write one past the limit,
-  // which costs nothing, while a count taken first would be lost on failure.
-  if (controller.placeholdersWritten.fetch_add(1) + 1 == s.maxPlaceholders) {
-    logMessage(strprintf(text::kPlaceholderLimitReached, s.maxPlaceholders));
+  // A place is taken before writing and given back when nothing was
+  // written, so that workers together never pass the limit.
+  const int taken = controller.placeholdersWritten.fetch_add(1);
+  if (taken >= s.maxPlaceholders || !writePlaceholderFile(path, reason, url, s.saveDirectory)) {
+    controller.placeholdersWritten.fetch_sub(1);
+    return false;
   }
+  if (taken + 1 == s.maxPlaceholders) logMessage(strprintf(text::kPlaceholderLimitReached, s.maxPlaceholders));
   return true;
 }
 

@@ -385,8 +385,13 @@ void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t tot
     }
     const uint32_t now = tickCount();
     uint32_t idle = now - m_lastProgress;
-    if (idle >= noProgressLimitMs || (totalLimitMs != 0 && now - start >= totalLimitMs)) {
-      throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout));
+    if (idle >= noProgressLimitMs) throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout));
+    if (totalLimitMs != 0 && now - start >= totalLimitMs) {
+      // Not a time-out worth trying again: the server answers, too slowly
+      // to be a server.
+      throw PlatformError(kErrorInvalidServerResponse,
+                          internetErrorText(kErrorInvalidServerResponse) +
+                              strprintf(" (no complete response head within %.1f s)", totalLimitMs / 1000.0));
     }
     int wait = static_cast<int>(std::min<uint32_t>(kPollSliceMs, noProgressLimitMs - idle));
     curl_multi_poll(multi, nullptr, 0, wait, nullptr);

@@ -140,8 +140,8 @@ class HttpRequest {
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
   // Drives the transfer until done() holds; throws on failure, when nothing
-  // arrives for noProgressLimitMs, when totalLimitMs (0: none) have passed,
-  // or at a deadline.
+  // arrives for noProgressLimitMs (a time-out), when totalLimitMs (0: none)
+  // have passed (an invalid response), or at a deadline.
   template <typename Done>
   void driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs = 0);
   void throwIfFailed();

@@ -144,6 +144,90 @@ TEST_F(Console, InvalidUrlCannotStart) {
   EXPECT_EQ(badSetting.exitCode, 2);
 }
 
+TEST_F(Console, IncompleteDownloadsExitOneAndSayWhatWasNotDone) {
+  TestServer server;
+  std::string links;
+  for (int i = 0; i < 6; ++i) links += "<a href=\"slow" + std::to_string(i) + ".html\">s</a>";
+  server.page("/", "<html>" + links + "</html>");
+  server.http().Get(R"(/slow\d\.html)", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    res.set_content("<html>slow</html>", "text/html");
+  });
+  server.start();
+
+  // Files that cannot be written: a file stands where the site's folder
+  // belongs.
+  std::filesystem::create_directories(sites());
+  writeFile(hostDir(server), "in the way");
+  ProcessResult unwritable = run(saving({"-set", "MaxCrawlDepth=0", server.url("/")}));
+  EXPECT_EQ(unwritable.exitCode, 1) << unwritable.out << unwritable.err;
+  EXPECT_NE(unwritable.out.find("1 files were read but could not be written below " + sites()), std::string::npos)
+      << unwritable.out;
+  EXPECT_NE(unwritable.out.find("0 links complete, 1 failed"), std::string::npos) << unwritable.out;
+  EXPECT_NE(unwritable.out.find("The root page was not saved."), std::string::npos);
+  EXPECT_EQ(unwritable.out.find("To browse it offline"), std::string::npos);
+  std::filesystem::remove(hostDir(server));
+
+  // Cut short by the time limit, with links left to fetch.
+  ProcessResult cut = run(saving({"-set", "Threads=1", "-set", "Max Total Time=1", server.url("/")}));
+  EXPECT_EQ(cut.exitCode, 1) << cut.out << cut.err;
+  EXPECT_NE(cut.out.find("The time limit of the download (1.0s) was reached: "), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("Download complete"), std::string::npos);
+}
+
+TEST_F(Console, ValuesOutOfRangeAreRefusedAndABadStoredValueCostsOnlyItself) {
+  ProcessResult huge = run(saving({"-set", "Threads=2147483647", "http://127.0.0.1/"}));
+  EXPECT_EQ(huge.exitCode, 2);
+  EXPECT_NE(huge.err.find("\"Threads\" must be between 1 and 30, not 2147483647"), std::string::npos) << huge.err;
+
+  CrawlSettings settings = CrawlSettings::defaults(home.file("Desktop"));
+  settings.maxTotalTime = 3000000;
+  std::string error;
+  ASSERT_TRUE(saveProfileFile(home.file("long.glean"), "http://127.0.0.1/", settings, error)) << error;
+  ProcessResult profile = run({"-q", home.file("long.glean")});
+  EXPECT_EQ(profile.exitCode, 2);
+  EXPECT_NE(profile.err.find("cannot be used: \"Max Total Time\" must be between 1 and 7200"), std::string::npos)
+      << profile.err;
+
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  std::filesystem::create_directories(home.file("config") + "/Corvalin");
+  const std::string stored = "[General]\nLimit%20Binaries=three\nSave%20Directory=" + sites() +
+                             "\nUsername=alice\nSave%20Files=1\nLink%20Pause=0\n";
+  writeFile(settingsFile(), stored);
+  ProcessResult result = run({"-q", server.url("/")});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_NE(result.err.find("instead for: Limit Binaries (three)."), std::string::npos) << result.err;
+  EXPECT_TRUE(std::filesystem::exists(hostDir(server) + "/default.html"));
+  // The file keeps every value, the bad one too, until the user changes one.
+  const std::string after = readFile(settingsFile());
+  const std::vector<std::string> kept = {"Limit%20Binaries=three", "Save%20Directory=" + sites(),
+                                        "Username=alice", "Save%20Files=1"};
+  for (const std::string& line : kept) {
+    EXPECT_NE(after.find("\n" + line + "\n"), std::string::npos) << line << " in " << after;
+  }
+  EXPECT_EQ(after.find("Threads="), std::string::npos) << after;
+}
+
+TEST_F(Console, CredentialsInTheRootUrlAreUsedButNeverWrittenDown) {
+  TestServer server;
+  serveSmallSite(server);
+  server.start();
+  std::string url = server.url("/");
+  url.insert(std::string("http://").size(), "user:secret@");
+  const std::string log = home.file("crawl.log");
+  ProcessResult result = run(saving({"-set", "Log File=" + log, url}));
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(server.requests().back().header("Authorization"), "Basic dXNlcjpzZWNyZXQ=");
+  struct stat info {};
+  ASSERT_EQ(stat(log.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  for (const std::string& text : {result.out, result.err, readFile(log), readFile(sites() + "/Small site.desktop")}) {
+    EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+  }
+}
+
 TEST_F(Console, LogFileGrowsAcrossRuns) {
   TestServer server;
   serveSmallSite(server);

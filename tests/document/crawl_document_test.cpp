@@ -125,8 +125,9 @@ TEST_F(Document, UrlListQueuesWebUrlsOnlyAndSaysWhatItSkipped) {
             (std::vector<std::string>{"http://www.example.com/docs/", "https://secure.example.com/",
                                       "http://second.example.com/", "http://localhost:8080/x"}));
   auto lines = drainLog();
-  EXPECT_TRUE(containsLine(lines, "URL list " + dir.file("mixed.txt") + ": 2 URLs queued, 5 lines skipped (not web URLs)"));
-  EXPECT_TRUE(containsLine(lines, "URL list " + dir.file("second.txt") + ": 2 URLs queued, 0 lines skipped (not web URLs)"));
+  const std::string skipped = " lines skipped (not web URLs)";
+  EXPECT_TRUE(containsLine(lines, "URL list " + dir.file("mixed.txt") + ": 2 URLs queued, 5" + skipped));
+  EXPECT_TRUE(containsLine(lines, "URL list " + dir.file("second.txt") + ": 2 URLs queued, 0" + skipped));
 }
 
 TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {

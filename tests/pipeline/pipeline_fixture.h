@@ -69,6 +69,16 @@ class PipelineTest : public ::testing::Test {
     ASSERT_TRUE(controller.workQueue().waitForWorkers(30000));
   }
 
+  // Crawls afresh from url, on any server, and waits for the end.
+  void crawlUrl(const std::string& url) {
+    controller.registry().clear();
+    controller.workQueue().clearResumeList();
+    ASSERT_TRUE(controller.initialise(url, nullptr, 0)) << controller.information;
+    ASSERT_TRUE(controller.start());
+    ASSERT_TRUE(ends.wait(++m_runs));
+    ASSERT_TRUE(controller.workQueue().waitForWorkers(30000));
+  }
+
   LinkRecord* link(const std::string& path) { return controller.find(server.url(path)); }
   std::string saved(const std::string& path) { return readFile(localFileOf(path)); }
   std::string localFileOf(const std::string& path) {

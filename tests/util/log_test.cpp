@@ -1,6 +1,7 @@
 #include "util/log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -60,6 +61,28 @@ TEST_F(LogTest, FileGetsOneStampedLinePerNonEmptyMessage) {
   std::string content = test::readFile(path);
   EXPECT_NE(content.find(": Starting"), std::string::npos);
   EXPECT_NE(content.substr(0, content.find(": ")).find_first_of("0123456789"), std::string::npos);
+}
+
+TEST_F(LogTest, ControlsCannotForgeLinesAndANewFileIsTheOwners) {
+  std::string path = dir.file("forge.log");
+  ASSERT_TRUE(openLogFile(path));
+  logMessage("Error downloading http://h/a\n12/07/26 10:00:00: Download complete\r\x1b[2J - gone");
+  closeLogFile();
+  const std::string flat = "Error downloading http://h/a 12/07/26 10:00:00: Download complete  [2J - gone";
+  EXPECT_EQ(fileMessages(path), std::vector<std::string>{flat});
+  EXPECT_EQ(test::drainLog(), std::vector<std::string>{flat});
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  // An existing log keeps the mode its owner gave it; a FIFO is no log.
+  chmod(path.c_str(), 0644);
+  ASSERT_TRUE(openLogFile(path));
+  closeLogFile();
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  ASSERT_EQ(mkfifo(dir.file("fifo.log").c_str(), 0600), 0);
+  EXPECT_FALSE(openLogFile(dir.file("fifo.log")));
 }
 
 TEST_F(LogTest, ReopeningAppendsToEarlierRuns) {
