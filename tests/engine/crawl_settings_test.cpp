@@ -113,7 +113,9 @@ TEST(CrawlSettings, ValuesSetFromTextWithinTheirRanges) {
     std::string error;
     EXPECT_EQ(setSettingFromText(s, c.name, c.value, error), c.accepted) << c.name << "=" << c.value;
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.name << "=" << c.value << ": " << error;
-    if (!c.accepted) EXPECT_EQ(s, CrawlSettings()) << c.name;
+    if (!c.accepted) {
+      EXPECT_EQ(s, CrawlSettings()) << c.name;
+    }
   }
   CrawlSettings s;
   std::string error;

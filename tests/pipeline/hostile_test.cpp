@@ -119,7 +119,9 @@ TEST_F(Hostile, CredentialsGoOnlyToTheEnteredServer) {
     EXPECT_EQ(controller.information.rfind(c.information, 0), 0u) << controller.information;
     for (const auto& request : other.requests()) EXPECT_FALSE(request.hasHeader("Authorization")) << request.path;
     for (const auto& request : server.requests()) {
-      if (request.path != "/robots.txt") EXPECT_EQ(request.header("Authorization"), "Basic dXNlcjpwYXNz");
+      if (request.path != "/robots.txt") {
+        EXPECT_EQ(request.header("Authorization"), "Basic dXNlcjpwYXNz");
+      }
     }
   }
   // A refused move leaves the root where it was, and nothing at the other
@@ -269,7 +271,9 @@ TEST_F(Hostile, LinksThatEndUnsavedGetAPlaceholderOnlyWhereAPageBelongs) {
     EXPECT_EQ(record->status, c.status) << c.path;
     EXPECT_EQ(record->information.rfind(c.information, 0), 0u) << c.path << ": " << record->information;
     EXPECT_EQ(isPlaceholderFile(record->localFile()), c.placeholder) << c.path;
-    if (!c.placeholder) EXPECT_FALSE(std::filesystem::exists(record->localFile())) << c.path;
+    if (!c.placeholder) {
+      EXPECT_FALSE(std::filesystem::exists(record->localFile())) << c.path;
+    }
   }
   EXPECT_EQ(server.count("/busy.html"), 15u);
   LinkRecord* unreachable = controller.find(dead);
@@ -302,7 +306,9 @@ TEST_F(Hostile, PlaceholdersAreNeverTakenForSavedCopies) {
   EXPECT_EQ(saved("/child.html"), "<html>the child</html>");
   EXPECT_EQ(link("/gone.html")->status, LinkStatus::Failed);
   for (const auto& request : server.requests()) {
-    if (request.path == "/gone.html") EXPECT_FALSE(request.hasHeader("If-Modified-Since"));
+    if (request.path == "/gone.html") {
+      EXPECT_FALSE(request.hasHeader("If-Modified-Since"));
+    }
   }
 
   // Without saving, nothing at all reaches the disk.
