@@ -1,6 +1,7 @@
 #include "ui/link_store.h"
 
 #include "engine/link_record.h"
+#include "util/string_utils.h"
 
 namespace sg {
 
@@ -8,9 +9,11 @@ LinkSnapshot LinkSnapshot::of(const LinkRecord& record) {
   LinkSnapshot s;
   s.record = &record;
   s.parent = record.isRoot() ? nullptr : record.parent;
-  s.url = record.url();
+  // Shown in single lines: a decoded line feed in a URL must not break the
+  // row, nor pass for another entry.
+  s.url = blankControls(record.url());
   s.mimeType = record.mimeType;
-  s.information = record.information;
+  s.information = blankControls(record.information);
   s.localFile = record.localFile();
   s.size = record.size;
   s.receivedSize = record.receivedSize;

@@ -23,12 +23,6 @@ std::string chunk(const std::string& data) {
   return size + data + "\r\n";
 }
 
-size_t countFiles(const std::string& directory) {
-  size_t files = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) files += entry.is_regular_file();
-  return files;
-}
-
 class Hostile : public PipelineTest {
  protected:
   Hostile() : raw([this](const std::string& path, const RawServer::Writer& write) { answer(path, write); }) {}
@@ -182,6 +176,24 @@ TEST_F(Hostile, SlowAndEndlessAnswersEndWithinTheirLimits) {
     EXPECT_EQ(record->status, LinkStatus::Failed) << c.name;
     EXPECT_EQ(record->information.rfind(c.information, 0), 0u) << c.name << ": " << record->information;
   }
+
+  // A robots file that trickles for ever holds a worker no longer than a
+  // stalled one would; the lines read by then apply.
+  RawServer slowRobots([&](const std::string& path, const RawServer::Writer& write) {
+    if (path != "/robots.txt") {
+      write(httpHead("200 OK", "Content-Type: text/html\r\nContent-Length: 13\r\n") + "<html></html>");
+      return;
+    }
+    write(httpHead("200 OK", "Content-Type: text/plain\r\n") + "User-agent: *\nDisallow: /refused\n");
+    for (int i = 0; !slowRobots.stopping() && write("# line " + std::to_string(i) + "\n"); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  crawlUrl(slowRobots.url("/"));
+  EXPECT_EQ(controller.status, LinkStatus::Complete);
+  EXPECT_TRUE(robotsCache().isAllowed(robotsKey("127.0.0.1", static_cast<uint16_t>(slowRobots.port()), false), "/"));
+  EXPECT_FALSE(
+      robotsCache().isAllowed(robotsKey("127.0.0.1", static_cast<uint16_t>(slowRobots.port()), false), "/refused"));
 }
 
 TEST_F(Hostile, DownloadLimitsEndWaitsAndEndlessBodies) {

@@ -25,6 +25,8 @@ TEST(SanitiseTitle, MakesTitlesUsableAsFileNames) {
       {"Caf\xc3\xa9 \xe2\x80\x94 menu", "Caf\xc3\xa9 \xe2\x80\x94 menu"},
       {"   ", ""},
       {"", ""},
+      // Controls inside a title would forge names and lines: blanks.
+      {"Line one\nLine\x1b two\x7f", "Line one Line  two"},
   };
   for (const Case& c : cases) {
     std::string title = c.title;
