@@ -14,29 +14,14 @@ namespace sg {
 
 namespace {
 
-bool isAsciiWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-std::string_view trimAscii(std::string_view text) {
-  while (!text.empty() && isAsciiWhite(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isAsciiWhite(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // Well-formed UTF-8 without controls, DEL or blanks: random bytes, binary
 // files and prose all fail here.
 bool plainText(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c <= 0x20 || c == 0x7F) return false;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
+    size_t length = utf8SequenceLength(text.substr(i));
+    if (length == 0) return false;
     i += length;
   }
   return true;
@@ -85,7 +70,7 @@ void parseUrlList(std::string_view data, UrlList& list) {
     std::string_view raw = data.substr(start, end - start);
     start = end + 1;
     ++list.lines;
-    std::string_view trimmed = trimAscii(raw);
+    std::string_view trimmed = trimWhite(raw);
     if (trimmed.empty()) continue;
     std::string line(trimmed);
     if (takeListedUrl(line)) {

@@ -34,35 +34,6 @@ std::string_view trim(std::string_view text) {
   return text;
 }
 
-// Length of the well-formed UTF-8 sequence at the start of text, 0 when
-// there is none (stray continuation byte, overlong form, surrogate, beyond
-// U+10FFFF, cut short).
-size_t utf8SequenceLength(std::string_view text) {
-  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
 // A value as a desktop entry holds it: UTF-8 (titles and URLs may come in
 // other encodings; such bytes become U+FFFD), with the escapes the format
 // defines, and a blank at either end written as "\s" so that readers do not

@@ -28,6 +28,11 @@ std::string_view trimWhite(std::string_view text);
 // single line of the interface must not carry control characters.
 std::string blankControls(std::string_view text);
 
+// Length of the well-formed UTF-8 sequence at the start of text, 0 when
+// there is none (stray continuation byte, overlong form, surrogate, beyond
+// U+10FFFF, cut short).
+size_t utf8SequenceLength(std::string_view text);
+
 // Base64 (RFC 2045 alphabet, "=" padding, no line breaks).
 std::string base64Encode(std::string_view bytes);
 
