@@ -11,6 +11,7 @@
 
 #include "engine/download_controller.h"
 #include "engine/link_record.h"
+#include "pipeline/placeholder.h"
 #include "platform/platform_error.h"
 #include "util/log.h"
 #include "util/string_utils.h"
@@ -60,9 +61,10 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
   if (fd < 0) return nullptr;
   auto copy = std::make_unique<LocalCopy>(fd);
 
-  // A directory of that name (the URL /a beside /a/b) opens too.
+  // A directory of that name (the URL /a beside /a/b) opens too. A
+  // placeholder says why there is no copy; it is never one.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || isPlaceholderFile(file)) return nullptr;
   char first = 0;
   ssize_t n;
   do {

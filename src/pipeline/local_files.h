@@ -26,7 +26,7 @@ class LocalCopy : public BodySource {
 };
 
 // Opens the link's saved copy when `Ignore Saved Files` is set and the file
-// exists. Sets the link's size, last modified, information ("Read local
+// exists and is no placeholder. Sets the link's size, last modified, information ("Read local
 // file %s"), content kind ("<" first: HTML, MIME type "HTML File"; else
 // other) and local source flag. Null when nothing was opened.
 std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link);

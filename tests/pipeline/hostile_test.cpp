@@ -303,23 +303,30 @@ TEST_F(Hostile, PlaceholdersAreNeverTakenForSavedCopies) {
     res.set_content("<html>gone</html>", "text/html");
   });
   server.start();
-  controller.settings.maxCrawlDepth = 0;
-  crawl("/");
-  ASSERT_TRUE(isPlaceholderFile(localFileOf("/child.html")));
-  EXPECT_EQ(server.count("/child.html"), 0u);
+  // Deeper, reading saved copies with and without asking for changes: the
+  // placeholder is no copy of the child, and the 404's is no date to ask
+  // the server about.
+  for (bool checkForChanges : {false, true}) {
+    SCOPED_TRACE(checkForChanges ? "checking for changes" : "not checking for changes");
+    std::filesystem::remove_all(controller.settings.saveDirectory);
+    server.clearRequests();
+    controller.settings.maxCrawlDepth = 0;
+    controller.settings.ignoreSavedFiles = false;
+    crawlUrl(server.url("/"));
+    ASSERT_TRUE(isPlaceholderFile(localFileOf("/child.html")));
+    EXPECT_EQ(server.count("/child.html"), 0u);
 
-  // Deeper, reading saved copies: the placeholder is no copy of the child,
-  // and the 404's is no date to ask the server about.
-  controller.settings.maxCrawlDepth = 1;
-  controller.settings.ignoreSavedFiles = true;
-  controller.settings.checkForChanges = true;
-  crawlUrl(server.url("/"));
-  EXPECT_EQ(server.count("/child.html"), 1u);
-  EXPECT_EQ(saved("/child.html"), "<html>the child</html>");
-  EXPECT_EQ(link("/gone.html")->status, LinkStatus::Failed);
-  for (const auto& request : server.requests()) {
-    if (request.path == "/gone.html") {
-      EXPECT_FALSE(request.hasHeader("If-Modified-Since"));
+    controller.settings.maxCrawlDepth = 1;
+    controller.settings.ignoreSavedFiles = true;
+    controller.settings.checkForChanges = checkForChanges;
+    crawlUrl(server.url("/"));
+    EXPECT_EQ(server.count("/child.html"), 1u);
+    EXPECT_EQ(saved("/child.html"), "<html>the child</html>");
+    EXPECT_EQ(link("/gone.html")->status, LinkStatus::Failed);
+    for (const auto& request : server.requests()) {
+      if (request.path == "/gone.html") {
+        EXPECT_FALSE(request.hasHeader("If-Modified-Since"));
+      }
     }
   }
 
