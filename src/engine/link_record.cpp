@@ -13,6 +13,13 @@ std::atomic<uint32_t> g_sequence{0};
 
 uint32_t nextLinkSequence() { return g_sequence.load(); }
 
+ContentKind contentKindOf(std::string_view mimeType) {
+  std::string_view type = trimWhite(mimeType.substr(0, mimeType.find(';')));
+  if (equalsNoCase(type, "text/html") || equalsNoCase(type, "application/xhtml+xml")) return ContentKind::Html;
+  if (equalsNoCase(type, "text/css")) return ContentKind::Stylesheet;
+  return ContentKind::Other;
+}
+
 const char* linkStatusWord(LinkStatus status) {
   switch (status) {
     case LinkStatus::Pending:

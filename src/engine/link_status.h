@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace sg {
 
@@ -16,13 +17,19 @@ enum class LinkStatus : int32_t {
 // "Pending", "Reading", "Complete", "Failed" or "Skipped".
 const char* linkStatusWord(LinkStatus status);
 
-// What a received body is: unknown before a response, scanned as HTML, or
-// anything else.
+// What a received body is: unknown before a response, a page (scanned and
+// rewritten as HTML), a style sheet (scanned and rewritten as CSS), or
+// anything else (saved byte for byte).
 enum class ContentKind : int32_t {
   Unknown = 0,
   Html = 1,
   Other = 2,
+  Stylesheet = 3,
 };
+
+// The kind of a body of the given MIME type ("text/html; charset=utf-8").
+// Only HTML is a page: a script or plain text served as "text/..." is not.
+ContentKind contentKindOf(std::string_view mimeType);
 
 // Update codes that the engine and the document hand to the views.
 enum class UpdateCode : int {

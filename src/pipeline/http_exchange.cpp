@@ -275,7 +275,9 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
   adoptReportedUrl(link, *request);
   link.mimeType = request->contentType();
   if (link.mimeType.empty()) link.mimeType = "unknown";
-  link.contentKind = link.mimeType.find("text") != std::string::npos ? ContentKind::Html : ContentKind::Other;
+  // A saved copy must hold the server's bytes: only a page goes through the
+  // HTML scanner, whatever else calls itself "text".
+  link.contentKind = contentKindOf(link.mimeType);
   if (!rc->typeWanted(link.mimeType)) {
     link.status = LinkStatus::Skipped;
     link.information = strprintf(text::kUnwantedType, link.mimeType.c_str());

@@ -77,7 +77,11 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
   link.size = fileSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(fileSize);
   link.lastModified = fileTimeFromUnix(st.st_mtim);
   link.information = strprintf(text::kReadLocalFile, file.c_str());
-  if (n == 1 && first == '<') {
+  // A style sheet is known by its name; reading a copy writes nothing, so
+  // anything else that begins with "<" may as well be searched as a page.
+  if (link.localName().ends_with(".css")) {
+    link.contentKind = ContentKind::Stylesheet;
+  } else if (n == 1 && first == '<') {
     link.contentKind = ContentKind::Html;
     link.mimeType = text::kHtmlFileType;
   } else {
