@@ -226,7 +226,7 @@ bool LinkRecord::passesFilters() {
   return true;
 }
 
-bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool inlineFlag) {
+bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool inlineFlag, bool sameLevel) {
   if (rewritten) rewritten->clear();
   if (href.empty()) return false;
   DownloadController* rc = controller();
@@ -259,7 +259,8 @@ bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool in
   }
 
   auto offered = std::make_unique<LinkRecord>(this, inlineFlag);
-  if (!offered->initialise(std::move(combined.url), rc, depth + 1, combined.partsValid ? &combined.parts : nullptr)) {
+  if (!offered->initialise(std::move(combined.url), rc, sameLevel ? depth : depth + 1,
+                           combined.partsValid ? &combined.parts : nullptr)) {
     return false;
   }
 

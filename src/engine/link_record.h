@@ -46,8 +46,10 @@ class LinkRecord {
   // unless the registry already knows it. rewritten (when given) receives
   // the local file of the record that stands for the URL, plus "#fragment"
   // when href had one; it is left empty when the link was refused. True only
-  // when a new record joined the tree.
-  bool addChild(std::string_view href, std::string* rewritten, bool inlineFlag);
+  // when a new record joined the tree. A link on the same level (a page's
+  // style sheet, what a style sheet names) takes this record's depth, so
+  // that the crawl depth counts pages, not their parts.
+  bool addChild(std::string_view href, std::string* rewritten, bool inlineFlag, bool sameLevel = false);
 
   // Sets the include flag of this record and of every record below it.
   void setInclude(bool value);

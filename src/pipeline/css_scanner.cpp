@@ -257,7 +257,9 @@ size_t CssScanner::urlFunction(size_t pos, std::string& output) {
   std::string url = unescape(raw);
   std::optional<std::string> replacement;
   std::string_view trimmed = trimWhite(url);
-  if (!trimmed.empty() && !startsWithNoCase(trimmed, "data:")) replacement = m_reference(trimmed);
+  const bool import = m_importing;
+  m_importing = false;
+  if (!trimmed.empty() && !startsWithNoCase(trimmed, "data:")) replacement = m_reference(trimmed, import);
   if (!replacement) {
     output.append(s.substr(pos, close + 1 - pos));
   } else {
@@ -285,7 +287,8 @@ size_t CssScanner::importString(size_t pos, std::string& output) {
   size_t start = skipWhite(s, pos + kImport.size());
   if (start == s.size()) return kIncomplete;
   if (s[start] != '"' && s[start] != '\'') {
-    // "@import url(...)" and the like: the url() is met on its own.
+    // "@import url(...)": the url() is met on its own, and imports.
+    m_importing = true;
     output.append(s.substr(pos, start - pos));
     return start;
   }
@@ -294,7 +297,7 @@ size_t CssScanner::importString(size_t pos, std::string& output) {
   std::string_view raw = s.substr(start + 1, s[end - 1] == s[start] ? end - start - 2 : end - start - 1);
   std::string url = unescape(raw);
   std::optional<std::string> replacement;
-  if (!trimWhite(url).empty()) replacement = m_reference(trimWhite(url));
+  if (!trimWhite(url).empty()) replacement = m_reference(trimWhite(url), true);
   output.append(s.substr(pos, start - pos));
   if (!replacement) {
     output.append(s.substr(start, end - start));

@@ -20,9 +20,10 @@ namespace sg {
 
 class CssScanner {
  public:
-  // Called for every reference with its decoded text; a value that comes
-  // back replaces the reference (it is quoted and escaped here).
-  using Reference = std::function<std::optional<std::string>(std::string_view url)>;
+  // Called for every reference with its decoded text, and whether it names
+  // a style sheet to import; a value that comes back replaces the reference
+  // (it is quoted and escaped here).
+  using Reference = std::function<std::optional<std::string>(std::string_view url, bool import)>;
 
   // quote is the character that encloses a rewritten reference: '"' in a
   // sheet, '\'' inside a style attribute written between double quotes.
@@ -50,6 +51,7 @@ class CssScanner {
   char m_quote;
   std::string m_pending;  // bytes not yet written: an unfinished construct
   char m_previous = ' ';  // the last byte written, for a block that starts with "url("
+  bool m_importing = false;  // "@import" was met and its url() is next
 };
 
 // The longest construct (comment, string, url()) the scanner waits for; a

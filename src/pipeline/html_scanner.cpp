@@ -130,19 +130,11 @@ std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_vi
   return findAttribute(tag, toLowerAscii(tag), name);
 }
 
-HtmlScanner::HtmlScanner(LinkRecord& page) : m_page(page) { m_page.title.clear(); }
+HtmlScanner::HtmlScanner(LinkRecord& page) : m_page(page), m_links(page) { m_page.title.clear(); }
 
 const CrawlSettings* HtmlScanner::settings() const {
   const DownloadController* controller = m_page.controller();
   return controller != nullptr ? &controller->settings : nullptr;
-}
-
-const std::string& HtmlScanner::pageLocalFile() {
-  if (!m_pageLocalFileKnown) {
-    m_pageLocalFile = m_page.localFile();
-    m_pageLocalFileKnown = true;
-  }
-  return m_pageLocalFile;
 }
 
 // The previous-CR flag, the title and the open tag all live across blocks:
@@ -157,7 +149,16 @@ void HtmlScanner::scanBlock(std::string_view block, std::string& output) {
     if (!m_inTag) {
       const char* open = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
       const char* stop = open != nullptr ? open : end;
-      appendWithLineEnds(p, stop, output);
+      if (m_style) {
+        // A style element's text is a style sheet of its own; it ends
+        // where the next tag (its end tag) begins.
+        m_styleText.clear();
+        appendWithLineEnds(p, stop, m_styleText);
+        m_style->scanBlock(m_styleText, output);
+        if (open != nullptr) m_style->finish(output);
+      } else {
+        appendWithLineEnds(p, stop, output);
+      }
       if (m_inTitle) appendToTitle(p, stop);
       if (open == nullptr) break;
       m_inTag = true;
@@ -218,8 +219,24 @@ void HtmlScanner::appendToTitle(const char* first, const char* last) {
   title.append(first, count < room ? count : room);
 }
 
+void HtmlScanner::finish(std::string& output) {
+  if (m_style) m_style->finish(output);
+}
+
 void HtmlScanner::finishTag(std::string& output) {
   handleTag(m_tag);
+  // Whether what follows is a style sheet: from a style start tag to its
+  // end tag.
+  auto named = [&](std::string_view name) {
+    return startsWithNoCase(m_tag, name) &&
+           (m_tag.size() == name.size() || std::strchr(" \t\r\n/", m_tag[name.size()]) != nullptr);
+  };
+  if (named("style")) {
+    m_style = std::make_unique<CssScanner>(
+        [this](std::string_view url, bool import) { return styleReference(url, import); });
+  } else if (named("/style")) {
+    m_style.reset();
+  }
   const CrawlSettings* s = settings();
   if (s == nullptr || !s->stripHtmlTags) {
     output += '<';
@@ -267,57 +284,96 @@ void HtmlScanner::handleTag(std::string& tag) {
   const CrawlSettings* s = settings();
   if (s != nullptr && s->ignoreInline && startsWithNoCase(tag, "img")) return;
 
+  // A link element's target is part of the page when it is a style sheet,
+  // an icon or something preloaded; a style sheet counts no crawl level.
+  bool partOfPage = false;
+  bool styleSheet = false;
+  if (startsWithNoCase(tag, "link ") && ends.mayHaveValue("rel")) {
+    std::string_view lower = lowerTag();
+    if (std::optional<ValueRange> rel = findValueRange(tag, lower, "rel")) {
+      std::string_view kinds = lower.substr(rel->start, rel->end - rel->start);
+      styleSheet = kinds.find("stylesheet") != std::string_view::npos;
+      partOfPage = styleSheet || kinds.find("icon") != std::string_view::npos ||
+                   kinds.find("preload") != std::string_view::npos || kinds.find("manifest") != std::string_view::npos;
+    }
+  }
+  const bool baseElement = tag.starts_with("base ");
+
   for (const LinkAttribute& attribute : kLinkAttributes) {
     if (!ends.mayHaveValue(attribute.name)) continue;
     std::optional<ValueRange> range = findValueRange(tag, lowerTag(), attribute.name);
     if (!range) continue;
-    std::string_view value = std::string_view(tag).substr(range->start, range->end - range->start);
-    std::optional<std::string> replacement = rewriteLink(value, tag, attribute.inlineFlag);
+    const char quote = range->start > 0 && (tag[range->start - 1] == '"' || tag[range->start - 1] == '\'')
+                           ? tag[range->start - 1]
+                           : '\0';
+    std::string url = urlFromAttribute(std::string_view(tag).substr(range->start, range->end - range->start));
+    const bool link = attribute.name == "href" && (partOfPage || styleSheet);
+    std::optional<std::string> replacement =
+        baseElement ? rewriteBase(url) : m_links.take(url, link ? partOfPage : attribute.inlineFlag, link && styleSheet);
     if (!replacement) continue;
-    tag.replace(range->start, range->end - range->start, *replacement);
+    tag.replace(range->start, range->end - range->start, attributeText(*replacement, quote));
     lowered = false;
     ends = NameEnds(tag);
   }
+  if (ends.mayHaveValue("style")) rewriteStyleAttribute(tag);
 }
 
-std::optional<std::string> HtmlScanner::rewriteLink(std::string_view value, std::string_view tag, bool inlineFlag) {
-  // A place in this same page: nothing to fetch, and the text stays valid.
-  if (value.empty() || value.front() == '#') return std::nullopt;
-  const bool baseElement = tag.starts_with("base ");
+bool HtmlScanner::followsLinks() const { return !m_noFollow || stealthMode(); }
 
+std::optional<std::string> HtmlScanner::rewriteBase(std::string_view url) {
   const CrawlSettings* s = settings();
-  if (s != nullptr && m_page.childCount() >= static_cast<size_t>(std::max(1, s->maxPageLinks))) {
-    // A page of endless unique links would grow the tree without bound;
-    // the rest of its links keep their text.
-    if (!m_linkLimitLogged) {
-      m_linkLimitLogged = true;
-      logMessage(strprintf(text::kPageLinksLimitReached, s->maxPageLinks, m_page.url().c_str()));
-    }
-    return baseElement && s->fixLinks ? std::optional<std::string>(std::string()) : std::nullopt;
-  }
+  if (url.empty() || url.front() == '#') return std::nullopt;
   if (s == nullptr || !s->fixLinks) {
-    // The link is followed all the same; its local file is not needed.
-    m_page.addChild(value, nullptr, inlineFlag);
+    m_page.addChild(url, nullptr, false);
     return std::nullopt;
   }
-
   std::string target;
-  m_page.addChild(value, &target, inlineFlag);
-  if (target.empty()) {
-    // A base left pointing at the live site would make the browser load
-    // every rewritten link of the saved page from there; without a value
-    // the page's own place is the base again.
-    return baseElement ? std::optional<std::string>(std::string()) : std::nullopt;
-  }
+  if (!m_links.full()) m_page.addChild(url, &target, false);
+  // A base left pointing at the live site would make the browser load
+  // every rewritten link of the saved page from there; without a value the
+  // page's own place is the base again.
+  if (target.empty()) return std::string();
+  // Later links are made relative to the base target's directory; the
+  // base element itself gets the full local path.
+  m_baseLocalFile = target.substr(0, target.find('#'));
+  m_links.setBase(m_baseLocalFile);
+  return fileReference(target);
+}
 
-  if (baseElement) {
-    // Later links are made relative to the base target's directory; the
-    // base element itself gets the full local path.
-    m_baseLocalFile = target;
-    return target;
+std::optional<std::string> HtmlScanner::styleReference(std::string_view url, bool import) {
+  if (!followsLinks()) return std::nullopt;
+  const CrawlSettings* s = settings();
+  // "Don't download inline images" covers what a style shows, not the
+  // sheets it imports.
+  if (!import && s != nullptr && s->ignoreInline) return std::nullopt;
+  return m_links.take(url, true, import);
+}
+
+void HtmlScanner::rewriteStyleAttribute(std::string& tag) {
+  lowerInto(tag, m_lowerTag);
+  // Every "style" counts, not only the first: "stylesheet" in a rel value
+  // must not hide the attribute.
+  for (size_t at = m_lowerTag.find("style"); at != std::string::npos; at = m_lowerTag.find("style", at + 1)) {
+    if (at > 0 && isVisible(m_lowerTag[at - 1])) continue;
+    std::optional<ValueRange> range = findValueRange(std::string_view(tag).substr(at),
+                                                     std::string_view(m_lowerTag).substr(at), "style");
+    if (!range) continue;
+    const size_t start = at + range->start, end = at + range->end;
+    const char quote = tag[start - 1] == '"' || tag[start - 1] == '\'' ? tag[start - 1] : '\0';
+    bool changed = false;
+    CssScanner css(
+        [&](std::string_view url, bool import) {
+          std::optional<std::string> replacement = styleReference(url, import);
+          changed |= replacement.has_value();
+          return replacement;
+        },
+        quote == '"' ? '\'' : '"');
+    std::string rewritten;
+    css.scanBlock(decodeCharacterReferences(std::string_view(tag).substr(start, end - start)), rewritten);
+    css.finish(rewritten);
+    if (changed) tag.replace(start, end - start, attributeText(rewritten, quote));
+    return;
   }
-  makeRelativePath(m_baseLocalFile.empty() ? pageLocalFile() : m_baseLocalFile, target, false);
-  return target;
 }
 
 }  // namespace sg

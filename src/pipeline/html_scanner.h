@@ -9,9 +9,13 @@
 // holds the page.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "pipeline/css_scanner.h"
+#include "pipeline/link_rewriter.h"
 
 namespace sg {
 
@@ -44,8 +48,11 @@ class HtmlScanner {
 
   // Scans the next block of the body and appends to output what is to be
   // written for it. State (an open tag, the title, a carriage return at the
-  // end of the block) carries over to the next block.
+  // end of the block, an unfinished style element) carries over to the next
+  // block.
   void scanBlock(std::string_view block, std::string& output);
+  // The body ended: what a style element still holds goes out.
+  void finish(std::string& output);
 
   // Examines and rewrites one tag text (without "<" and ">").
   void handleTag(std::string& tag);
@@ -55,8 +62,15 @@ class HtmlScanner {
   const std::string& baseLocalFile() const { return m_baseLocalFile; }
 
  private:
-  // Hands a link value to the tree; gives back its replacement, if any.
-  std::optional<std::string> rewriteLink(std::string_view value, std::string_view tag, bool inlineFlag);
+  // A base element's target: the page's links are then made relative to
+  // its local file; a base that is no link of the tree is emptied.
+  std::optional<std::string> rewriteBase(std::string_view url);
+  // The references of a style attribute, rewritten in place.
+  void rewriteStyleAttribute(std::string& tag);
+  // What a style sheet of the page (a style element, a style attribute)
+  // names: images and fonts, and sheets it imports.
+  std::optional<std::string> styleReference(std::string_view url, bool import);
+  bool followsLinks() const;
 
   // Appends text bytes (first to last) to out, adding an LF after every CR
   // that is not followed by one.
@@ -65,20 +79,19 @@ class HtmlScanner {
   // The tag text is complete: handles it, writes it and follows the title.
   void finishTag(std::string& output);
   const CrawlSettings* settings() const;
-  const std::string& pageLocalFile();
 
   LinkRecord& m_page;
+  LinkRewriter m_links;
+  std::unique_ptr<CssScanner> m_style;  // inside a style element
+  std::string m_styleText;
   std::string m_tag;
   std::string m_lowerTag;  // m_tag in lower case while handleTag() runs
-  std::string m_pageLocalFile;
-  bool m_pageLocalFileKnown = false;
   bool m_inTag = false;
   bool m_previousCr = false;
   // Text goes into the title too; the next title tag expected is then
   // "/title" rather than "title".
   bool m_inTitle = false;
   bool m_noFollow = false;
-  bool m_linkLimitLogged = false;
   std::string m_baseLocalFile;
 };
 

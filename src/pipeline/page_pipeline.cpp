@@ -7,7 +7,9 @@
 
 #include "engine/download_controller.h"
 #include "engine/thread_status.h"
+#include "pipeline/css_scanner.h"
 #include "pipeline/html_scanner.h"
+#include "pipeline/link_rewriter.h"
 #include "pipeline/http_exchange.h"
 #include "pipeline/local_files.h"
 #include "pipeline/placeholder.h"
@@ -49,10 +51,31 @@ bool downloadGoesOn(LinkRecord& link) {
   return rc->downloadLimitReached() == DownloadController::Cut::None && !rc->cancelled && rc->include;
 }
 
-// Scans a page block by block, writing what the scanner gives back. A
-// write failure ends the writing, not the scan: the page's links are still
-// found. saveFailed tells of it.
-bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool& saveFailed) {
+// A style sheet read as a body: what it names is added below it, at its
+// own level for the sheets it imports.
+class SheetScanner {
+ public:
+  explicit SheetScanner(LinkRecord& sheet)
+      : m_links(sheet), m_css([this](std::string_view url, bool import) { return reference(url, import); }) {}
+  void scanBlock(std::string_view block, std::string& output) { m_css.scanBlock(block, output); }
+  void finish(std::string& output) { m_css.finish(output); }
+
+ private:
+  std::optional<std::string> reference(std::string_view url, bool import) {
+    const DownloadController* rc = m_links.owner().controller();
+    if (!import && rc != nullptr && rc->settings.ignoreInline) return std::nullopt;
+    return m_links.take(url, true, import);
+  }
+
+  LinkRewriter m_links;
+  CssScanner m_css;
+};
+
+// Scans a page or a style sheet block by block, writing what the scanner
+// gives back. A write failure ends the writing, not the scan: the links are
+// still found. saveFailed tells of it.
+template <typename Scanner>
+bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool& saveFailed) {
   DownloadController* rc = link.controller();
   const uint64_t scanLimit = static_cast<uint64_t>(std::max(1, rc->settings.maxScanSize)) * 1024 * 1024;
   std::string block(kBlockSize, '\0');
@@ -61,10 +84,21 @@ bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
   link.receivedSize += static_cast<uint32_t>(n);
   updateReadTime(link);
 
-  HtmlScanner scanner(link);
+  Scanner scanner(link);
   std::string out;
   uint64_t scanned = 0;
   bool result = true;
+  auto write = [&] {
+    if (output != nullptr && !out.empty()) {
+      if (output->write(out.data(), out.size())) {
+        link.written = true;
+      } else {
+        saveFailed = true;
+        output = nullptr;
+      }
+    }
+    out.clear();
+  };
   while (n > 0) {
     out.reserve(n + n / 2);
     countNetworkBytes(link, n);
@@ -84,19 +118,15 @@ bool scanHtml(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
       break;
     }
     scanner.scanBlock(std::string_view(block.data(), n), out);
-    if (output != nullptr && !out.empty()) {
-      if (output->write(out.data(), out.size())) {
-        link.written = true;
-      } else {
-        saveFailed = true;
-        output = nullptr;
-      }
-    }
-    out.clear();
+    write();
     setThreadStatus(progressText(link));
     n = body.read(block.data(), kBlockSize);
     link.receivedSize += static_cast<uint32_t>(n);
     updateReadTime(link);
+  }
+  if (result) {
+    scanner.finish(out);
+    write();
   }
   if (!link.localSource) rc->addTransferTime(link.readTime);
   return result;
@@ -251,10 +281,11 @@ bool readBody(LinkRecord& link, BodySource& body) {
   bool saveFailed = false;
   bool result = true;
   try {
-    if (link.contentKind == ContentKind::Html) {
+    if (link.contentKind == ContentKind::Html || link.contentKind == ContentKind::Stylesheet) {
       output = openOutput(link, &openFailed);
       TempOutputFile* writing = output.get();
-      result = scanHtml(link, body, writing, saveFailed);
+      result = link.contentKind == ContentKind::Html ? scanText<HtmlScanner>(link, body, writing, saveFailed)
+                                                     : scanText<SheetScanner>(link, body, writing, saveFailed);
       // An empty answer is no page: it must not wipe out the copy saved
       // before.
       if (result && link.receivedSize == 0 && output && isSavedCopy(output->target())) {

@@ -10,7 +10,7 @@ namespace {
 struct SheetCase {
   const char* name;
   const char* sheet;
-  std::vector<std::string> references;  // as handed on, decoded
+  std::vector<std::string> references;  // as handed on, decoded; "@" before an import
   const char* written;                  // with every reference but "keep*" rewritten to "R/<url>"
 };
 
@@ -20,8 +20,8 @@ void expectScan(const SheetCase& c) {
   const std::string sheet = c.sheet;
   for (size_t blockSize = 1; blockSize <= sheet.size() + 1; ++blockSize) {
     std::vector<std::string> seen;
-    CssScanner scanner([&](std::string_view url) -> std::optional<std::string> {
-      seen.emplace_back(url);
+    CssScanner scanner([&](std::string_view url, bool import) -> std::optional<std::string> {
+      seen.push_back((import ? "@" : "") + std::string(url));
       if (url.starts_with("keep")) return std::nullopt;
       return "R/" + std::string(url);
     });
@@ -40,7 +40,7 @@ TEST(CssScanner, FindsAndRewritesEveryFormOfReference) {
        "b{x:url(\"R/b.png\") y:url(\"R/c d.gif\")}"},
       {"import string and import url with media",
        "@import \"base.css\";\n@import url(print.css) print;\n@IMPORT 'keep.css' screen;",
-       {"base.css", "print.css", "keep.css"},
+       {"@base.css", "@print.css", "@keep.css"},
        "@import \"R/base.css\";\n@import url(\"R/print.css\") print;\n@IMPORT 'keep.css' screen;"},
       {"escapes are decoded", "c{x:url(a\\ b\\28 1\\29.png) y:url(\"q\\\"uote.png\")}", {"a b(1).png", "q\"uote.png"},
        "c{x:url(\"R/a b(1).png\") y:url(\"R/q\\\"uote.png\")}"},
@@ -67,7 +67,7 @@ TEST(CssScanner, FindsAndRewritesEveryFormOfReference) {
 
 TEST(CssScanner, QuotesRewrittenReferencesForWhereTheyStand) {
   std::string out;
-  CssScanner scanner([](std::string_view) { return std::optional<std::string>("it's \"here\".png"); }, '\'');
+  CssScanner scanner([](std::string_view, bool) { return std::optional<std::string>("it's \"here\".png"); }, '\'');
   scanner.scanBlock("background:url(x.png)", out);
   scanner.finish(out);
   EXPECT_EQ(out, "background:url('it\\'s \"here\".png')");

@@ -1,0 +1,193 @@
+#include "pipeline/link_rewriter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "engine/download_controller.h"
+#include "engine/link_record.h"
+#include "util/log.h"
+#include "util/string_utils.h"
+#include "util/texts.h"
+#include "util/url_ops.h"
+
+namespace sg {
+
+namespace {
+
+bool isAsciiWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+void appendUtf8(std::string& out, unsigned long code) {
+  if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+struct NamedReference {
+  std::string_view name;  // with its ";"
+  std::string_view text;
+};
+
+// The named references that stand in URLs and styles; others stay as
+// written, which a URL never needs.
+constexpr NamedReference kNamed[] = {
+    {"amp;", "&"}, {"lt;", "<"}, {"gt;", ">"}, {"quot;", "\""}, {"apos;", "'"}, {"nbsp;", "\xC2\xA0"},
+    {"sol;", "/"}, {"colon;", ":"}, {"equals;", "="}, {"quest;", "?"}, {"num;", "#"}, {"percnt;", "%"},
+};
+
+}  // namespace
+
+std::string decodeCharacterReferences(std::string_view value) {
+  if (value.find('&') == std::string_view::npos) return std::string(value);
+  std::string out;
+  out.reserve(value.size());
+  for (size_t i = 0; i < value.size();) {
+    if (value[i] != '&') {
+      out += value[i++];
+      continue;
+    }
+    std::string_view rest = value.substr(i + 1);
+    if (!rest.empty() && rest[0] == '#') {
+      bool hex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
+      size_t digitsAt = hex ? 2 : 1;
+      size_t end = digitsAt;
+      while (end < rest.size() && end - digitsAt < 8 &&
+             (hex ? std::isxdigit(static_cast<unsigned char>(rest[end])) != 0 : rest[end] >= '0' && rest[end] <= '9')) {
+        ++end;
+      }
+      if (end > digitsAt) {
+        unsigned long code = std::strtoul(std::string(rest.substr(digitsAt, end - digitsAt)).c_str(), nullptr,
+                                          hex ? 16 : 10);
+        appendUtf8(out, code);
+        i += 1 + end + (end < rest.size() && rest[end] == ';' ? 1 : 0);
+        continue;
+      }
+    } else {
+      bool matched = false;
+      for (const NamedReference& named : kNamed) {
+        if (rest.size() >= named.name.size() && equalsNoCase(rest.substr(0, named.name.size()), named.name)) {
+          out += named.text;
+          i += 1 + named.name.size();
+          matched = true;
+          break;
+        }
+      }
+      if (matched) continue;
+    }
+    out += value[i++];
+  }
+  return out;
+}
+
+std::string urlFromAttribute(std::string_view value) {
+  std::string decoded = decodeCharacterReferences(value);
+  std::string out;
+  out.reserve(decoded.size());
+  size_t first = 0, last = decoded.size();
+  while (first < last && isAsciiWhite(decoded[first])) ++first;
+  while (last > first && isAsciiWhite(decoded[last - 1])) --last;
+  for (size_t i = first; i < last; ++i) {
+    char c = decoded[i];
+    if (c != '\t' && c != '\n' && c != '\r') out += c;
+  }
+  return out;
+}
+
+std::string attributeText(std::string_view text, char quote) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '"' && quote == '"') {
+      out += "&quot;";
+    } else if (c == '\'' && quote == '\'') {
+      out += "&#39;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string fileReference(std::string_view path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  size_t hash = path.find('#');
+  std::string out;
+  out.reserve(path.size() + 8);
+  for (char c : path.substr(0, hash)) {
+    auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F || c == '%' || c == '?' || c == '"' || c == '\'' || c == '<' || c == '>' ||
+        c == '\\' || c == '`' || c == '{' || c == '}' || c == '|' || c == '^') {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  if (hash != std::string_view::npos) out += path.substr(hash);
+  return out;
+}
+
+LinkRewriter::LinkRewriter(LinkRecord& owner) : m_owner(owner) {}
+
+const CrawlSettings* LinkRewriter::settings() const {
+  const DownloadController* controller = m_owner.controller();
+  return controller != nullptr ? &controller->settings : nullptr;
+}
+
+const std::string& LinkRewriter::fromFile() {
+  if (!m_base.empty()) return m_base;
+  if (!m_ownerFileKnown) {
+    m_ownerFile = m_owner.localFile();
+    m_ownerFileKnown = true;
+  }
+  return m_ownerFile;
+}
+
+bool LinkRewriter::full() const {
+  const CrawlSettings* s = settings();
+  return s != nullptr && m_owner.childCount() >= static_cast<size_t>(std::max(1, s->maxPageLinks));
+}
+
+std::optional<std::string> LinkRewriter::take(std::string_view url, bool inlineFlag, bool sameLevel) {
+  // A place in this same document: nothing to fetch, and the text stays
+  // valid.
+  if (url.empty() || url.front() == '#') return std::nullopt;
+  const CrawlSettings* s = settings();
+  if (full()) {
+    // A page of endless unique links would grow the tree without bound;
+    // the rest of its links keep their text.
+    if (!m_limitLogged) {
+      m_limitLogged = true;
+      logMessage(strprintf(text::kPageLinksLimitReached, s->maxPageLinks, m_owner.url().c_str()));
+    }
+    return std::nullopt;
+  }
+  if (s == nullptr || !s->fixLinks) {
+    // The link is followed all the same; its local file is not needed.
+    m_owner.addChild(url, nullptr, inlineFlag, sameLevel);
+    return std::nullopt;
+  }
+  std::string target;
+  m_owner.addChild(url, &target, inlineFlag, sameLevel);
+  if (target.empty()) return std::nullopt;
+  makeRelativePath(fromFile(), target, false);
+  return fileReference(target);
+}
+
+}  // namespace sg

@@ -1,0 +1,124 @@
+// A copy that browses offline as the live site does: style sheets and what
+// they name, the references of today's pages, and bodies that are not
+// pages saved as the server sent them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "pipeline/link_rewriter.h"
+#include "pipeline/pipeline_fixture.h"
+#include "util/url_ops.h"
+
+namespace sg::test {
+namespace {
+
+// The local references of a saved page or sheet, as a browser reads them
+// (character references and escapes decoded), fragments dropped.
+std::vector<std::string> localReferences(std::string text) {
+  static const std::regex comment(R"re(/\*[^*]*\*/)re");
+  text = std::regex_replace(text, comment, "");
+  static const std::regex pattern(
+      R"re((?:href|src|background)\s*=\s*"([^"]*)"|url\(\s*["']?([^"')]*)["']?\s*\)|@import\s+"([^"]*)")re",
+      std::regex::icase);
+  std::vector<std::string> out;
+  for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) {
+    std::string value = (*it)[1].matched ? (*it)[1].str() : (*it)[2].matched ? (*it)[2].str() : (*it)[3].str();
+    value = decodeCharacterReferences(value);
+    if (value.empty() || value[0] == '#' || value.find(':') != std::string::npos) continue;
+    out.push_back(percentDecode(value.substr(0, value.find('#'))));
+  }
+  return out;
+}
+
+class Fidelity : public PipelineTest {
+ protected:
+  void SetUp() override {
+    server.page("/",
+                "<html><head><link rel=\"stylesheet\" href=\" style/main.css \">\n"
+                "<style>@import \"style/extra.css\"; body{background:url('img/bg.png')}</style></head>\n"
+                "<body><div style=\"background-image:url(&quot;img/div.png&quot;)\">x</div>\n"
+                "<a href=\"page.html?x=1&amp;y=2\">page</a><script src=\"app.js\"></script>\n"
+                "<a href=\"notes.txt\">notes</a></body></html>\n");
+    server.page("/style/main.css",
+                "@import url(base.css) screen;\nh1{background:url(../img/h1.png)}\n"
+                "@font-face{font-family:f;src:url(\"../fonts/f.woff2\") format(\"woff2\")}\n",
+                "text/css");
+    server.page("/style/base.css", "p{background:url(p.png)} /* url(not-this.png) */", "text/css");
+    server.page("/style/extra.css", "em{background:url(\"../img/em.png\")}", "text/css");
+    for (const char* image : {"/img/bg.png", "/img/div.png", "/img/h1.png", "/style/p.png", "/img/em.png"}) {
+      server.page(image, std::string("PNG of ") + image, "image/png");
+    }
+    server.page("/fonts/f.woff2", "wOF2-font", "font/woff2");
+    server.page("/page.html", "<html>page</html>");
+    server.page("/app.js", kScript, "text/javascript");
+    server.page("/notes.txt", kNotes, "text/plain");
+    server.start();
+  }
+
+  static constexpr const char* kScript = "function f(a,b){ if (a < b) return '<p>'; return 2; }\r\n";
+  static constexpr const char* kNotes = "Plain text <a href=\"x.html\">not a link</a> stays as it is.\r\n";
+};
+
+TEST_F(Fidelity, StyleSheetsAndWhatTheyNameBrowseOffline) {
+  crawl("/");
+  for (const char* path : {"/style/main.css", "/style/base.css", "/style/extra.css", "/img/bg.png", "/img/div.png",
+                           "/img/h1.png", "/style/p.png", "/img/em.png", "/fonts/f.woff2"}) {
+    EXPECT_EQ(server.count(path), 1u) << path;
+    LinkRecord* record = link(path);
+    ASSERT_NE(record, nullptr) << path;
+    EXPECT_EQ(record->status, LinkStatus::Complete) << path;
+    EXPECT_TRUE(record->inlineLink) << path;
+  }
+  EXPECT_EQ(server.count("/style/not-this.png"), 0u);
+  // A style sheet is part of its page: it counts no crawl level.
+  EXPECT_EQ(link("/style/main.css")->depth, 0);
+  EXPECT_EQ(link("/style/base.css")->depth, 0);
+  EXPECT_EQ(link("/img/h1.png")->depth, 1);
+
+  // Every local reference of every saved page and sheet leads to a file.
+  size_t checked = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(hostDir())) {
+    std::string name = entry.path().string();
+    if (!entry.is_regular_file() || !(name.ends_with(".css") || name.ends_with("default.html"))) continue;
+    for (const std::string& reference : localReferences(readFile(name))) {
+      ++checked;
+      EXPECT_TRUE(std::filesystem::is_regular_file(entry.path().parent_path() / reference))
+          << name << " names " << reference;
+    }
+  }
+  EXPECT_EQ(checked, 12u);
+  EXPECT_NE(saved("/").find("style=\"background-image:url('img/div.png')\""), std::string::npos) << saved("/");
+  EXPECT_NE(saved("/").find("href=\"page.html_x=1&amp;y=2\""), std::string::npos) << saved("/");
+  EXPECT_NE(saved("/style/base.css").find("/* url(not-this.png) */"), std::string::npos);
+}
+
+TEST_F(Fidelity, BodiesThatAreNotPagesAreSavedByteForByte) {
+  crawl("/");
+  EXPECT_EQ(saved("/app.js"), kScript);
+  EXPECT_EQ(saved("/notes.txt"), kNotes);
+  EXPECT_EQ(controller.find(server.url("/x.html")), nullptr);
+}
+
+struct AttributeCase {
+  const char* value;
+  const char* url;  // as a browser takes it
+};
+
+TEST(AttributeValues, AreTakenAsBrowsersTakeThem) {
+  const AttributeCase cases[] = {
+      {" https://other.example/x/ ", "https://other.example/x/"},
+      {"\tpage\n.html\r", "page.html"},
+      {"a.html?x=1&amp;y=2", "a.html?x=1&y=2"},
+      {"caf&#xE9;.html", "caf\xC3\xA9.html"},
+      {"&#47;root&#x2f;x", "/root/x"},
+      {"a&copy=2", "a&copy=2"},  // no ";", no reference
+      {"&quot;q&quot;", "\"q\""},
+  };
+  for (const AttributeCase& c : cases) EXPECT_EQ(urlFromAttribute(c.value), c.url) << c.value;
+  EXPECT_EQ(fileReference("sp ace/caf\xC3\xA9 100%.html#Part 2"), "sp%20ace/caf%C3%A9%20100%25.html#Part 2");
+  EXPECT_EQ(attributeText("a&b\"c'd", '"'), "a&amp;b&quot;c'd");
+}
+
+}  // namespace
+}  // namespace sg::test
