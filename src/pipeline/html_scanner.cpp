@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/download_controller.h"
 #include "engine/link_record.h"
@@ -26,7 +27,55 @@ struct LinkAttribute {
 constexpr LinkAttribute kLinkAttributes[] = {
     {"background", true}, {"dynsrc", true}, {"src", true},      {"href", false}, {"action", false},
     {"usemap", false},    {"url", false},   {"archive", false}, {"code", false},
+    // What today's pages show: lazy images, objects, video posters, SVG.
+    {"data-src", true},   {"data", true},   {"poster", true},   {"xlink:href", true},
 };
+
+// Replaces the value at range by value written as an attribute text with
+// the range's own quotes.
+void replaceValue(std::string& tag, size_t start, size_t end, std::string_view value) {
+  const char quote = start > 0 && (tag[start - 1] == '"' || tag[start - 1] == '\'') ? tag[start - 1] : '\0';
+  tag.replace(start, end - start, attributeText(value, quote));
+}
+
+// Attributes that hold a list of image candidates: "a.png 1x, b.png 2x".
+constexpr std::string_view kCandidateAttributes[] = {"srcset", "imagesrcset", "data-srcset"};
+
+struct Span {
+  size_t start;
+  size_t end;
+};
+
+// The URLs of a candidate list, as a browser splits one: a URL runs to the
+// next white space (less commas at its end), its descriptors to the next
+// comma.
+std::vector<Span> candidateUrls(std::string_view list) {
+  std::vector<Span> urls;
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
+  size_t i = 0;
+  while (i < list.size()) {
+    while (i < list.size() && (white(list[i]) || list[i] == ',')) ++i;
+    size_t start = i;
+    while (i < list.size() && !white(list[i])) ++i;
+    size_t end = i;
+    bool endedWithComma = false;
+    while (end > start && list[end - 1] == ',') {
+      --end;
+      endedWithComma = true;
+    }
+    if (end > start) urls.push_back({start, end});
+    if (endedWithComma) continue;
+    // Descriptors, up to the comma that ends the candidate (not one inside
+    // parentheses).
+    int depth = 0;
+    while (i < list.size() && (list[i] != ',' || depth > 0)) {
+      if (list[i] == '(') ++depth;
+      if (list[i] == ')' && depth > 0) --depth;
+      ++i;
+    }
+  }
+  return urls;
+}
 
 // A letter, digit or punctuation mark in the C locale. Bytes above 127 are
 // not visible, whatever the page's character set.
@@ -40,9 +89,20 @@ struct ValueRange {
   size_t end;
 };
 
+bool continuesAttributeName(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+         c == ':';
+}
+
 std::optional<ValueRange> findValueRange(std::string_view tag, std::string_view lowerTag, std::string_view name) {
   if (lowerTag.size() != tag.size() || name.empty()) return std::nullopt;
-  const size_t at = lowerTag.find(name);
+  size_t at = lowerTag.find(name);
+  // A longer name that begins with this one ("srcset" before "src") is
+  // another attribute, not a mention: the search goes on past it.
+  while (at != std::string_view::npos && at + name.size() < lowerTag.size() &&
+         continuesAttributeName(lowerTag[at + name.size()]) && (at == 0 || !isVisible(lowerTag[at - 1]))) {
+    at = lowerTag.find(name, at + 1);
+  }
   if (at == std::string_view::npos) return std::nullopt;
   if (at > 0 && isVisible(lowerTag[at - 1])) return std::nullopt;
 
@@ -298,24 +358,76 @@ void HtmlScanner::handleTag(std::string& tag) {
     }
   }
   const bool baseElement = tag.starts_with("base ");
+  // SVG's image and use elements name what they draw by href.
+  if (startsWithNoCase(tag, "image ") || startsWithNoCase(tag, "use ")) partOfPage = true;
 
   for (const LinkAttribute& attribute : kLinkAttributes) {
     if (!ends.mayHaveValue(attribute.name)) continue;
     std::optional<ValueRange> range = findValueRange(tag, lowerTag(), attribute.name);
     if (!range) continue;
-    const char quote = range->start > 0 && (tag[range->start - 1] == '"' || tag[range->start - 1] == '\'')
-                           ? tag[range->start - 1]
-                           : '\0';
     std::string url = urlFromAttribute(std::string_view(tag).substr(range->start, range->end - range->start));
-    const bool link = attribute.name == "href" && (partOfPage || styleSheet);
+    const bool link = attribute.name == "href" && partOfPage;
     std::optional<std::string> replacement =
         baseElement ? rewriteBase(url) : m_links.take(url, link ? partOfPage : attribute.inlineFlag, link && styleSheet);
     if (!replacement) continue;
-    tag.replace(range->start, range->end - range->start, attributeText(*replacement, quote));
+    replaceValue(tag, range->start, range->end, *replacement);
     lowered = false;
     ends = NameEnds(tag);
   }
+  for (std::string_view name : kCandidateAttributes) {
+    if (ends.mayHaveValue(name)) rewriteCandidates(tag, name);
+  }
+  if (ends.mayHaveValue("content") && startsWithNoCase(tag, "meta")) rewriteRefresh(tag);
   if (ends.mayHaveValue("style")) rewriteStyleAttribute(tag);
+}
+
+void HtmlScanner::rewriteCandidates(std::string& tag, std::string_view name) {
+  lowerInto(tag, m_lowerTag);
+  std::optional<ValueRange> range = findValueRange(tag, m_lowerTag, name);
+  if (!range) return;
+  std::string list = decodeCharacterReferences(std::string_view(tag).substr(range->start, range->end - range->start));
+  std::vector<Span> urls = candidateUrls(list);
+  // Taken in the page's order, written from the last to the first so that
+  // earlier positions stay valid.
+  std::vector<std::optional<std::string>> replacements;
+  bool changed = false;
+  for (const Span& url : urls) {
+    replacements.push_back(m_links.take(std::string_view(list).substr(url.start, url.end - url.start), true));
+    changed |= replacements.back().has_value();
+  }
+  if (!changed) return;
+  for (size_t i = urls.size(); i-- > 0;) {
+    if (replacements[i]) list.replace(urls[i].start, urls[i].end - urls[i].start, *replacements[i]);
+  }
+  replaceValue(tag, range->start, range->end, list);
+}
+
+void HtmlScanner::rewriteRefresh(std::string& tag) {
+  lowerInto(tag, m_lowerTag);
+  std::optional<ValueRange> equiv = findValueRange(tag, m_lowerTag, "http-equiv");
+  if (!equiv || std::string_view(m_lowerTag).substr(equiv->start, equiv->end - equiv->start) != "refresh") return;
+  std::optional<ValueRange> range = findValueRange(tag, m_lowerTag, "content");
+  if (!range) return;
+  // "5; url=next.html", the URL perhaps quoted: a page to go on to.
+  std::string content = decodeCharacterReferences(std::string_view(tag).substr(range->start, range->end - range->start));
+  std::string lower = toLowerAscii(content);
+  size_t at = lower.find("url");
+  if (at == std::string::npos) return;
+  size_t i = lower.find_first_not_of(" \t", at + 3);
+  if (i == std::string::npos || lower[i] != '=') return;
+  i = lower.find_first_not_of(" \t", i + 1);
+  if (i == std::string::npos) return;
+  size_t end = content.size();
+  if (content[i] == '"' || content[i] == '\'') {
+    size_t close = content.find(content[i], i + 1);
+    end = close == std::string::npos ? end : close;
+    ++i;
+  }
+  std::optional<std::string> replacement = m_links.take(urlFromAttribute(std::string_view(content).substr(i, end - i)),
+                                                        false);
+  if (!replacement) return;
+  content.replace(i, end - i, *replacement);
+  replaceValue(tag, range->start, range->end, content);
 }
 
 bool HtmlScanner::followsLinks() const { return !m_noFollow || stealthMode(); }

@@ -239,6 +239,41 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
   }
 }
 
+TEST(HtmlScanner, RewritesTheReferencesOfTodaysPages) {
+  const RewriteCase cases[] = {
+      {"srcset before src", "<img srcset=\"/a.png 1x, /b.png 2x\" src=\"/a.png\">",
+       "<img srcset=\"../a.png 1x, ../b.png 2x\" src=\"../a.png\">",
+       {"http://www.example.com/a.png (inline)", "http://www.example.com/b.png (inline)"}},
+      {"srcset with widths, a comma in a URL, no blank after commas",
+       "<source srcset=\"s.jpg?a,b 300w,m.jpg 600w,l.jpg\">", "<source srcset=\"s.jpg_a,b 300w,m.jpg 600w,l.jpg\">",
+       {"http://www.example.com/dir/s.jpg?a,b (inline)", "http://www.example.com/dir/m.jpg (inline)",
+        "http://www.example.com/dir/l.jpg (inline)"}},
+      {"preloaded image set", "<link rel=preload as=image imagesrcset=\"p.png 1x\">",
+       "<link rel=preload as=image imagesrcset=\"p.png 1x\">", {"http://www.example.com/dir/p.png (inline)"}},
+      {"lazy images", "<img data-src=\"/big.jpg\" data-srcset=\"/big2.jpg 2x\">",
+       "<img data-src=\"../big.jpg\" data-srcset=\"../big2.jpg 2x\">",
+       {"http://www.example.com/big.jpg (inline)", "http://www.example.com/big2.jpg (inline)"}},
+      {"video poster and object data", "<video poster=\"/p.jpg\"></video><object data=\"/o.svg\">",
+       "<video poster=\"../p.jpg\"></video><object data=\"../o.svg\">",
+       {"http://www.example.com/p.jpg (inline)", "http://www.example.com/o.svg (inline)"}},
+      {"SVG image and use", "<image href=\"/i.png\"/><use xlink:href=\"/s.svg#icon\"/>",
+       "<image href=\"../i.png\"/><use xlink:href=\"../s.svg#icon\"/>",
+       {"http://www.example.com/i.png (inline)", "http://www.example.com/s.svg (inline)"}},
+      {"style sheet link", "<link rel=\"stylesheet\" href=\"/s.css\">", "<link rel=\"stylesheet\" href=\"../s.css\">",
+       {"http://www.example.com/s.css (inline)"}},
+      {"refresh to another page", "<meta http-equiv=\"refresh\" content=\"5; URL='/next.html'\">",
+       "<meta http-equiv=\"refresh\" content=\"5; URL='../next.html'\">", {"http://www.example.com/next.html"}},
+      {"blanks and references in values", "<a href=\" /x.html?a=1&amp;b=2\n\">", "<a href=\"../x.html_a=1&amp;b=2\">",
+       {"http://www.example.com/x.html?a=1&b=2"}},
+  };
+  for (const RewriteCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScanResult result = scan(c.page);
+    EXPECT_EQ(result.output, c.output);
+    EXPECT_EQ(result.children, c.children);
+  }
+}
+
 TEST(HtmlScanner, BaseElementMovesRelativePathsButNotUrls) {
   const char* page =
       "<base href=\"http://www.example.com/other/index.html\">"
