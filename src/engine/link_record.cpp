@@ -100,7 +100,7 @@ std::string LinkRecord::localName() const {
   const DownloadController* rc = controller();
   if (server().empty()) return std::string();
   bool createTree = rc == nullptr || rc->settings.createTree;
-  return localNameFor(server(), m_port, m_https, object(), createTree);
+  return localNameFor(server(), m_port, m_https, object(), createTree, !inlineLink);
 }
 
 std::string LinkRecord::localFile() const {

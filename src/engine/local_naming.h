@@ -15,10 +15,12 @@ inline constexpr size_t kMaxNameComponent = 250;
 // object on server:port. With createTree the URL's directories are kept
 // below a directory for the server ("host", or "host_port" on a port other
 // than the scheme's default); without it only the URL's file name is kept.
-// Characters that cannot stand in a portable file name become "_", and "."
-// or ".." components never climb out of the save directory. Empty only when
-// there is nothing to name.
+// Escapes are decoded and valid UTF-8 kept; characters that cannot stand in
+// a portable file name become "_", and "." or ".." components never climb
+// out of the save directory. A name with a query keeps its path's extension
+// last; a page link whose last component has no extension (and no query)
+// gets ".html". Empty only when there is nothing to name.
 std::string localNameFor(std::string_view server, uint16_t port, bool https, std::string_view object,
-                         bool createTree);
+                         bool createTree, bool pageLink = false);
 
 }  // namespace sg

@@ -248,7 +248,7 @@ std::unique_ptr<HttpRequest> HttpConnection::openRequest(std::string_view object
   url += std::to_string(m_port);
   std::string_view path = object.substr(0, object.find('#'));
   if (path.empty() || path.front() != '/') url += '/';
-  url += encodeUnsafeBytes(path);
+  url += encodeRequestTarget(path);
   return std::unique_ptr<HttpRequest>(new HttpRequest(*this, std::move(url)));
 }
 

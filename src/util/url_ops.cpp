@@ -313,6 +313,16 @@ std::string encodeUnsafeBytes(std::string_view text) {
   return out;
 }
 
+std::string encodeRequestTarget(std::string_view text) {
+  std::string encoded = encodeUnsafeBytes(text);
+  auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+  for (size_t at = encoded.find('%'); at != std::string::npos; at = encoded.find('%', at + 1)) {
+    if (at + 2 < encoded.size() && hex(encoded[at + 1]) && hex(encoded[at + 2])) continue;
+    encoded.replace(at, 1, "%25");
+  }
+  return encoded;
+}
+
 namespace {
 
 // What a plain base contributes to every plain reference resolved

@@ -57,6 +57,10 @@ std::string percentDecode(std::string_view text);
 // Escapes the bytes that may not stand in a request target: blanks,
 // controls, DEL and bytes above 127.
 std::string encodeUnsafeBytes(std::string_view text);
+// The same for a request target, where a "%" that starts no escape is a
+// percent sign of the name ("100%.html" was linked as "100%25.html") and is
+// sent as "%25".
+std::string encodeRequestTarget(std::string_view text);
 
 // The object cut before its first "?", then "#", then "@".
 std::string displayPath(std::string_view object);

@@ -17,6 +17,7 @@ struct NameCase {
   const char* object;
   bool createTree;
   const char* name;
+  bool pageLink = false;
 };
 
 TEST(LocalNaming, MapsUrlsToNamesBelowTheSaveDirectory) {
@@ -30,7 +31,20 @@ TEST(LocalNaming, MapsUrlsToNamesBelowTheSaveDirectory) {
       {"server", 80, false, "/find?q=a/b", false, "b"},
       {"server", 80, false, "/a*b?c'd\"e<f>g|h.html", true, "server/a_b_c_d_e_f_g_h.html"},
       {"server", 80, false, "/a:b.html", true, "server/a:b.html"},
-      {"server", 80, false, "/a%20b\x01\x7f\xc3\xa9.html", true, "server/a%20b____.html"},
+      // Names that browse: escapes decoded, UTF-8 kept, broken bytes and
+      // controls made "_", never a separator from an escape.
+      {"server", 80, false, "/sp%20ace/caf%C3%A9.html", true, "server/sp ace/caf\xc3\xa9.html"},
+      {"server", 80, false, "/a%20b\x01\x7f\xc3\xa9\xff%ff.html", true, "server/a b__\xc3\xa9__.html"},
+      {"server", 80, false, "/100%25/a%2Fb%5Cc%00d%2.html", true, "server/100%/a_b_c_d%2.html"},
+      {"server", 80, false, "/%2e%2e/x.html", true, "server/__/x.html"},
+      // The type's extension stays last, whatever the query.
+      {"server", 80, false, "/style/x.css?2022.1", true, "server/style/x.css_2022.1.css"},
+      {"server", 80, false, "/app.js?v=3", false, "app.js_v=3.js"},
+      {"server", 80, false, "/find?q=a", true, "server/find_q=a", true},
+      // A page without an extension does not fight its directory for a name.
+      {"server", 80, false, "/about", true, "server/about.html", true},
+      {"server", 80, false, "/about", true, "server/about"},
+      {"server", 80, false, "/v1.2", true, "server/v1.2", true},
       {"server", 8080, false, "/x.html", true, "server_8080/x.html"},
       {"server", 443, true, "/x.html", true, "server/x.html"},
       {"server", 80, true, "/x.html", true, "server_80/x.html"},
@@ -41,7 +55,7 @@ TEST(LocalNaming, MapsUrlsToNamesBelowTheSaveDirectory) {
       {"/", 80, false, "//x.html", true, "x.html"},
   };
   for (const NameCase& c : cases) {
-    EXPECT_EQ(localNameFor(c.server, c.port, c.https, c.object, c.createTree), c.name) << c.object;
+    EXPECT_EQ(localNameFor(c.server, c.port, c.https, c.object, c.createTree, c.pageLink), c.name) << c.object;
   }
 }
 

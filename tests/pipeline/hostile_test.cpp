@@ -122,7 +122,7 @@ TEST_F(Hostile, CredentialsGoOnlyToTheEnteredServer) {
   // server's place; the server's claim never puts its body there either.
   EXPECT_EQ(readFile(otherCopy), "earlier copy of the other server");
   EXPECT_EQ(controller.url(), server.url("/adopting"));
-  EXPECT_EQ(readFile(hostDir() + "/adopting"), "<html>adopting</html>");
+  EXPECT_EQ(readFile(hostDir() + "/adopting.html"), "<html>adopting</html>");
 
   // A credential in the root URL is sent as one, and shown nowhere.
   drainLog();

@@ -198,7 +198,7 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
       {"the page itself", "<a href=\"page.html#top\">", "<a href=\"page.html#top\">", {}},
       {"duplicate", "<a href=\"/x.html\">1</a><a href=\"../dir/../x.html\">2</a>",
        "<a href=\"../x.html\">1</a><a href=\"../x.html\">2</a>", {"http://www.example.com/x.html"}},
-      {"form action", "<form action=\"/cgi-bin/find\" method=get>", "<form action=\"../cgi-bin/find\" method=get>",
+      {"form action", "<form action=\"/cgi-bin/find\" method=get>", "<form action=\"../cgi-bin/find.html\" method=get>",
        {"http://www.example.com/cgi-bin/find"}},
       {"archive before code", "<applet code=\"App.class\" archive=\"/lib/app.jar\">",
        "<applet code=\"App.class\" archive=\"../lib/app.jar\">",
@@ -245,7 +245,7 @@ TEST(HtmlScanner, RewritesTheReferencesOfTodaysPages) {
        "<img srcset=\"../a.png 1x, ../b.png 2x\" src=\"../a.png\">",
        {"http://www.example.com/a.png (inline)", "http://www.example.com/b.png (inline)"}},
       {"srcset with widths, a comma in a URL, no blank after commas",
-       "<source srcset=\"s.jpg?a,b 300w,m.jpg 600w,l.jpg\">", "<source srcset=\"s.jpg_a,b 300w,m.jpg 600w,l.jpg\">",
+       "<source srcset=\"s.jpg?a,b 300w,m.jpg 600w,l.jpg\">", "<source srcset=\"s.jpg_a,b.jpg 300w,m.jpg 600w,l.jpg\">",
        {"http://www.example.com/dir/s.jpg?a,b (inline)", "http://www.example.com/dir/m.jpg (inline)",
         "http://www.example.com/dir/l.jpg (inline)"}},
       {"preloaded image set", "<link rel=preload as=image imagesrcset=\"p.png 1x\">",
@@ -263,7 +263,7 @@ TEST(HtmlScanner, RewritesTheReferencesOfTodaysPages) {
        {"http://www.example.com/s.css (inline)"}},
       {"refresh to another page", "<meta http-equiv=\"refresh\" content=\"5; URL='/next.html'\">",
        "<meta http-equiv=\"refresh\" content=\"5; URL='../next.html'\">", {"http://www.example.com/next.html"}},
-      {"blanks and references in values", "<a href=\" /x.html?a=1&amp;b=2\n\">", "<a href=\"../x.html_a=1&amp;b=2\">",
+      {"blanks and references in values", "<a href=\" /x.html?a=1&amp;b=2\n\">", "<a href=\"../x.html_a=1&amp;b=2.html\">",
        {"http://www.example.com/x.html?a=1&b=2"}},
   };
   for (const RewriteCase& c : cases) {

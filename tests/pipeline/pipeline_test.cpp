@@ -161,7 +161,7 @@ TEST_F(Site, IsMirroredForOfflineBrowsing) {
   EXPECT_NE(home.find("href=\"old.html\""), std::string::npos);
   EXPECT_NE(readFile(hostDir() + "/old.html").find("Redirected to " + server.url("/new/place.html")),
             std::string::npos);
-  EXPECT_NE(readFile(hostDir() + "/moved").find("Redirected to " + server.url("/docs/moved-here.html")),
+  EXPECT_NE(readFile(hostDir() + "/moved.html").find("Redirected to " + server.url("/docs/moved-here.html")),
             std::string::npos);
 
   // Every local link of every saved page leads to a file that exists.
