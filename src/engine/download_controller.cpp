@@ -90,6 +90,11 @@ bool DownloadController::start() {
     m_queue.addLinks(resume);
   } else {
     m_entry = EntryServer{https(), toLowerAscii(server()), port()};
+    {
+      // The records of an earlier download are gone.
+      std::lock_guard lock(m_movedMutex);
+      m_movedFiles.clear();
+    }
     bool added = false;
     registerLink(*this, added);
     m_queue.addLink(this);
@@ -127,6 +132,20 @@ void DownloadController::takeRootCredential(std::string& url) {
   m_urlCredential.clear();
   std::string userInfo;
   if (takeUserInfo(url, userInfo)) m_urlCredential = base64Encode(percentDecode(userInfo));
+}
+
+void DownloadController::rememberMovedFile(const LinkRecord* link, std::string oldFile) {
+  std::lock_guard lock(m_movedMutex);
+  m_movedFiles.emplace(link, std::move(oldFile));
+}
+
+std::vector<std::string> DownloadController::takeMovedFiles(const LinkRecord* link) {
+  std::lock_guard lock(m_movedMutex);
+  std::vector<std::string> files;
+  auto [first, last] = m_movedFiles.equal_range(link);
+  for (auto it = first; it != last; ++it) files.push_back(std::move(it->second));
+  m_movedFiles.erase(first, last);
+  return files;
 }
 
 void DownloadController::markUnreachable(const std::string& key, const std::string& reason) {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/crawl_settings.h"
 #include "engine/download_observer.h"
@@ -91,6 +92,12 @@ class DownloadController : public LinkRecord {
   // robotsKey() spells them), with the reason.
   void markUnreachable(const std::string& key, const std::string& reason);
   bool unreachableServer(const std::string& key, std::string& reason) const;
+
+  // Old local files of a link that a server moved, for what is not a page
+  // (an image, a style sheet): once the link is saved at its new place,
+  // its copy goes to the old names too, which pages saved before name.
+  void rememberMovedFile(const LinkRecord* link, std::string oldFile);
+  std::vector<std::string> takeMovedFiles(const LinkRecord* link);
 
   // "%d to resume" while links wait to be resumed, else "%d pending".
   std::string pendingText() const;
@@ -168,6 +175,9 @@ class DownloadController : public LinkRecord {
   std::function<void(HttpSession&)> m_rootHook;
 
   std::mutex m_typesMutex;  // guards settings.knownFileTypes and downloadFileTypes during a download
+
+  std::mutex m_movedMutex;
+  std::multimap<const LinkRecord*, std::string> m_movedFiles;  // guarded by m_movedMutex
 
   mutable std::mutex m_unreachableMutex;
   std::map<std::string, std::string> m_unreachable;  // guarded by m_unreachableMutex

@@ -43,6 +43,8 @@ std::string shortenComponent(std::string_view component) {
   char hash[18];
   std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(fnv1a(component)));
   size_t keep = kMaxNameComponent - extension.size() - 17;
+  // Never through the middle of a UTF-8 letter.
+  while (keep > 0 && keep < component.size() && (static_cast<unsigned char>(component[keep]) & 0xC0) == 0x80) --keep;
   std::string out(component.substr(0, keep));
   out += hash;
   out += extension;

@@ -6,6 +6,7 @@
 
 #include "engine/download_controller.h"
 #include "engine/thread_status.h"
+#include "pipeline/local_files.h"
 #include "pipeline/password_prompt.h"
 #include "pipeline/placeholder.h"
 #include "platform/http.h"
@@ -232,13 +233,35 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
       }
       std::string oldFile = link.localFile();
       bool oldWasPage = looksLikePage(link.localName());
-      if (moveLink(link, combineUrl(link.url(), location).url)) {
+      std::string newUrl = combineUrl(link.url(), location).url;
+      LinkRecord* known = rc->find(newUrl);
+      if (known != nullptr && known != &link && !oldFile.empty()) {
+        // Another link of the tree is the new place: the old name leads to
+        // its copy, and this link is done.
+        moveLink(link, newUrl);
+        if (oldWasPage) {
+          writeDownloadPlaceholder(*rc, oldFile, link.information, newUrl, known->localFile());
+          link.written = true;
+        } else if (std::string knownFile = known->localFile(); isSavedCopy(knownFile)) {
+          copySavedFile(s.saveDirectory, knownFile, oldFile, 0);
+        } else {
+          rc->rememberMovedFile(known, oldFile);
+        }
+        return result;
+      }
+      if (moveLink(link, newUrl)) {
         link.status = LinkStatus::Pending;
         result.requeue = true;
         // Pages saved before the move link to the old name; there they find
-        // where the link went.
-        if (oldWasPage && !oldFile.empty() && oldFile != link.localFile()) {
-          writeDownloadPlaceholder(*rc, oldFile, strprintf(text::kRedirectedTo, link.url().c_str()), link.url());
+        // where the link went: a page leads on to the copy of the new place,
+        // anything else gets that copy under its old name too.
+        if (!oldFile.empty() && oldFile != link.localFile()) {
+          if (oldWasPage) {
+            writeDownloadPlaceholder(*rc, oldFile, strprintf(text::kRedirectedTo, link.url().c_str()), link.url(),
+                                     link.localFile());
+          } else {
+            rc->rememberMovedFile(&link, oldFile);
+          }
         }
       }
       return result;

@@ -247,6 +247,25 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
   return output;
 }
 
+bool copySavedFile(const std::string& base, const std::string& from, const std::string& to, FileTime fileTime) {
+  bool created = false;
+  if (!makeDirectoriesBelow(base, to, created)) return false;
+  int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  LocalCopy source(fd);
+  TempOutputFile output;
+  if (!output.open(to)) return false;
+  char block[65536];
+  try {
+    while (size_t n = source.read(block, sizeof block)) {
+      if (!output.write(block, n)) return false;
+    }
+  } catch (const PlatformError&) {
+    return false;
+  }
+  return output.commit(true, fileTime);
+}
+
 bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created) {
   created = false;
   std::string root = base;

@@ -75,6 +75,10 @@ class TempOutputFile {
 // link, so no file is written outside it.
 std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed = nullptr);
 
+// Copies the saved file from onto to (below base, with the file time),
+// replacing what is there the way a body is saved. True when done.
+bool copySavedFile(const std::string& base, const std::string& from, const std::string& to, FileTime fileTime);
+
 // Creates every directory named in path (not its last component); true
 // when at least one was created.
 bool createPathDirectories(const std::string& path);

@@ -318,6 +318,11 @@ bool readBody(LinkRecord& link, BodySource& body) {
       makeRelativePath(s.saveDirectory, saved);
       link.information = strprintf(text::kSavedAs, saved.c_str());
       if (link.isRoot()) createRootShortcut(rc);
+      // Pages saved before a server moved this link name it by its old
+      // place: the copy is there too.
+      for (const std::string& old : rc.takeMovedFiles(&link)) {
+        copySavedFile(s.saveDirectory, link.localFile(), old, link.lastModified);
+      }
     }
   }
   if (openFailed) link.information = strprintf(text::kFailedToOpenOutput, link.localFile().c_str());

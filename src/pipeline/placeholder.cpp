@@ -8,10 +8,12 @@
 #include <ctime>
 
 #include "engine/download_controller.h"
+#include "pipeline/link_rewriter.h"
 #include "pipeline/local_files.h"
 #include "util/log.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
+#include "util/url_ops.h"
 
 namespace sg {
 
@@ -53,10 +55,17 @@ bool placeholderMayReplace(const std::string& path) {
 
 }  // namespace
 
-std::string placeholderPage(std::string_view date, std::string_view reason, std::string_view url) {
+std::string placeholderPage(std::string_view date, std::string_view reason, std::string_view url,
+                            std::string_view localTarget) {
   std::string escapedUrl = htmlEscape(url);
-  return strprintf(text::kPlaceholderPage, htmlEscape(date).c_str(), htmlEscape(reason).c_str(), escapedUrl.c_str(),
-                   escapedUrl.c_str());
+  std::string href = localTarget.empty() ? escapedUrl : htmlEscape(localTarget);
+  std::string page = strprintf(text::kPlaceholderPage, htmlEscape(date).c_str(), htmlEscape(reason).c_str(),
+                               href.c_str(), escapedUrl.c_str());
+  if (!localTarget.empty()) {
+    // After the marking lines, so that the page is still known as ours.
+    page.insert(page.find("</HEAD>"), "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; URL=" + href + "\">\n");
+  }
+  return page;
 }
 
 std::string placeholderDate() {
@@ -69,7 +78,7 @@ std::string placeholderDate() {
 }
 
 bool writePlaceholderFile(const std::string& path, std::string_view reason, std::string_view url,
-                          const std::string& base) {
+                          const std::string& base, std::string_view localTarget) {
   if (path.empty() || !placeholderMayReplace(path)) return false;
   // Even a link into a directory that holds nothing yet must lead somewhere.
   bool created = false;
@@ -83,18 +92,24 @@ bool writePlaceholderFile(const std::string& path, std::string_view reason, std:
   // Asked again under the lock: a body saved meanwhile by another worker
   // was committed before we got it, and must stay.
   if (!placeholderMayReplace(path)) return false;
-  std::string page = placeholderPage(placeholderDate(), reason, url);
+  std::string page = placeholderPage(placeholderDate(), reason, url, localTarget);
   return output.write(page.data(), page.size()) && output.commit(true, 0);
 }
 
 bool writeDownloadPlaceholder(DownloadController& controller, const std::string& path, std::string_view reason,
-                              std::string_view url) {
+                              std::string_view url, const std::string& targetFile) {
   const CrawlSettings& s = controller.settings;
   if (!s.saveFiles || path.empty()) return false;
   // A place is taken before writing and given back when nothing was
   // written, so that workers together never pass the limit.
   const int taken = controller.placeholdersWritten.fetch_add(1);
-  if (taken >= s.maxPlaceholders || !writePlaceholderFile(path, reason, url, s.saveDirectory)) {
+  std::string target;
+  if (!targetFile.empty()) {
+    target = targetFile;
+    makeRelativePath(path, target, false);
+    target = fileReference(target);
+  }
+  if (taken >= s.maxPlaceholders || !writePlaceholderFile(path, reason, url, s.saveDirectory, target)) {
     controller.placeholdersWritten.fetch_sub(1);
     return false;
   }

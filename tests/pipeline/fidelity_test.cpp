@@ -8,6 +8,7 @@
 
 #include "pipeline/link_rewriter.h"
 #include "pipeline/pipeline_fixture.h"
+#include "pipeline/placeholder.h"
 #include "util/url_ops.h"
 
 namespace sg::test {
@@ -150,6 +151,38 @@ TEST_F(Names, ReadableNamesAndBothSidesOfAClashBrowse) {
   EXPECT_NE(home.find("href=\"sp%20ace.html\""), std::string::npos) << home;
   EXPECT_NE(home.find("href=\"caf%C3%A9.html\""), std::string::npos) << home;
   EXPECT_NE(home.find("href=\"100%25.html\""), std::string::npos) << home;
+}
+
+TEST_F(Names, RedirectedLinksLeadToTheSavedTarget) {
+  auto moveTo = [&](const std::string& from, const std::string& to) {
+    server.http().Get(from, [to](const httplib::Request&, httplib::Response& res) {
+      res.status = 302;
+      res.set_header("Location", to);
+    });
+  };
+  server.page("/", "<img src=\"old.png\"><a href=\"old.html\">o</a><a href=\"later.html\">l</a>");
+  moveTo("/old.png", "/img/new.png");
+  moveTo("/old.html", "/pages/new.html");
+  server.page("/img/new.png", "PNG-new", "image/png");
+  server.page("/pages/new.html", "<html>new page</html>");
+  // Scanned after the moves were met: its links name the new places.
+  server.page("/later.html", "<img src=\"old.png\"><a href=\"old.html\">o</a>");
+  server.start();
+  controller.settings.threads = 1;
+  crawl("/");
+  EXPECT_EQ(readFile(hostDir() + "/old.png"), "PNG-new");
+  EXPECT_EQ(saved("/img/new.png"), "PNG-new");
+  std::string oldPage = readFile(hostDir() + "/old.html");
+  EXPECT_TRUE(isPlaceholderFile(hostDir() + "/old.html"));
+  EXPECT_NE(oldPage.find("<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; URL=pages/new.html\">"), std::string::npos)
+      << oldPage;
+  EXPECT_NE(oldPage.find("<A HREF=\"pages/new.html\">"), std::string::npos) << oldPage;
+  for (const std::string& reference : localReferences(saved("/"))) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(hostDir() + "/" + reference)) << reference;
+  }
+  std::string later = readFile(hostDir() + "/later.html");
+  EXPECT_NE(later.find("src=\"img/new.png\""), std::string::npos) << later;
+  EXPECT_NE(later.find("href=\"pages/new.html\""), std::string::npos) << later;
 }
 
 }  // namespace
