@@ -29,7 +29,7 @@ std::string CrawlSettings::defaultSaveDirectory(const std::string& desktopFolder
 namespace {
 
 using S = CrawlSettings;
-const std::array<SettingField, 43> kGeneralFields = {{
+const std::array<SettingField, 44> kGeneralFields = {{
     {"Limit Binaries", &S::limitBinaries},
     {"MaxCrawlDepth", &S::maxCrawlDepth},
     {"MaxServerDepth", &S::maxServerDepth},
@@ -74,6 +74,7 @@ const std::array<SettingField, 43> kGeneralFields = {{
     {"Max Page Links", &S::maxPageLinks},
     {"Max Placeholders", &S::maxPlaceholders},
     {"Max Download Size", &S::maxDownloadSize},
+    {"Scan Scripts", &S::scanScripts},
 }};
 
 // The numbers the options sheet accepts. A size or time shown in the larger

@@ -59,6 +59,8 @@ struct CrawlSettings {
   bool downloadUnknown = true;
   std::string fileExtensions;
   bool ignoreInline = false;
+  // Follow the assets that scripts name (our own; not in profiles).
+  bool scanScripts = true;
 
   // Saving.
   bool saveFiles = false;

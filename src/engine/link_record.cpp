@@ -17,6 +17,10 @@ ContentKind contentKindOf(std::string_view mimeType) {
   std::string_view type = trimWhite(mimeType.substr(0, mimeType.find(';')));
   if (equalsNoCase(type, "text/html") || equalsNoCase(type, "application/xhtml+xml")) return ContentKind::Html;
   if (equalsNoCase(type, "text/css")) return ContentKind::Stylesheet;
+  for (std::string_view script : {"text/javascript", "application/javascript", "application/x-javascript",
+                                  "text/ecmascript", "application/ecmascript"}) {
+    if (equalsNoCase(type, script)) return ContentKind::Script;
+  }
   return ContentKind::Other;
 }
 

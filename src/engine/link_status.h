@@ -25,6 +25,7 @@ enum class ContentKind : int32_t {
   Html = 1,
   Other = 2,
   Stylesheet = 3,
+  Script = 4,  // saved byte for byte, searched for the assets it names
 };
 
 // The kind of a body of the given MIME type ("text/html; charset=utf-8").

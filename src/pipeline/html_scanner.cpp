@@ -219,6 +219,7 @@ void HtmlScanner::scanBlock(std::string_view block, std::string& output) {
       } else {
         appendWithLineEnds(p, stop, output);
       }
+      if (m_script) m_script->scanBlock(std::string_view(p, static_cast<size_t>(stop - p)));
       if (m_inTitle) appendToTitle(p, stop);
       if (open == nullptr) break;
       m_inTag = true;
@@ -296,6 +297,12 @@ void HtmlScanner::finishTag(std::string& output) {
         [this](std::string_view url, bool import) { return styleReference(url, import); });
   } else if (named("/style")) {
     m_style.reset();
+  } else if (named("script")) {
+    m_script = std::make_unique<ScriptScanner>([this](std::string_view url) {
+      if (followsLinks()) m_links.followScriptAsset(url);
+    });
+  } else if (named("/script")) {
+    m_script.reset();
   }
   const CrawlSettings* s = settings();
   if (s == nullptr || !s->stripHtmlTags) {

@@ -16,6 +16,7 @@
 
 #include "pipeline/css_scanner.h"
 #include "pipeline/link_rewriter.h"
+#include "pipeline/script_scanner.h"
 
 namespace sg {
 
@@ -87,6 +88,7 @@ class HtmlScanner {
   LinkRecord& m_page;
   LinkRewriter m_links;
   std::unique_ptr<CssScanner> m_style;  // inside a style element
+  std::unique_ptr<ScriptScanner> m_script;  // inside a script element
   std::string m_styleText;
   std::string m_tag;
   std::string m_lowerTag;  // m_tag in lower case while handleTag() runs

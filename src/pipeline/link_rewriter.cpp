@@ -164,6 +164,25 @@ bool LinkRewriter::full() const {
   return s != nullptr && m_owner.childCount() >= static_cast<size_t>(std::max(1, s->maxPageLinks));
 }
 
+void LinkRewriter::followScriptAsset(std::string_view url) {
+  const CrawlSettings* s = settings();
+  if (s == nullptr || !s->scanScripts || full()) return;
+  // A script names many addresses; only its own server's assets are its.
+  if (url.starts_with("//") || startsWithNoCase(url, "http:") || startsWithNoCase(url, "https:")) {
+    CombinedUrl combined = combineUrl(m_owner.url(), url);
+    HttpUrlParts parts = combined.parts;
+    if (!combined.partsValid && !parseHttpUrl(combined.url, parts)) return;
+    if (parts.https != m_owner.https() || parts.port != m_owner.port() ||
+        !equalsNoCase(parts.server, m_owner.server())) {
+      return;
+    }
+  } else if (url.find(':') != std::string_view::npos && url.find(':') < url.find('/')) {
+    return;  // another scheme ("data:", "blob:")
+  }
+  std::string_view path = url.substr(0, url.find_first_of("?#"));
+  m_owner.addChild(url, nullptr, true, path.size() > 4 && equalsNoCase(path.substr(path.size() - 4), ".css"));
+}
+
 std::optional<std::string> LinkRewriter::take(std::string_view url, bool inlineFlag, bool sameLevel) {
   // A place in this same document: nothing to fetch, and the text stays
   // valid.

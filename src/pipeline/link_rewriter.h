@@ -27,6 +27,11 @@ class LinkRewriter {
   // links reached). A link on the same level takes the owner's depth.
   std::optional<std::string> take(std::string_view url, bool inlineFlag, bool sameLevel = false);
 
+  // Adds an asset a script names below the owner, unless it lies on
+  // another server or the owner's limit of links is reached. Nothing is
+  // rewritten.
+  void followScriptAsset(std::string_view url);
+
   // The local file that relative paths start from, when not the owner's
   // own (a page's base element).
   void setBase(std::string localFile) { m_base = std::move(localFile); }

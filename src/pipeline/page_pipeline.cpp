@@ -10,6 +10,7 @@
 #include "pipeline/css_scanner.h"
 #include "pipeline/html_scanner.h"
 #include "pipeline/link_rewriter.h"
+#include "pipeline/script_scanner.h"
 #include "pipeline/http_exchange.h"
 #include "pipeline/local_files.h"
 #include "pipeline/placeholder.h"
@@ -132,9 +133,16 @@ bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
   return result;
 }
 
-// Copies any other body block by block.
+// Copies any other body block by block; a script is searched for the
+// assets it names on the way.
 bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& saveFailed) {
   DownloadController* rc = link.controller();
+  std::unique_ptr<LinkRewriter> scriptLinks;
+  std::unique_ptr<ScriptScanner> script;
+  if (link.contentKind == ContentKind::Script && rc->settings.scanScripts) {
+    scriptLinks = std::make_unique<LinkRewriter>(link);
+    script = std::make_unique<ScriptScanner>([&](std::string_view url) { scriptLinks->followScriptAsset(url); });
+  }
   std::string block(kBlockSize, '\0');
   size_t n = body.read(block.data(), kBlockSize);
   if (n == 0) return false;  // an empty file that is not a page is a failure
@@ -155,6 +163,7 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& 
       result = false;
       break;
     }
+    if (script) script->scanBlock(std::string_view(block.data(), n));
     setThreadStatus(progressText(link));
     n = body.read(block.data(), kBlockSize);
     link.receivedSize += static_cast<uint32_t>(n);

@@ -326,6 +326,11 @@ FiltersPage::FiltersPage(OptionsHooks& hooks, SettingsStore& store, QWidget* par
   ignoreInline = new QCheckBox(tr("Don't download &inline images"), this);
   ignoreInline->setObjectName(QStringLiteral("ignoreInline"));
   layout->addWidget(ignoreInline);
+  scanScripts = new QCheckBox(tr("Follow the files that &scripts name"), this);
+  scanScripts->setObjectName(QStringLiteral("scanScripts"));
+  scanScripts->setToolTip(tr("Style sheets, images, fonts and data that a page's scripts load by name; the scripts "
+                             "themselves are saved unchanged."));
+  layout->addWidget(scanScripts);
   extensions = new QComboBox(this);
   extensions->setObjectName(QStringLiteral("fileExtensions"));
   extensions->setEditable(true);
@@ -342,6 +347,7 @@ void FiltersPage::load(const CrawlSettings& s) {
   types->fill(s.knownFileTypes, s.downloadFileTypes);
   downloadUnknown->setChecked(s.downloadUnknown);
   ignoreInline->setChecked(s.ignoreInline);
+  scanScripts->setChecked(s.scanScripts);
   extensions->clear();
   extensions->addItems(m_store.loadHistory(kFilterHistory, kFilterPrefix));
   extensions->setEditText(qtext(s.fileExtensions));
@@ -374,6 +380,7 @@ void FiltersPage::applySettings(CrawlSettings& s) {
   s.downloadFileTypes = wanted;
   s.downloadUnknown = downloadUnknown->isChecked();
   s.ignoreInline = ignoreInline->isChecked();
+  s.scanScripts = scanScripts->isChecked();
   s.fileExtensions = typed.toStdString();
 }
 

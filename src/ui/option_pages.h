@@ -122,6 +122,7 @@ class FiltersPage : public OptionsPage {
   TypeList* types = nullptr;
   QCheckBox* downloadUnknown = nullptr;
   QCheckBox* ignoreInline = nullptr;
+  QCheckBox* scanScripts = nullptr;
   QComboBox* extensions = nullptr;
 
  private:

@@ -77,6 +77,7 @@ CrawlSettings changedRecord() {
   s.maxPageLinks = 1;
   s.maxPlaceholders = 0;
   s.maxDownloadSize = 10000000;
+  s.scanScripts = false;
   s.logFile = "";  // empty, while its default is not
   s.showWarnings = false;
   return s;

@@ -56,6 +56,7 @@ TEST(CrawlSettings, DefaultsOfAFreshStoreInFieldOrder) {
       {"Max Page Links", "100000"},
       {"Max Placeholders", "100000"},
       {"Max Download Size", "0"},
+      {"Scan Scripts", "1"},
       {"(profile field 15)", "1"},
   };
   EXPECT_EQ(test::describe(CrawlSettings::defaults("/home/user/Work Desk")), expected);

@@ -40,6 +40,7 @@ class Fidelity : public PipelineTest {
                 "<style>@import \"style/extra.css\"; body{background:url('img/bg.png')}</style></head>\n"
                 "<body><div style=\"background-image:url(&quot;img/div.png&quot;)\">x</div>\n"
                 "<a href=\"page.html?x=1&amp;y=2\">page</a><script src=\"app.js\"></script>\n"
+                "<script>var i = new Image(); i.src = \"img/inline.png\";</script>\n"
                 "<a href=\"notes.txt\">notes</a></body></html>\n");
     server.page("/style/main.css",
                 "@import url(base.css) screen;\nh1{background:url(../img/h1.png)}\n"
@@ -51,13 +52,17 @@ class Fidelity : public PipelineTest {
       server.page(image, std::string("PNG of ") + image, "image/png");
     }
     server.page("/fonts/f.woff2", "wOF2-font", "font/woff2");
+    server.page("/img/inline.png", "PNG inline", "image/png");
+    server.page("/style/dark.css", "body{color:white}", "text/css");
     server.page("/page.html", "<html>page</html>");
     server.page("/app.js", kScript, "text/javascript");
     server.page("/notes.txt", kNotes, "text/plain");
     server.start();
   }
 
-  static constexpr const char* kScript = "function f(a,b){ if (a < b) return '<p>'; return 2; }\r\n";
+  static constexpr const char* kScript =
+      "function f(a,b){ if (a < b) return '<p>'; return 2; }\r\n"
+      "function dark(){ document.querySelector('link').setAttribute(\"href\", \"style/dark.css\"); }\n";
   static constexpr const char* kNotes = "Plain text <a href=\"x.html\">not a link</a> stays as it is.\r\n";
 };
 
@@ -88,7 +93,7 @@ TEST_F(Fidelity, StyleSheetsAndWhatTheyNameBrowseOffline) {
           << name << " names " << reference;
     }
   }
-  EXPECT_EQ(checked, 12u);
+  EXPECT_EQ(checked, 13u);
   EXPECT_NE(saved("/").find("style=\"background-image:url('img/div.png')\""), std::string::npos) << saved("/");
   EXPECT_NE(saved("/").find("href=\"page.html_x=1&amp;y=2.html\""), std::string::npos) << saved("/");
   EXPECT_NE(saved("/style/base.css").find("/* url(not-this.png) */"), std::string::npos);
@@ -96,6 +101,9 @@ TEST_F(Fidelity, StyleSheetsAndWhatTheyNameBrowseOffline) {
 
 TEST_F(Fidelity, BodiesThatAreNotPagesAreSavedByteForByte) {
   crawl("/");
+  // What scripts name is fetched, the scripts themselves left as they are.
+  EXPECT_EQ(server.count("/img/inline.png"), 1u);
+  EXPECT_EQ(server.count("/style/dark.css"), 1u);
   EXPECT_EQ(saved("/app.js"), kScript);
   EXPECT_EQ(saved("/notes.txt"), kNotes);
   EXPECT_EQ(controller.find(server.url("/x.html")), nullptr);

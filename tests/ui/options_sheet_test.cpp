@@ -410,6 +410,8 @@ void OptionsSheetTest::filterPageRoundTrip() {
   page->downloadAll->click();  // on: the choices of what to download go grey
   for (QWidget* w : choices) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
   QVERIFY(page->ignoreInline->isEnabled());
+  QVERIFY(page->scanScripts->isChecked());
+  page->scanScripts->setChecked(false);
   page->types->item(2)->setCheckState(Qt::Checked);  // image/jpeg
   page->downloadUnknown->setChecked(false);
   page->ignoreInline->setChecked(true);
@@ -421,6 +423,7 @@ void OptionsSheetTest::filterPageRoundTrip() {
     QCOMPARE(r.downloadFileTypes, std::string("image/gif;image/jpeg;text/html"));
     QVERIFY(!r.downloadUnknown);
     QVERIFY(r.ignoreInline);
+    QVERIFY(!r.scanScripts);
     QCOMPARE(r.fileExtensions, std::string("pdf;zip"));
     QCOMPARE(r.knownFileTypes, std::string("text/html;image/gif;image/jpeg;application/zip"));
   }
