@@ -381,17 +381,18 @@ void HtmlScanner::handleTag(std::string& tag) {
     lowered = false;
     ends = NameEnds(tag);
   }
+  // The places of the names move when a value is replaced.
   for (std::string_view name : kCandidateAttributes) {
-    if (ends.mayHaveValue(name)) rewriteCandidates(tag, name);
+    if (ends.mayHaveValue(name) && rewriteCandidates(tag, name)) ends = NameEnds(tag);
   }
-  if (ends.mayHaveValue("content") && startsWithNoCase(tag, "meta")) rewriteRefresh(tag);
+  if (ends.mayHaveValue("content") && startsWithNoCase(tag, "meta") && rewriteRefresh(tag)) ends = NameEnds(tag);
   if (ends.mayHaveValue("style")) rewriteStyleAttribute(tag);
 }
 
-void HtmlScanner::rewriteCandidates(std::string& tag, std::string_view name) {
+bool HtmlScanner::rewriteCandidates(std::string& tag, std::string_view name) {
   lowerInto(tag, m_lowerTag);
   std::optional<ValueRange> range = findValueRange(tag, m_lowerTag, name);
-  if (!range) return;
+  if (!range) return false;
   std::string list = decodeCharacterReferences(std::string_view(tag).substr(range->start, range->end - range->start));
   std::vector<Span> urls = candidateUrls(list);
   // Taken in the page's order, written from the last to the first so that
@@ -402,28 +403,31 @@ void HtmlScanner::rewriteCandidates(std::string& tag, std::string_view name) {
     replacements.push_back(m_links.take(std::string_view(list).substr(url.start, url.end - url.start), true));
     changed |= replacements.back().has_value();
   }
-  if (!changed) return;
+  if (!changed) return false;
   for (size_t i = urls.size(); i-- > 0;) {
     if (replacements[i]) list.replace(urls[i].start, urls[i].end - urls[i].start, *replacements[i]);
   }
   replaceValue(tag, range->start, range->end, list);
+  return true;
 }
 
-void HtmlScanner::rewriteRefresh(std::string& tag) {
+bool HtmlScanner::rewriteRefresh(std::string& tag) {
   lowerInto(tag, m_lowerTag);
   std::optional<ValueRange> equiv = findValueRange(tag, m_lowerTag, "http-equiv");
-  if (!equiv || std::string_view(m_lowerTag).substr(equiv->start, equiv->end - equiv->start) != "refresh") return;
+  if (!equiv || std::string_view(m_lowerTag).substr(equiv->start, equiv->end - equiv->start) != "refresh") {
+    return false;
+  }
   std::optional<ValueRange> range = findValueRange(tag, m_lowerTag, "content");
-  if (!range) return;
+  if (!range) return false;
   // "5; url=next.html", the URL perhaps quoted: a page to go on to.
   std::string content = decodeCharacterReferences(std::string_view(tag).substr(range->start, range->end - range->start));
   std::string lower = toLowerAscii(content);
   size_t at = lower.find("url");
-  if (at == std::string::npos) return;
+  if (at == std::string::npos) return false;
   size_t i = lower.find_first_not_of(" \t", at + 3);
-  if (i == std::string::npos || lower[i] != '=') return;
+  if (i == std::string::npos || lower[i] != '=') return false;
   i = lower.find_first_not_of(" \t", i + 1);
-  if (i == std::string::npos) return;
+  if (i == std::string::npos) return false;
   size_t end = content.size();
   if (content[i] == '"' || content[i] == '\'') {
     size_t close = content.find(content[i], i + 1);
@@ -432,9 +436,10 @@ void HtmlScanner::rewriteRefresh(std::string& tag) {
   }
   std::optional<std::string> replacement = m_links.take(urlFromAttribute(std::string_view(content).substr(i, end - i)),
                                                         false);
-  if (!replacement) return;
+  if (!replacement) return false;
   content.replace(i, end - i, *replacement);
   replaceValue(tag, range->start, range->end, content);
+  return true;
 }
 
 bool HtmlScanner::followsLinks() const { return !m_noFollow || stealthMode(); }

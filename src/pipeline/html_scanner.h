@@ -69,9 +69,10 @@ class HtmlScanner {
   // The references of a style attribute, rewritten in place.
   void rewriteStyleAttribute(std::string& tag);
   // Every URL of a candidate list (srcset and the like), rewritten in place.
-  void rewriteCandidates(std::string& tag, std::string_view name);
-  // The page a refresh meta element goes on to.
-  void rewriteRefresh(std::string& tag);
+  // True when the tag changed.
+  bool rewriteCandidates(std::string& tag, std::string_view name);
+  // The page a refresh meta element goes on to; true when the tag changed.
+  bool rewriteRefresh(std::string& tag);
   // What a style sheet of the page (a style element, a style attribute)
   // names: images and fonts, and sheets it imports.
   std::optional<std::string> styleReference(std::string_view url, bool import);
