@@ -17,25 +17,6 @@ namespace {
 
 bool isAsciiWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-void appendUtf8(std::string& out, unsigned long code) {
-  if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 struct NamedReference {
   std::string_view name;  // with its ";"
   std::string_view text;
@@ -71,7 +52,7 @@ std::string decodeCharacterReferences(std::string_view value) {
       if (end > digitsAt) {
         unsigned long code = std::strtoul(std::string(rest.substr(digitsAt, end - digitsAt)).c_str(), nullptr,
                                           hex ? 16 : 10);
-        appendUtf8(out, code);
+        appendUtf8(out, code > 0x10FFFF ? 0xFFFD : static_cast<uint32_t>(code));
         i += 1 + end + (end < rest.size() && rest[end] == ';' ? 1 : 0);
         continue;
       }

@@ -3,6 +3,7 @@
 // comparisons are defined on ASCII.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ std::string blankControls(std::string_view text);
 // there is none (stray continuation byte, overlong form, surrogate, beyond
 // U+10FFFF, cut short).
 size_t utf8SequenceLength(std::string_view text);
+
+// Appends the UTF-8 form of a code point; NUL, surrogates and what lies
+// beyond U+10FFFF become U+FFFD.
+void appendUtf8(std::string& out, uint32_t code);
 
 // Base64 (RFC 2045 alphabet, "=" padding, no line breaks).
 std::string base64Encode(std::string_view bytes);
