@@ -13,7 +13,7 @@ jobs="${SITEGLEANER_JOBS:-2}"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSITEGLEANER_FUZZ=ON \
   -DSITEGLEANER_GUI=OFF -DSITEGLEANER_TESTS=OFF -DSITEGLEANER_BENCH=OFF >/dev/null
-targets=(html_scanner_fuzz css_scanner_fuzz find_attribute_fuzz url_fuzz local_naming_fuzz robots_fuzz profile_fuzz
+targets=(html_scanner_fuzz css_scanner_fuzz srcset_fuzz find_attribute_fuzz url_fuzz local_naming_fuzz robots_fuzz profile_fuzz
          url_list_fuzz shortcut_fuzz response_head_fuzz)
 cmake --build build/fuzz -j "$jobs" --target "${targets[@]}"
 

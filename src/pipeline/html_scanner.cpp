@@ -41,42 +41,6 @@ void replaceValue(std::string& tag, size_t start, size_t end, std::string_view v
 // Attributes that hold a list of image candidates: "a.png 1x, b.png 2x".
 constexpr std::string_view kCandidateAttributes[] = {"srcset", "imagesrcset", "data-srcset"};
 
-struct Span {
-  size_t start;
-  size_t end;
-};
-
-// The URLs of a candidate list, as a browser splits one: a URL runs to the
-// next white space (less commas at its end), its descriptors to the next
-// comma.
-std::vector<Span> candidateUrls(std::string_view list) {
-  std::vector<Span> urls;
-  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
-  size_t i = 0;
-  while (i < list.size()) {
-    while (i < list.size() && (white(list[i]) || list[i] == ',')) ++i;
-    size_t start = i;
-    while (i < list.size() && !white(list[i])) ++i;
-    size_t end = i;
-    bool endedWithComma = false;
-    while (end > start && list[end - 1] == ',') {
-      --end;
-      endedWithComma = true;
-    }
-    if (end > start) urls.push_back({start, end});
-    if (endedWithComma) continue;
-    // Descriptors, up to the comma that ends the candidate (not one inside
-    // parentheses).
-    int depth = 0;
-    while (i < list.size() && (list[i] != ',' || depth > 0)) {
-      if (list[i] == '(') ++depth;
-      if (list[i] == ')' && depth > 0) --depth;
-      ++i;
-    }
-  }
-  return urls;
-}
-
 // A letter, digit or punctuation mark in the C locale. Bytes above 127 are
 // not visible, whatever the page's character set.
 bool isVisible(char c) {
@@ -394,12 +358,12 @@ bool HtmlScanner::rewriteCandidates(std::string& tag, std::string_view name) {
   std::optional<ValueRange> range = findValueRange(tag, m_lowerTag, name);
   if (!range) return false;
   std::string list = decodeCharacterReferences(std::string_view(tag).substr(range->start, range->end - range->start));
-  std::vector<Span> urls = candidateUrls(list);
+  std::vector<TextSpan> urls = candidateUrls(list);
   // Taken in the page's order, written from the last to the first so that
   // earlier positions stay valid.
   std::vector<std::optional<std::string>> replacements;
   bool changed = false;
-  for (const Span& url : urls) {
+  for (const TextSpan& url : urls) {
     replacements.push_back(m_links.take(std::string_view(list).substr(url.start, url.end - url.start), true));
     changed |= replacements.back().has_value();
   }

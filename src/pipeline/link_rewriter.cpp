@@ -190,4 +190,32 @@ std::optional<std::string> LinkRewriter::take(std::string_view url, bool inlineF
   return fileReference(target);
 }
 
+std::vector<TextSpan> candidateUrls(std::string_view list) {
+  std::vector<TextSpan> urls;
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
+  size_t i = 0;
+  while (i < list.size()) {
+    while (i < list.size() && (white(list[i]) || list[i] == ',')) ++i;
+    size_t start = i;
+    while (i < list.size() && !white(list[i])) ++i;
+    size_t end = i;
+    bool endedWithComma = false;
+    while (end > start && list[end - 1] == ',') {
+      --end;
+      endedWithComma = true;
+    }
+    if (end > start) urls.push_back({start, end});
+    if (endedWithComma) continue;
+    // Descriptors, up to the comma that ends the candidate (not one inside
+    // parentheses).
+    int depth = 0;
+    while (i < list.size() && (list[i] != ',' || depth > 0)) {
+      if (list[i] == '(') ++depth;
+      if (list[i] == ')' && depth > 0) --depth;
+      ++i;
+    }
+  }
+  return urls;
+}
+
 }  // namespace sg

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sg {
 
@@ -64,5 +65,15 @@ std::string attributeText(std::string_view text, char quote);
 // controls and bytes above 127 percent-encoded; a "#fragment" after the
 // first "#" is kept as it is.
 std::string fileReference(std::string_view path);
+
+struct TextSpan {
+  size_t start;
+  size_t end;
+};
+// Where the URLs of an image candidate list ("a.png 1x, b.png 2x", as
+// srcset holds) lie, split as a browser splits one: a URL runs to the next
+// white space (less commas at its end), its descriptors to the next comma
+// outside parentheses.
+std::vector<TextSpan> candidateUrls(std::string_view list);
 
 }  // namespace sg

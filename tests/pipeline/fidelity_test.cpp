@@ -129,6 +129,29 @@ TEST(AttributeValues, AreTakenAsBrowsersTakeThem) {
   EXPECT_EQ(attributeText("a&b\"c'd", '"'), "a&amp;b&quot;c'd");
 }
 
+TEST(CandidateLists, SplitAsBrowsersSplitThem) {
+  struct Case {
+    const char* list;
+    std::vector<std::string> urls;
+  };
+  const Case cases[] = {
+      {"a.png 1x, b.png 2x", {"a.png", "b.png"}},
+      {"s.jpg?a,b 300w,m.jpg 600w,l.jpg", {"s.jpg?a,b", "m.jpg", "l.jpg"}},
+      {" ,, a.png,, b.png", {"a.png", "b.png"}},  // commas at a URL's end end the candidate
+      {"a.png,b.png 2x", {"a.png,b.png"}},
+      {"a.png (max-width: 1px, 2px) 1x, b.png", {"a.png", "b.png"}},
+      {"data:image/png;base64,iVBO 1x", {"data:image/png;base64,iVBO"}},
+      {"", {}},
+      {" \t\n", {}},
+  };
+  for (const Case& c : cases) {
+    std::string_view list(c.list);
+    std::vector<std::string> urls;
+    for (const TextSpan& span : candidateUrls(list)) urls.emplace_back(list.substr(span.start, span.end - span.start));
+    EXPECT_EQ(urls, c.urls) << c.list;
+  }
+}
+
 TEST(RequestTargets, KeepAPercentSignOfTheName) {
   EXPECT_EQ(encodeRequestTarget("/100%.html"), "/100%25.html");
   EXPECT_EQ(encodeRequestTarget("/a%20b%"), "/a%20b%25");
