@@ -58,13 +58,49 @@ bool continuesAttributeName(char c) {
          c == ':';
 }
 
+// Follows a tag text from its start and tells whether a position lies
+// inside a quoted attribute value. Positions are asked in increasing order,
+// so a tag is read once however many mentions it holds.
+class QuotedValues {
+ public:
+  explicit QuotedValues(std::string_view tag) : m_tag(tag) {}
+
+  bool inside(size_t at) {
+    for (; m_pos < at; ++m_pos) {
+      const char c = m_tag[m_pos];
+      if (m_quote != '\0') {
+        if (c == m_quote) m_quote = '\0';
+      } else if ((c == '"' || c == '\'') && m_afterEquals) {
+        m_quote = c;
+      } else if (c == '=') {
+        m_afterEquals = true;
+        continue;
+      }
+      if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f') m_afterEquals = false;
+    }
+    return m_quote != '\0';
+  }
+
+ private:
+  std::string_view m_tag;
+  size_t m_pos = 0;
+  char m_quote = '\0';
+  bool m_afterEquals = false;
+};
+
 std::optional<ValueRange> findValueRange(std::string_view tag, std::string_view lowerTag, std::string_view name) {
   if (lowerTag.size() != tag.size() || name.empty()) return std::nullopt;
   size_t at = lowerTag.find(name);
+  QuotedValues quoted(tag);
   // A longer name that begins with this one ("srcset" before "src") is
-  // another attribute, not a mention: the search goes on past it.
-  while (at != std::string_view::npos && at + name.size() < lowerTag.size() &&
-         continuesAttributeName(lowerTag[at + name.size()]) && (at == 0 || !isVisible(lowerTag[at - 1]))) {
+  // another attribute, and a name written inside another value ("url" in a
+  // refresh's content="0; url=next.html") is text: the search goes on past
+  // both. Taking the text for an attribute would cut the value at its
+  // closing quote and break the tag when the link is rewritten.
+  while (at != std::string_view::npos &&
+         ((at + name.size() < lowerTag.size() && continuesAttributeName(lowerTag[at + name.size()]) &&
+           (at == 0 || !isVisible(lowerTag[at - 1]))) ||
+          quoted.inside(at))) {
     at = lowerTag.find(name, at + 1);
   }
   if (at == std::string_view::npos) return std::nullopt;

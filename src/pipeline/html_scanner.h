@@ -30,9 +30,9 @@ struct AttributeValue {
 };
 
 // Finds an attribute's value in a tag text: only the first occurrence of
-// name counts, and only when no visible character stands before it, so
-// "src" is not found inside "dynsrc" and a name met earlier inside another
-// value hides the attribute. Blanks may stand around "="; the value is
+// name outside a quoted value counts, and only when no visible character
+// stands before it, so "src" is not found inside "dynsrc", and "url" inside
+// content="0; url=x.html" is no attribute. Blanks may stand around "="; the value is
 // quoted (" or ') or runs to the next blank. Nothing when the value is
 // missing, empty or lacks its closing quote. lowerTag is the tag text in
 // lower case (passed in so that a tag is lowered once for all its

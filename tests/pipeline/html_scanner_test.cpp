@@ -124,9 +124,11 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
       {"img data-src=\"a.gif\"", "src", std::nullopt},
       {"href=x.html", "href", "x.html", 5, 11},
       {"a\nhref=\"x.html\"", "href", "x.html", 8, 14},
-      // Only the first mention counts, even inside another value.
-      {"a title=\"href\" href=\"x.html\"", "href", std::nullopt},
-      {"a title=\"see href=y.html now\" href=\"x.html\"", "href", "y.html", 18, 24},
+      // A mention inside another quoted value is text; an unquoted one is not.
+      {"a title=\"href\" href=\"x.html\"", "href", "x.html", 21, 27},
+      {"a title=\"see href=y.html now\" href=\"x.html\"", "href", "x.html", 36, 42},
+      {"meta http-equiv=\"refresh\" content=\"0; url=x.html\"", "url", std::nullopt},
+      {"a title=see href=y.html", "href", "y.html", 17, 23},
       // Blanks around "=", and what is not a blank.
       {"a href = \"x.html\"", "href", "x.html", 10, 16},
       {"a href  =  x.html", "href", "x.html", 11, 17},
@@ -210,10 +212,8 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        {"http://www.example.com/i/a.gif (inline)", "http://www.example.com/m.html"}},
       {"usemap fragment", "<img src=\"map.gif\" usemap=\"#nav\">", "<img src=\"map.gif\" usemap=\"#nav\">",
        {"http://www.example.com/dir/map.gif (inline)"}},
-      {"first mention inside another value", "<a title=\"see href=/y.html now\" href=\"/x.html\">",
-       "<a title=\"see href=../y.html now\" href=\"/x.html\">", {"http://www.example.com/y.html"}},
-      {"first mention hides the attribute", "<a title=\"href\" href=\"/x.html\">",
-       "<a title=\"href\" href=\"/x.html\">", {}},
+      {"a mention inside another value is text", "<a title=\"see href=/y.html now\" href=\"/x.html\">",
+       "<a title=\"see href=/y.html now\" href=\"../x.html\">", {"http://www.example.com/x.html"}},
       {"names in capitals, blanks around =", "<IMG SRC = \"/a.gif\">", "<IMG SRC = \"../a.gif\">",
        {"http://www.example.com/a.gif (inline)"}},
       {"many attributes",
@@ -263,6 +263,8 @@ TEST(HtmlScanner, RewritesTheReferencesOfTodaysPages) {
        {"http://www.example.com/s.css (inline)"}},
       {"refresh to another page", "<meta http-equiv=\"refresh\" content=\"5; URL='/next.html'\">",
        "<meta http-equiv=\"refresh\" content=\"5; URL='../next.html'\">", {"http://www.example.com/next.html"}},
+      {"refresh with the URL unquoted, to a query", "<meta http-equiv=\"refresh\" content=\"0; url=/n.html?a=1\">",
+       "<meta http-equiv=\"refresh\" content=\"0; url=../n.html_a=1.html\">", {"http://www.example.com/n.html?a=1"}},
       {"blanks and references in values", "<a href=\" /x.html?a=1&amp;b=2\n\">", "<a href=\"../x.html_a=1&amp;b=2.html\">",
        {"http://www.example.com/x.html?a=1&b=2"}},
   };
