@@ -161,7 +161,15 @@ void LinkRewriter::followScriptAsset(std::string_view url) {
     return;  // another scheme ("data:", "blob:")
   }
   std::string_view path = url.substr(0, url.find_first_of("?#"));
-  m_owner.addChild(url, nullptr, true, path.size() > 4 && equalsNoCase(path.substr(path.size() - 4), ".css"));
+  const bool sheet = path.size() > 4 && equalsNoCase(path.substr(path.size() - 4), ".css");
+  // A script's addresses are read by the page that runs it: in a script
+  // file, "style/dark.css" is the page's neighbour, not the script's.
+  const LinkRecord* page = m_owner.parent;
+  if (m_owner.contentKind == ContentKind::Script && page != nullptr && page->contentKind == ContentKind::Html) {
+    m_owner.addChild(combineUrl(page->url(), url).url, nullptr, true, sheet);
+    return;
+  }
+  m_owner.addChild(url, nullptr, true, sheet);
 }
 
 std::optional<std::string> LinkRewriter::take(std::string_view url, bool inlineFlag, bool sameLevel) {

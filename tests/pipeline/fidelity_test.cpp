@@ -39,7 +39,7 @@ class Fidelity : public PipelineTest {
                 "<html><head><link rel=\"stylesheet\" href=\" style/main.css \">\n"
                 "<style>@import \"style/extra.css\"; body{background:url('img/bg.png')}</style></head>\n"
                 "<body><div style=\"background-image:url(&quot;img/div.png&quot;)\">x</div>\n"
-                "<a href=\"page.html?x=1&amp;y=2\">page</a><script src=\"app.js\"></script>\n"
+                "<a href=\"page.html?x=1&amp;y=2\">page</a><script src=\"js/app.js\"></script>\n"
                 "<script>var i = new Image(); i.src = \"img/inline.png\";</script>\n"
                 "<a href=\"notes.txt\">notes</a></body></html>\n");
     server.page("/style/main.css",
@@ -55,7 +55,7 @@ class Fidelity : public PipelineTest {
     server.page("/img/inline.png", "PNG inline", "image/png");
     server.page("/style/dark.css", "body{color:white}", "text/css");
     server.page("/page.html", "<html>page</html>");
-    server.page("/app.js", kScript, "text/javascript");
+    server.page("/js/app.js", kScript, "text/javascript");
     server.page("/notes.txt", kNotes, "text/plain");
     server.start();
   }
@@ -103,8 +103,10 @@ TEST_F(Fidelity, BodiesThatAreNotPagesAreSavedByteForByte) {
   crawl("/");
   // What scripts name is fetched, the scripts themselves left as they are.
   EXPECT_EQ(server.count("/img/inline.png"), 1u);
+  // A script file's relative addresses are the page's that runs it.
   EXPECT_EQ(server.count("/style/dark.css"), 1u);
-  EXPECT_EQ(saved("/app.js"), kScript);
+  EXPECT_EQ(server.count("/js/style/dark.css"), 0u);
+  EXPECT_EQ(saved("/js/app.js"), kScript);
   EXPECT_EQ(saved("/notes.txt"), kNotes);
   EXPECT_EQ(controller.find(server.url("/x.html")), nullptr);
 }
