@@ -241,7 +241,9 @@ size_t CssScanner::urlFunction(size_t pos, std::string& output) {
   const bool import = m_importing;
   m_importing = false;
   if (!trimmed.empty() && !startsWithNoCase(trimmed, "data:")) replacement = m_reference(trimmed, import);
-  if (!replacement) {
+  // A reference that already names the saved file keeps its own text, so
+  // a sheet whose addresses are all relative is saved as it was served.
+  if (!replacement || *replacement == trimmed) {
     output.append(s.substr(pos, close + 1 - pos));
   } else {
     output += "url(";
@@ -280,7 +282,7 @@ size_t CssScanner::importString(size_t pos, std::string& output) {
   std::optional<std::string> replacement;
   if (!trimWhite(url).empty()) replacement = m_reference(trimWhite(url), true);
   output.append(s.substr(pos, start - pos));
-  if (!replacement) {
+  if (!replacement || *replacement == trimWhite(url)) {
     output.append(s.substr(start, end - start));
   } else {
     output += m_quote;

@@ -11,7 +11,7 @@ struct SheetCase {
   const char* name;
   const char* sheet;
   std::vector<std::string> references;  // as handed on, decoded; "@" before an import
-  const char* written;                  // with every reference but "keep*" rewritten to "R/<url>"
+  const char* written;                  // every reference but "keep*" and "same*" rewritten to "R/<url>"
 };
 
 // Scans a sheet cut into blocks of every size from 1 byte up: where a
@@ -23,6 +23,7 @@ void expectScan(const SheetCase& c) {
     CssScanner scanner([&](std::string_view url, bool import) -> std::optional<std::string> {
       seen.push_back((import ? "@" : "") + std::string(url));
       if (url.starts_with("keep")) return std::nullopt;
+      if (url.starts_with("same")) return std::string(url);
       return "R/" + std::string(url);
     });
     std::string out;
@@ -61,6 +62,8 @@ TEST(CssScanner, FindsAndRewritesEveryFormOfReference) {
        "l{content:\"open\nm{x:url(\"R/m.png\")}"},
       {"an escaped name", "n{\\75rl(x.png)}", {}, "n{\\75rl(x.png)}"},
       {"a sheet cut inside url(", "o{x:url(o.pn", {}, "o{x:url(o.pn"},
+      {"a reference rewritten to itself keeps its text", "@import 'same.css'; p{x:url( same.png ) y:url(\"same2.png\")}",
+       {"@same.css", "same.png", "same2.png"}, "@import 'same.css'; p{x:url( same.png ) y:url(\"same2.png\")}"},
   };
   for (const SheetCase& c : cases) expectScan(c);
 }

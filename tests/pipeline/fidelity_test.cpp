@@ -38,7 +38,7 @@ class Fidelity : public PipelineTest {
     server.page("/",
                 "<html><head><link rel=\"stylesheet\" href=\" style/main.css \">\n"
                 "<style>@import \"style/extra.css\"; body{background:url('img/bg.png')}</style></head>\n"
-                "<body><div style=\"background-image:url(&quot;img/div.png&quot;)\">x</div>\n"
+                "<body><div style=\"background-image:url(&quot;/img/div.png&quot;)\">x</div>\n"
                 "<a href=\"page.html?x=1&amp;y=2\">page</a><script src=\"js/app.js\"></script>\n"
                 "<script>var i = new Image(); i.src = \"img/inline.png\";</script>\n"
                 "<a href=\"notes.txt\">notes</a></body></html>\n");
