@@ -1,6 +1,7 @@
 #include "pipeline/html_scanner.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -152,6 +153,7 @@ class NameEnds {
       size_t end = eq;
       while (end > 0 && tag[end - 1] == ' ') --end;
       m_ends[m_count++] = end;
+      if (end > 0) m_lastLetters |= letterBit(lowerAscii(tag[end - 1]));
     }
   }
 
@@ -160,6 +162,8 @@ class NameEnds {
   // name is lower case.
   bool mayHaveValue(std::string_view name) const {
     if (m_overflow) return true;
+    // Most names are ruled out by their last letter alone.
+    if (name.empty() || (m_lastLetters & letterBit(name.back())) == 0) return false;
     for (size_t i = 0; i < m_count; ++i) {
       size_t end = m_ends[i];
       if (end < name.size()) continue;
@@ -172,7 +176,9 @@ class NameEnds {
 
  private:
   static constexpr size_t kMax = 16;
+  static uint64_t letterBit(char c) { return uint64_t{1} << (static_cast<unsigned char>(c) & 63); }
   std::string_view m_tag;
+  uint64_t m_lastLetters = 0;  // a bit for the last letter of each name that may end at an "="
   size_t m_ends[kMax] = {};
   size_t m_count = 0;
   bool m_overflow = false;
@@ -292,7 +298,10 @@ void HtmlScanner::finishTag(std::string& output) {
     return startsWithNoCase(m_tag, name) &&
            (m_tag.size() == name.size() || std::strchr(" \t\r\n/", m_tag[name.size()]) != nullptr);
   };
-  if (named("style")) {
+  const char first = m_tag.empty() ? '\0' : lowerAscii(m_tag[0]);
+  if (first != 's' && first != '/') {
+    // Neither a style nor a script element begins or ends here.
+  } else if (named("style")) {
     m_style = std::make_unique<CssScanner>(
         [this](std::string_view url, bool import) { return styleReference(url, import); });
   } else if (named("/style")) {
@@ -372,7 +381,9 @@ void HtmlScanner::handleTag(std::string& tag) {
     if (!ends.mayHaveValue(attribute.name)) continue;
     std::optional<ValueRange> range = findValueRange(tag, lowerTag(), attribute.name);
     if (!range) continue;
-    std::string url = urlFromAttribute(std::string_view(tag).substr(range->start, range->end - range->start));
+    // A view of the tag: nothing changes the tag before the link is taken.
+    std::string_view url =
+        urlFromAttribute(std::string_view(tag).substr(range->start, range->end - range->start), m_urlScratch);
     const bool link = attribute.name == "href" && partOfPage;
     std::optional<std::string> replacement =
         baseElement ? rewriteBase(url) : m_links.take(url, link ? partOfPage : attribute.inlineFlag, link && styleSheet);

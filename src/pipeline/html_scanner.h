@@ -90,6 +90,7 @@ class HtmlScanner {
   LinkRewriter m_links;
   std::unique_ptr<CssScanner> m_style;  // inside a style element
   std::unique_ptr<ScriptScanner> m_script;  // inside a script element
+  std::string m_urlScratch;                  // an attribute value that needed decoding
   std::string m_styleText;
   std::string m_tag;
   std::string m_lowerTag;  // m_tag in lower case while handleTag() runs

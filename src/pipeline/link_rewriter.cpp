@@ -73,18 +73,29 @@ std::string decodeCharacterReferences(std::string_view value) {
   return out;
 }
 
-std::string urlFromAttribute(std::string_view value) {
+std::string_view urlFromAttribute(std::string_view value, std::string& scratch) {
+  size_t first = 0, last = value.size();
+  while (first < last && isAsciiWhite(value[first])) ++first;
+  while (last > first && isAsciiWhite(value[last - 1])) --last;
+  value = value.substr(first, last - first);
+  // Most values need nothing more, and are taken where they stand.
+  if (value.find_first_of("&\t\n\r") == std::string_view::npos) return value;
   std::string decoded = decodeCharacterReferences(value);
-  std::string out;
-  out.reserve(decoded.size());
-  size_t first = 0, last = decoded.size();
+  first = 0;
+  last = decoded.size();
   while (first < last && isAsciiWhite(decoded[first])) ++first;
   while (last > first && isAsciiWhite(decoded[last - 1])) --last;
+  scratch.clear();
   for (size_t i = first; i < last; ++i) {
     char c = decoded[i];
-    if (c != '\t' && c != '\n' && c != '\r') out += c;
+    if (c != '\t' && c != '\n' && c != '\r') scratch += c;
   }
-  return out;
+  return scratch;
+}
+
+std::string urlFromAttribute(std::string_view value) {
+  std::string scratch;
+  return std::string(urlFromAttribute(value, scratch));
 }
 
 std::string attributeText(std::string_view text, char quote) {

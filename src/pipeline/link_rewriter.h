@@ -55,6 +55,9 @@ class LinkRewriter {
 // decoded, leading and trailing ASCII white space removed, tabs and line
 // ends inside dropped.
 std::string urlFromAttribute(std::string_view value);
+// The same without a copy where the value needs no change: the view is of
+// value or of scratch.
+std::string_view urlFromAttribute(std::string_view value, std::string& scratch);
 // Decodes the character references of an attribute value ("&amp;",
 // "&#39;", "&#x2F;", and the named ones a URL or a style holds).
 std::string decodeCharacterReferences(std::string_view value);
