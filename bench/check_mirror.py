@@ -3,9 +3,10 @@
 
 Two commands:
 
-  check_mirror.py reference --docroot DIR --base-url http://127.0.0.1:PORT/ROOT --out REF.json
+  check_mirror.py reference --docroot DIR --base-url http://127.0.0.1:PORT/ROOT --out REF.json [--routes R.json]
       Crawls the served site through its files (nginx serves DIR as it is:
-      "dir/" is "dir/index.html", "dir" redirects to "dir/"), starting at the
+      "dir/" is "dir/index.html", "dir" redirects to "dir/", except for the
+      paths that gen_site.py --routes lists), starting at the
       root URL and following every link attribute below, and records each
       page reachable from the root with a fingerprint of its text.
 
@@ -57,8 +58,14 @@ class PageParser(html.parser.HTMLParser):
         self.other_links = []  # (tag, attribute, value) of OTHER_ATTRIBUTES
         self.text = []
         self.base = None
+        # The fingerprint is of the text a reader sees: a tool may rewrite
+        # the addresses inside <style> and <script> (quote a url() another
+        # way), and that must not make a page look like another one.
+        self.in_code = None
 
     def handle_starttag(self, tag, attrs):
+        if tag in ("style", "script"):
+            self.in_code = tag
         for name, value in attrs:
             if value is None:
                 continue
@@ -72,10 +79,18 @@ class PageParser(html.parser.HTMLParser):
             if tag == "base" and name == "href" and self.base is None:
                 self.base = value
 
-    handle_startendtag = handle_starttag
+    def handle_startendtag(self, tag, attrs):
+        self.handle_starttag(tag, attrs)
+        if tag == self.in_code:
+            self.in_code = None
+
+    def handle_endtag(self, tag):
+        if tag == self.in_code:
+            self.in_code = None
 
     def handle_data(self, data):
-        self.text.append(data)
+        if self.in_code is None:
+            self.text.append(data)
 
 
 def parse(path):
@@ -93,6 +108,39 @@ def parse(path):
 def fingerprint(parser):
     text = " ".join("".join(parser.text).split())
     return hashlib.sha1(text.encode("latin-1", "replace")).hexdigest()
+
+
+URL_RE = re.compile(rb"url\(\s*(['\"]?)[^)]*?\1\s*\)", re.I)
+STR_RE = re.compile(rb"\"(?:[^\"\\\n]|\\.)*\"|'(?:[^'\\\n]|\\.)*'")
+CSS_COMMENT_RE = re.compile(rb"/\*.*?\*/", re.S)
+HTML_COMMENT_RE = re.compile(rb"<!--.*?-->", re.S)
+BLANKS_RE = re.compile(rb"\s+")
+
+
+def is_text(data):
+    return b"\0" not in data[:4096]
+
+
+def text_key(data):
+    """A stylesheet's or a script's text less what a mirroring tool rewrites
+    in it: url() values, quoted strings (addresses, @import), comments, blanks."""
+    t = URL_RE.sub(b"url()", data)
+    t = CSS_COMMENT_RE.sub(b"", t)
+    t = HTML_COMMENT_RE.sub(b"", t)
+    t = STR_RE.sub(b'""', t)
+    return hashlib.sha1(BLANKS_RE.sub(b"", t)).hexdigest()
+
+
+def same_file(saved, served):
+    """A saved non-page file is the served one: same size, or (a rewritten
+    stylesheet or script) the same text_key."""
+    if os.path.getsize(saved) == os.path.getsize(served):
+        return True
+    with open(saved, "rb") as f:
+        a = f.read()
+    with open(served, "rb") as f:
+        b = f.read()
+    return is_text(a) and is_text(b) and text_key(a) == text_key(b)
 
 
 def is_placeholder(raw):
@@ -122,9 +170,27 @@ def skip_value(value):
 # ---------------------------------------------------------------- reference
 
 
-def served_file(docroot, url_path):
-    """The file nginx answers url_path with, or None."""
+# Served paths that are not plain files below the document root, from
+# gen_site.py --routes: {"files": {path: file}, "redirects": {path: path},
+# "hidden": [file prefix]}. Empty for a site served as it lies on disk.
+ROUTES = {"files": {}, "redirects": {}, "hidden": []}
+
+
+def load_routes(path):
+    if path:
+        with open(path) as f:
+            ROUTES.update(json.load(f))
+
+
+def served_file(docroot, url_path, _hops=0):
+    """The file nginx answers url_path with (after redirects), or None."""
     path = urllib.parse.unquote(url_path)
+    if path in ROUTES["files"]:
+        return os.path.join(docroot, ROUTES["files"][path])
+    if path in ROUTES["redirects"] and _hops < 5:
+        return served_file(docroot, ROUTES["redirects"][path], _hops + 1)
+    if any(path.lstrip("/").startswith(h) for h in ROUTES["hidden"]):
+        return None
     full = os.path.normpath(os.path.join(docroot, path.lstrip("/")))
     if not full.startswith(os.path.normpath(docroot)):
         return None
@@ -163,8 +229,9 @@ def cmd_reference(args):
         parser, _ = parse(f)
         # The URL the page is known by: a directory keeps its trailing "/".
         page_url = f"http://{host}{url_path}"
-        if os.path.isdir(os.path.join(docroot, urllib.parse.unquote(url_path).lstrip("/"))) and \
-                not url_path.endswith("/"):
+        unquoted = urllib.parse.unquote(url_path)
+        if os.path.isdir(os.path.join(docroot, unquoted.lstrip("/"))) and not url_path.endswith("/") and \
+                unquoted not in ROUTES["files"]:
             page_url += "/"
         pages[rel] = {"url": page_url, "fp": fingerprint(parser)}
         base_url = urllib.parse.urljoin(page_url, parser.base) if parser.base else page_url
@@ -323,7 +390,7 @@ def check_page(item):
                 want = ref_pages[rel]["fp"] if rel in ref_pages else fingerprint(parse(served)[0])
                 same = page_fps.get(target) == want
             else:
-                same = os.path.getsize(target) == os.path.getsize(served)
+                same = same_file(target, served)
             if not same:
                 kind = "another object's file"
         if kind is None:
@@ -440,6 +507,7 @@ def main():
     r.add_argument("--base-url", required=True)
     r.add_argument("--out", required=True)
     r.add_argument("--page-list", help="the generator's list of pages, checked against the crawl")
+    r.add_argument("--routes", help="gen_site.py's served paths that are not plain files")
     c = sub.add_parser("check")
     c.add_argument("--mirror", required=True)
     c.add_argument("--ref", required=True)
@@ -447,7 +515,9 @@ def main():
     c.add_argument("--sg-log")
     c.add_argument("--out", required=True)
     c.add_argument("--jobs", type=int, default=2, help="worker processes")
+    c.add_argument("--routes", help="gen_site.py's served paths that are not plain files")
     args = ap.parse_args()
+    load_routes(args.routes)
     if args.cmd == "reference":
         cmd_reference(args)
     else:

@@ -6,6 +6,7 @@
 """
 
 import argparse
+import collections
 import datetime
 import glob
 import json
@@ -19,7 +20,10 @@ SITE_NAMES = {
     "s1k": "synthetic, 1,000 pages",
     "s10k": "synthetic, 10,000 pages",
     "pgdoc": "PostgreSQL 15 manual (postgresql-doc-15)",
+    "modern": "synthetic, modern page features",
 }
+GENERATED = ("s1k", "s10k", "modern")
+BROWSER_TOOLS = ["sitegleaner", "wget", "httrack"]
 TOOLS = ["sitegleaner", "wget", "httrack", "sitegleaner-polite"]
 TOOL_NAMES = {
     "sitegleaner": "Sitegleaner, Link Pause 0",
@@ -175,7 +179,130 @@ def versions(sitegleaner, work):
         "nginx": sh("nginx -v 2>&1").replace("nginx version: ", ""),
         "PostgreSQL manual": sh("dpkg-query -W -f='${Package} ${Version}' postgresql-doc-15"),
         "Python (tools)": platform.python_version(),
+        "Chromium (check in a browser)": sh("chromium --version 2>/dev/null"),
     }
+
+
+def pct(a, b):
+    return f"{100 * a / b:.1f} %" if b else "-"
+
+
+def browser_section(work, sites, standalone=False):
+    """The check in Chromium (bench/browser_fidelity.py), for the sites it ran on.
+    standalone: the section goes into a report of another run, so it says what it measured."""
+    results = {}
+    for site in sites:
+        path = os.path.join(work, f"browser-{site}.json")
+        if os.path.exists(path):
+            results[site] = json.load(open(path))
+    if not results:
+        return []
+    out = []
+    w = out.append
+    w("## Offline in a browser\n")
+    if standalone:
+        stamp = max(os.path.getmtime(os.path.join(work, f"browser-{site}.json")) for site in results)
+        commit_file = os.path.join(work, "commit.txt")
+        commit = open(commit_file).read().strip() if os.path.exists(commit_file) else "unknown"
+        w(f"Measured on {datetime.datetime.fromtimestamp(stamp).strftime('%Y-%m-%d %H:%M')}, in a run of its own "
+          f"(not the run above): Sitegleaner from {commit}; {sh('chromium --version 2>/dev/null')}.\n")
+    w("`bench/browser_fidelity.py` with `bench/browser_check.mjs` (puppeteer-core driving Debian's headless "
+      "Chromium) opens a sample of each site's pages (every k-th page of the reference crawl in sorted "
+      "order: the same pages for every tool) once as served by nginx and once from each tool's mirror on "
+      "disk as `file://`, with every request that is not for a file blocked and counted. Each visit has a "
+      "fresh browser context with the cache off and a 1280 x 900 window at device pixel ratio 1, and ends "
+      "when the network has been quiet for 300 ms after the load event (and after a meta refresh's "
+      "navigation). The mirror's copy of a page is found by the fingerprint of its text, as the coverage "
+      "figure above finds it, so no tool's naming rules are assumed.\n")
+    w("- Subresources: served files loaded live (status 2xx, the page itself left out; after a meta refresh, "
+      "the page it leads to and what that page loads) that a file loaded offline on the same page is a copy "
+      "of (same bytes; or same text "
+      "leaving out `url()` values, quoted strings and comments, for a rewritten stylesheet or script; or "
+      "the same page text).")
+    w("- CSS rules: selectors of the style rules that matched an element live (Chromium's rule-usage "
+      "coverage) that also matched offline.")
+    w("- Left the disk: requests of the offline pages for anything but a file, blocked.")
+    w("- Page links: the live page's links to a served file, paired with the copy's links by their text, "
+      "that lead offline to a copy of the same file (a link to a folder does not: the browser shows a "
+      "listing).")
+    w("- Byte-identical: every non-HTML file below the mirror that is a copy of a served file, and how "
+      "many are identical to it.\n")
+    w("| site | tool | pages opened | subresources loaded offline | CSS rules applying offline | requests "
+      "that left the disk | page links to the same file | non-HTML copies byte-identical |")
+    w("|---|---|---|---|---|---|---|---|")
+    for site, r in results.items():
+        for tool in BROWSER_TOOLS:
+            t = r["tools"].get(tool)
+            if not t:
+                continue
+            sv = t["saved"]
+            w(f"| {site} | {TOOL_NAMES[tool]} | {t['pages_found']}/{t['pages_sampled']} of {r['pages_reachable']:,} | "
+              f"{t['subres_ok']:,}/{t['subres_live']:,} ({pct(t['subres_ok'], t['subres_live'])}) | "
+              f"{t['css_ok']:,}/{t['css_live']:,} ({pct(t['css_ok'], t['css_live'])}) | {t['left_disk']:,} | "
+              f"{t['links_ok']:,}/{t['links_live']:,} ({pct(t['links_ok'], t['links_live'])}) | "
+              f"{sv['identical']:,}/{sv['copies']:,} |")
+    w("")
+    kinds = sorted({k for r in results.values() for t in r["tools"].values() for k in t["by_type"]})
+    w("Subresources loaded offline by Chromium's resource type (loaded offline / loaded live):\n")
+    w("| site | tool | " + " | ".join(kinds) + " |")
+    w("|---|---|" + "---|" * len(kinds))
+    for site, r in results.items():
+        for tool in BROWSER_TOOLS:
+            t = r["tools"].get(tool)
+            if t:
+                w(f"| {site} | {TOOL_NAMES[tool]} | " +
+                  " | ".join(f"{t['by_type'][k][1]}/{t['by_type'][k][0]}" if k in t["by_type"] else "-"
+                             for k in kinds) + " |")
+    w("")
+    for site, r in results.items():
+        t = r["tools"].get("sitegleaner")
+        if not t:
+            continue
+        lines = []
+        gone = sorted({p for f, k, why, n, pages in t["missing_by_file"] if why == "page not in the mirror"
+                       for p in pages})
+        if gone:
+            lines.append(f"| page | {', '.join(f'`{p}`' for p in gone[:6])} | no copy of the page in the mirror | "
+                         f"{len(gone)} |")
+        for e in t.get("not_html", []):
+            lines.append(f"| page | `{e['page']}` saved as `{e['file']}` | opened as {e['shown_as']}, not as a "
+                         "page | 1 |")
+        # One row per cause, the served files it hit most often first.
+        by_why = collections.defaultdict(list)
+        for served_rel, kind, why, n, _ in t["missing_by_file"]:
+            if why != "page not in the mirror":
+                by_why[why].append((n, served_rel))
+        for why, items in sorted(by_why.items(), key=lambda x: -sum(n for n, _ in x[1])):
+            items.sort(key=lambda x: (-x[0], x[1]))
+            shown = ", ".join(f"`{f}` ({n})" for n, f in items[:8]) + (f" and {len(items) - 8} more"
+                                                                         if len(items) > 8 else "")
+            lines.append(f"| subresource | {shown} | {why} | {sum(n for n, _ in items)} |")
+        sels = t["css_missing_by_selector"]
+        if sels:
+            lines.append("| CSS rule | " + ", ".join(f"`{sel}` ({n})" for sel, n in sels[:8]) +
+                         " | did not match offline | " + f"{sum(n for _, n in sels)} |")
+        for live, off, why, n in t["link_problems_by_value"][:8]:
+            if why == "page not in the mirror":
+                continue
+            shown = f"`{live}`" + (f" (copy: `{off}`)" if off is not None and off != live else "")
+            lines.append(f"| page link | {shown} | {why} | {n} |")
+        for u in t["left_disk_examples"][:5]:
+            lines.append(f"| request | `{u}` | left the disk | - |")
+        for e in t["saved"]["examples"][:8]:
+            lines.append(f"| saved file | `{e['file']}` (served: {', '.join(e['served']) or 'none'}) | {e['how']} | - |")
+        if not lines:
+            continue
+        w(f"### What differs offline in Sitegleaner's mirror of {site}\n")
+        w("Counts are pages of the sample (for a subresource, a CSS rule or a page link: pages where it failed; "
+          "the cause is what the offline page did instead).\n")
+        w("| what | served file, selector or value (pages) | offline | pages |")
+        w("|---|---|---|---|")
+        out.extend(lines)
+        w("")
+    errors = [e for r in results.values() for e in r.get("errors", [])]
+    if errors:
+        w(f"{len(errors)} page loads ended in an error (" + "; ".join(f"{k}: {v}" for k, v in errors[:3]) + ").\n")
+    return out
 
 
 def main():
@@ -187,7 +314,13 @@ def main():
     ap.add_argument("--sitegleaner", required=True)
     ap.add_argument("--elapsed", type=int, default=0)
     ap.add_argument("--out", required=True)
+    ap.add_argument("--browser-section-only", action="store_true",
+                    help="write only the section of the check in Chromium, to be placed in a report by hand")
     args = ap.parse_args()
+    if args.browser_section_only:
+        with open(args.out, "w") as f:
+            f.write("\n".join(browser_section(os.path.abspath(args.work), args.sites.split(), standalone=True)))
+        return
     elapsed_file = os.path.join(args.work, "elapsed.txt")
     if args.elapsed:
         with open(elapsed_file, "w") as f:
@@ -224,7 +357,8 @@ def main():
     w("")
     w("Versions:\n")
     for k, v in versions(args.sitegleaner, work).items():
-        w(f"- {k}: {v}")
+        if v:
+            w(f"- {k}: {v}")
     w("")
 
     # ------------------------------------------------------------ sites
@@ -233,7 +367,7 @@ def main():
     w("|---|---|---|---|")
     for site in sites:
         ref = json.load(open(os.path.join(work, f"ref-{site}.json")))
-        src = "generated by `bench/gen_site.py`" if site.startswith("s") else f"`{ref['docroot']}`"
+        src = "generated by `bench/gen_site.py`" if site in GENERATED else f"`{ref['docroot']}`"
         w(f"| {SITE_NAMES.get(site, site)} | {len(ref['pages']):,} | {ref['objects']:,} | {src} |")
     w("")
     w("The synthetic sites have ten pages per directory, directories nested up to three deep, about 20 "
@@ -243,6 +377,15 @@ def main():
       "The PostgreSQL manual is 1,169 pages of DocBook HTML in one directory (about 13 KB each) with one "
       "stylesheet and three SVG figures. nginx serves every site with one worker process, keep-alive "
       "and sendfile.\n")
+    if "modern" in sites:
+        w("The modern site (`gen_site.py --modern`) is 46 small pages in the shapes that trouble mirroring "
+          "tools: stylesheets that `@import` stylesheets and name images and fonts with `url()`, `<style>` "
+          "elements and `style` attributes, `srcset`, `imagesrcset` and `<picture>`, lazy `data-src`, "
+          "`<video>`, `<audio>`, `<object>`, `<iframe>` and SVG references, a meta refresh, scripts that "
+          "switch a stylesheet or load an image, addresses with query strings, page names with a blank, "
+          "a non-ASCII letter and `%`, a page `/about` beside a folder `/about/`, a link value with a "
+          "leading blank and one with `&amp;`, a script served as `text/javascript` with a `<` in it, and "
+          "an image behind a 302 redirect.\n")
 
     # ------------------------------------------------------------ table
     w("## Results (medians)\n")
@@ -369,9 +512,11 @@ def main():
       "link attributes the scanner rewrites (href, src, background, dynsrc, action, usemap, url, archive, "
       "code). A local value (relative or a file path) is intact when it resolves to an existing file that "
       "is not a placeholder page and, compared with the page the server sent, is the object the original "
-      "link named (same text for a page, same size for other files). Absolute URLs to the served host are "
-      "links left pointing at the server. Coverage counts the pages reachable from the root (found by a "
-      "crawl of the served files) whose text appears in a saved page.\n")
+      "link named (same text for a page, same size for other files, or for a stylesheet or script whose "
+      "addresses the tool rewrote the same text leaving out url() values, quoted strings and comments). "
+      "Absolute URLs to the served host are links left pointing at the server. Coverage counts the pages "
+      "reachable from the root (found by a crawl of the served files) whose text (outside `<style>` and "
+      "`<script>`) appears in a saved page.\n")
     w("| site | tool | HTML pages saved | placeholder pages | local links | intact | intact, leaving out links "
       "broken on the server | left to the server | other attributes (object data, srcset) intact |")
     w("|---|---|---|---|---|---|---|---|---|")
@@ -406,6 +551,8 @@ def main():
             shown = "; ".join(f"{e['page']}: `<{e['tag']}>` `{e['value']}`" for e in ex)
             w(f"| not followed by the scanner (attribute outside its list) | {other:,} | {shown} |")
         w("")
+
+    out += browser_section(work, sites)
 
     # ------------------------------------------------------------ micro
     rows, engine_lines = micro_figures(work)

@@ -8,13 +8,14 @@
 # synthetic sites, serves every site with nginx on 127.0.0.1, mirrors each
 # site with each tool BENCH_RUNS times (interleaved, so that all tools see
 # the same machine), measures each run with /usr/bin/time -v, checks the
-# offline fidelity of every mirror, runs the micro-benchmarks, prints the
-# table and writes docs/BENCHMARKS.md.
+# offline fidelity of every mirror (statically, and for some sites in
+# headless Chromium, page by page against the served site), runs the
+# micro-benchmarks, prints the table and writes docs/BENCHMARKS.md.
 #
 # Environment (all optional):
 #   BENCH_RUNS=3                runs of each tool on each site (medians are reported)
 #   BENCH_JOBS=2                parallel build jobs and checker processes
-#   BENCH_SITES="s1k s10k pgdoc"
+#   BENCH_SITES="s1k s10k pgdoc modern"   (modern: gen_site.py --modern, 46 pages)
 #   BENCH_POLITE_SITES="s1k pgdoc"   sites also mirrored with the default 500 ms Link Pause ("" for none)
 #                               (s10k adds about 11 minutes per run)
 #   BENCH_PORT_BASE=18180       ports BASE+1.. for the sites
@@ -22,13 +23,17 @@
 #   BENCH_TOOLS="sitegleaner wget httrack"   tools run on every site
 #   BENCH_WORK=build/bench-work  work directory (sites, nginx, runs)
 #   BENCH_REPORT=docs/BENCHMARKS.md   where the report goes
+#   BENCH_BROWSER=1             0 skips the check in Chromium (and installing chromium and puppeteer-core)
+#   BENCH_BROWSER_SITES="modern pgdoc"   sites checked in Chromium (the last run's mirrors)
+#   BENCH_BROWSER_PAGES=50      at most this many pages of each site opened (every k-th page)
+#   BENCH_SITEGLEANER=PATH      an existing sitegleaner executable: no build, no micro-benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
 runs="${BENCH_RUNS:-3}"
 jobs="${BENCH_JOBS:-2}"
-sites="${BENCH_SITES:-s1k s10k pgdoc}"
+sites="${BENCH_SITES:-s1k s10k pgdoc modern}"
 polite_sites="${BENCH_POLITE_SITES-s1k pgdoc}"
 port_base="${BENCH_PORT_BASE:-18180}"
 micro="${BENCH_MICRO:-1}"
@@ -37,6 +42,17 @@ build="$root/build/bench-release"
 work="${BENCH_WORK:-$root/build/bench-work}"
 case $work in /*) ;; *) work="$root/$work" ;; esac
 tools_all="${BENCH_TOOLS-sitegleaner wget httrack}"
+browser="${BENCH_BROWSER:-1}"
+browser_sites="${BENCH_BROWSER_SITES-modern pgdoc}"
+browser_pages="${BENCH_BROWSER_PAGES:-50}"
+prebuilt="${BENCH_SITEGLEANER:-}"
+if [ -n "$prebuilt" ]; then
+  prebuilt=$(realpath "$prebuilt")
+  micro=0
+fi
+node_dir="$work/node"
+# The last puppeteer-core series that runs on Node 18 and 20 (25 wants 22.12).
+puppeteer_version=24.43.1
 pgdoc_root=/usr/share/doc/postgresql-doc-15/html
 started=$(date +%s)
 
@@ -44,34 +60,58 @@ log() { printf '\n== %s\n' "$*"; }
 
 # ---------------------------------------------------------------- packages
 log "Packages"
-./scripts/install-deps.sh nginx-light wget httrack time python3 postgresql-doc-15
+extra=()
+if [ "$browser" = 1 ]; then
+  extra+=(chromium)
+  command -v node >/dev/null || extra+=(nodejs npm)
+fi
+./scripts/install-deps.sh nginx-light wget httrack time python3 postgresql-doc-15 "${extra[@]}"
+if [ "$browser" = 1 ] && [ ! -f "$node_dir/node_modules/puppeteer-core/package.json" ]; then
+  # A folder of its own under the work directory: nothing global, and
+  # puppeteer-core downloads no browser (Debian's chromium is used).
+  mkdir -p "$node_dir"
+  npm install --prefix "$node_dir" --no-audit --no-fund --silent "puppeteer-core@$puppeteer_version"
+fi
 
 # ---------------------------------------------------------------- build
-log "Building Sitegleaner (release) and the micro-benchmarks"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSITEGLEANER_TESTS=OFF >/dev/null
-targets=(sitegleaner)
-if [ "$micro" = 1 ]; then
-  targets+=(link_tree_bench scanner_bench engine_bench url_ops_bench local_naming_bench)
-fi
-cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 mkdir -p "$work"
 # The commit measured, for the report (the tree may move on while it runs).
 dirty=""
 [ -n "$(git status --porcelain -- src 2>/dev/null)" ] && dirty=" with uncommitted changes in src/"
-echo "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$dirty" >"$work/commit.txt"
-sitegleaner="$build/src/app/sitegleaner"
+if [ -n "$prebuilt" ]; then
+  log "Using the existing build $prebuilt (no micro-benchmarks)"
+  sitegleaner="$prebuilt"
+  # Which sources it was built from is not known here; its date is.
+  echo "an existing executable ($prebuilt, built $(date -u -r "$prebuilt" '+%Y-%m-%d %H:%M UTC'); the work" \
+    "tree was at $(git rev-parse --short HEAD 2>/dev/null || echo unknown)$dirty" >"$work/commit.txt"
+else
+  log "Building Sitegleaner (release) and the micro-benchmarks"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSITEGLEANER_TESTS=OFF >/dev/null
+  targets=(sitegleaner)
+  if [ "$micro" = 1 ]; then
+    targets+=(link_tree_bench scanner_bench engine_bench url_ops_bench local_naming_bench)
+  fi
+  cmake --build "$build" -j "$jobs" --target "${targets[@]}"
+  echo "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$dirty" >"$work/commit.txt"
+  sitegleaner="$build/src/app/sitegleaner"
+fi
 
 # ---------------------------------------------------------------- sites
 mkdir -p "$work"
 declare -A port docroot
 i=1
-for site in s1k s10k pgdoc; do
+for site in s1k s10k pgdoc modern; do
   port[$site]=$((port_base + i))
   i=$((i + 1))
 done
 docroot[s1k]="$work/sites/s1k"
 docroot[s10k]="$work/sites/s10k"
 docroot[pgdoc]="$pgdoc_root"
+docroot[modern]="$work/sites/modern"
+# The modern site's server blocks and its paths that are not plain files.
+modern_nginx="$work/sites/modern.nginx"
+modern_routes="$work/sites/modern-routes.json"
+routes_of() { [ "$1" = modern ] && printf '%s\n' --routes "$modern_routes"; true; }
 
 log "Synthetic sites"
 gen_hash=$(sha1sum bench/gen_site.py | cut -c1-40)
@@ -79,17 +119,23 @@ for site in $sites; do
   case $site in
     s1k) pages=1000 ;;
     s10k) pages=10000 ;;
+    modern) pages=modern ;;
     *) continue ;;
   esac
   stamp="$work/sites/$site.stamp"
   want="$gen_hash $pages ${port[$site]}"
   if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$want" ]; then
     mkdir -p "$work/sites"
-    python3 bench/gen_site.py --pages "$pages" --out "${docroot[$site]}" \
+    if [ "$site" = modern ]; then
+      size=(--modern --nginx-conf "$modern_nginx" --routes "$modern_routes")
+    else
+      size=(--pages "$pages")
+    fi
+    python3 bench/gen_site.py "${size[@]}" --out "${docroot[$site]}" \
       --base-url "http://127.0.0.1:${port[$site]}" --page-list "$work/sites/$site-pages.txt"
     echo "$want" >"$stamp"
   fi
-  echo "$site: $pages pages in ${docroot[$site]}"
+  echo "$site: $(wc -l <"$work/sites/$site-pages.txt") pages in ${docroot[$site]}"
 done
 
 # ---------------------------------------------------------------- nginx
@@ -98,10 +144,13 @@ ngx="$work/nginx"
 mkdir -p "$ngx/tmp"
 servers=""
 for site in $sites; do
+  include=""
+  [ "$site" = modern ] && include="include $modern_nginx;"
   servers+="    server {
         listen 127.0.0.1:${port[$site]};
         root ${docroot[$site]};
         access_log $ngx/access-$site.log;
+        $include
     }
 "
 done
@@ -138,8 +187,9 @@ log "Pages reachable from each root"
 for site in $sites; do
   list=()
   [ -f "$work/sites/$site-pages.txt" ] && list=(--page-list "$work/sites/$site-pages.txt")
+  mapfile -t routes < <(routes_of "$site")
   python3 bench/check_mirror.py reference --docroot "${docroot[$site]}" \
-    --base-url "http://127.0.0.1:${port[$site]}/" "${list[@]}" --out "$work/ref-$site.json"
+    --base-url "http://127.0.0.1:${port[$site]}/" "${list[@]}" "${routes[@]}" --out "$work/ref-$site.json"
 done
 
 # ---------------------------------------------------------------- runs
@@ -192,8 +242,10 @@ run_one() {
   echo $((after - before)) >"$out/requests.txt"
   local sglog=()
   [ -f "$out/sitegleaner.log" ] && sglog=(--sg-log "$out/sitegleaner.log")
+  local routes
+  mapfile -t routes < <(routes_of "$site")
   python3 bench/check_mirror.py check --mirror "$(mirror_dir "$tool" "$p" "$out")" --ref "$work/ref-$site.json" \
-    --docroot "${docroot[$site]}" "${sglog[@]}" --jobs "$jobs" --out "$out/check.json" >"$out/check.txt"
+    --docroot "${docroot[$site]}" "${sglog[@]}" "${routes[@]}" --jobs "$jobs" --out "$out/check.json" >"$out/check.txt"
   local wall
   wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$out/time.txt")
   printf '%-6s %-19s run %s: exit %s, wall %s, %s requests; %s\n' "$site" "$tool" "$run" "$rc" "$wall" \
@@ -215,6 +267,25 @@ for run in $(seq "$runs"); do
     done
   done
 done
+
+# ---------------------------------------------------------------- in a browser
+rm -f "$work"/browser-*.json
+if [ "$browser" = 1 ]; then
+  for site in $browser_sites; do
+    case " $sites " in *" $site "*) ;; *) continue ;; esac
+    log "In Chromium: $site, live against each tool's last mirror"
+    mirrors=()
+    for tool in $tools_all; do
+      d=$(mirror_dir "$tool" "${port[$site]}" "$work/runs/$site/$tool/$runs")
+      [ -d "$d" ] && mirrors+=(--mirror "$tool=$d")
+    done
+    mapfile -t routes < <(routes_of "$site")
+    # The figures do not depend on speed, so the browser yields to the rest.
+    nice -n 10 python3 bench/browser_fidelity.py --ref "$work/ref-$site.json" --docroot "${docroot[$site]}" \
+      "${routes[@]}" "${mirrors[@]}" --pages "$browser_pages" --modules "$node_dir" --jobs "$jobs" \
+      --out "$work/browser-$site.json" | tee "$work/browser-$site.txt"
+  done
+fi
 
 # ---------------------------------------------------------------- micro-benchmarks
 mkdir -p "$work/micro"
