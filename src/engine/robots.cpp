@@ -3,6 +3,7 @@
 #include "engine/thread_status.h"
 #include "platform/http.h"
 #include "util/app_flags.h"
+#include "util/clock.h"
 #include "util/log.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
@@ -10,8 +11,79 @@
 
 namespace sg {
 
-ServerRuleTable& robotsCache() {
-  static ServerRuleTable cache;
+namespace {
+
+// Tick counts wrap; a time is past when it is no more than half the range
+// ahead.
+bool reached(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) >= 0; }
+
+}  // namespace
+
+const RobotsCache::Entry* RobotsCache::findLocked(std::string_view server) const {
+  auto it = m_servers.find(server);
+  if (it == m_servers.end()) return nullptr;
+  if (it->second.unavailable && reached(tickCount(), it->second.retryAt)) return nullptr;
+  return &it->second;
+}
+
+bool RobotsCache::contains(std::string_view server) const {
+  std::lock_guard lock(m_mutex);
+  return findLocked(server) != nullptr;
+}
+
+void RobotsCache::store(std::string_view server, RobotsRules rules) {
+  std::lock_guard lock(m_mutex);
+  Entry& entry = m_servers[std::string(server)];
+  entry.rules = std::make_shared<const RobotsRules>(std::move(rules));
+  entry.unavailable = false;
+}
+
+void RobotsCache::storeUnavailable(std::string_view server) {
+  std::lock_guard lock(m_mutex);
+  Entry& entry = m_servers[std::string(server)];
+  entry.rules = std::make_shared<const RobotsRules>(RobotsRules::disallowAll());
+  entry.unavailable = true;
+  entry.retryAt = tickCount() + m_retryMs;
+}
+
+bool RobotsCache::isAllowed(std::string_view server, std::string_view path) const {
+  std::shared_ptr<const RobotsRules> rules;
+  {
+    std::lock_guard lock(m_mutex);
+    auto it = m_servers.find(server);
+    if (it == m_servers.end()) return true;
+    rules = it->second.rules;
+  }
+  return rules == nullptr || rules->allowed(path);
+}
+
+uint32_t RobotsCache::takeTurn(std::string_view server) {
+  std::lock_guard lock(m_mutex);
+  auto it = m_servers.find(server);
+  if (it == m_servers.end() || !it->second.rules || it->second.rules->crawlDelayMs() == 0) return 0;
+  Entry& entry = it->second;
+  const uint32_t now = tickCount();
+  if (!entry.turnTaken || reached(now, entry.nextTurn)) {
+    entry.turnTaken = true;
+    entry.nextTurn = now;
+  }
+  const uint32_t wait = entry.nextTurn - now;
+  entry.nextTurn += entry.rules->crawlDelayMs();
+  return wait;
+}
+
+void RobotsCache::clear() {
+  std::lock_guard lock(m_mutex);
+  m_servers.clear();
+}
+
+void RobotsCache::setRetryMs(uint32_t ms) {
+  std::lock_guard lock(m_mutex);
+  m_retryMs = ms;
+}
+
+RobotsCache& robotsCache() {
+  static RobotsCache cache;
   return cache;
 }
 
@@ -21,52 +93,20 @@ std::string robotsKey(std::string_view server, uint16_t port, bool https) {
   return key;
 }
 
-namespace {
-
-// The text after "field:" less the one character that normally is a blank.
-std::string_view fieldValue(std::string_view line, size_t fieldLength) {
-  std::string_view rest = line.substr(fieldLength);
-  if (!rest.empty()) rest.remove_prefix(1);
-  return trimWhite(rest);
-}
-
-}  // namespace
-
-std::unique_ptr<PathRuleSet> parseRobots(std::string_view body) {
-  std::unique_ptr<PathRuleSet> rules;
-  bool recordsApply = true;
-  size_t start = 0;
-  while (start < body.size()) {
-    size_t end = body.find('\n', start);
-    std::string line = toLowerAscii(body.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                                                     : end - start));
-    start = end == std::string_view::npos ? body.size() : end + 1;
-    static constexpr std::string_view kAgent = "user-agent:";
-    static constexpr std::string_view kDisallow = "disallow:";
-    if (line.rfind(kAgent, 0) == 0) {
-      std::string_view agent = fieldValue(line, kAgent.size());
-      recordsApply = agent.find("sitegleaner") != std::string_view::npos || agent.find('*') != std::string_view::npos;
-    } else if (line.rfind(kDisallow, 0) == 0 && recordsApply) {
-      std::string_view path = fieldValue(line, kDisallow.size());
-      if (path.empty()) continue;
-      if (!rules) rules = std::make_unique<PathRuleSet>();
-      rules->add(path);
-    }
-  }
-  return rules;
-}
-
-void readRobots(HttpConnection& connection) {
+void readRobots(HttpConnection& connection, uint32_t linkPauseMs) {
   std::string key = robotsKey(connection.server(), connection.port(), connection.https());
   if (robotsCache().contains(key)) return;
   setThreadStatus(text::kReadingRobots);
 
   std::string body;
   bool whole = false;
+  int status = 0;
+  std::string failure;
   try {
     std::unique_ptr<HttpRequest> request = connection.openRequest("/robots.txt");
     request->send();
-    if (request->statusCode() == 200) {
+    status = request->statusCode();
+    if (status >= 200 && status < 300) {
       // A server that trickles its robots file must not hold the worker
       // for longer than a stalled one would.
       request->setDeadline(tickCount() + connection.session().timeouts().receiveMs);
@@ -80,8 +120,25 @@ void readRobots(HttpConnection& connection) {
         body.append(block, n);
       }
     }
-  } catch (const std::exception&) {
-    // The rules read before the failure stay in force.
+  } catch (const PlatformError& error) {
+    // A stop, the time limit or working offline says nothing of the
+    // server: the file is asked for again next time.
+    if (status == 0 && (error.code() == kErrorOperationCancelled || error.code() == kErrorTimeLimit ||
+                        error.code() == kErrorDisconnected)) {
+      return;
+    }
+    failure = error.what();
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  // A server that fails to answer for its robots file may refuse
+  // everything: nothing is fetched from it until the file can be read. A
+  // missing or forbidden file (4xx) gives no rules.
+  if (status == 0 || status >= 500) {
+    if (failure.empty()) failure = "HTTP " + std::to_string(status);
+    robotsCache().storeUnavailable(key);
+    logMessage(strprintf(text::kRobotsUnavailable, connection.server().c_str(), failure.c_str()));
+    return;
   }
   // A file read to its end counts whole, last line included even without a
   // line feed. A line cut by a failure or by the size cap could be a
@@ -90,14 +147,25 @@ void readRobots(HttpConnection& connection) {
     size_t lastBreak = body.rfind('\n');
     body.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
   }
-  robotsCache().store(key, parseRobots(body));
+  RobotsRules rules = status >= 200 && status < 300 ? RobotsRules::parse(body, kRobotsAgent) : RobotsRules();
+  if (uint32_t delay = rules.crawlDelayMs(); delay > 0) {
+    if (delay > linkPauseMs) {
+      logMessage(strprintf(text::kCrawlDelayApplies, connection.server().c_str(), delay / 1000.0));
+    } else {
+      logMessage(strprintf(text::kLinkPauseApplies, connection.server().c_str(), delay / 1000.0,
+                           linkPauseMs / 1000.0));
+    }
+  }
+  robotsCache().store(key, std::move(rules));
 }
 
-bool robotsAllowed(HttpConnection& connection, std::string_view path) {
+bool robotsAllowed(HttpConnection& connection, std::string_view object) {
   if (stealthMode()) return true;
   std::string key = robotsKey(connection.server(), connection.port(), connection.https());
-  if (robotsCache().isAllowed(key, path)) return true;
-  logMessage(strprintf(text::kAccessDenied, std::string(path).c_str(), connection.server().c_str()));
+  // Rules name request targets: path and query, escaped as sent.
+  std::string_view target = object.substr(0, object.find('#'));
+  if (robotsCache().isAllowed(key, encodeRequestTarget(target))) return true;
+  logMessage(strprintf(text::kAccessDenied, displayPath(object).c_str(), connection.server().c_str()));
   return false;
 }
 

@@ -1,34 +1,69 @@
-// The robots exclusion rules of every server met while the program runs.
-// Each server's "/robots.txt" is asked for once; its Disallow lines for
-// this program or for all robots are applied to every later link of that
-// server, unless the program runs in stealth mode.
+// The robots rules of every server met while the program runs. Each
+// server's "/robots.txt" is asked for once; the group for this program (or
+// for all robots) is applied to every later link of that server, unless the
+// program runs in stealth mode, and its Crawl-delay spaces the requests of
+// all workers to that server.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
-#include "engine/server_rule_table.h"
+#include "engine/robots_rules.h"
 
 namespace sg {
 
 class HttpConnection;
 
+// Rules by server, thread-safe. A server whose robots file could not be
+// read (a 5xx answer, a failure on the way) gets no permission at all
+// until the retry time has passed; then the file is asked for again.
+class RobotsCache {
+ public:
+  bool contains(std::string_view server) const;
+  void store(std::string_view server, RobotsRules rules);
+  // Refuses everything until the retry time, then counts as unknown.
+  void storeUnavailable(std::string_view server);
+  // Allowed when the server is unknown.
+  bool isAllowed(std::string_view server, std::string_view path) const;
+  // How long a request to the server must wait for its turn under the
+  // server's Crawl-delay, the turn taken; 0 without a delay.
+  uint32_t takeTurn(std::string_view server);
+  void clear();
+  // How long an unreadable robots file refuses its server. Tests shorten it.
+  void setRetryMs(uint32_t ms);
+
+ private:
+  struct Entry {
+    std::shared_ptr<const RobotsRules> rules;
+    bool unavailable = false;
+    uint32_t retryAt = 0;   // tick count; for an unavailable file
+    uint32_t nextTurn = 0;  // tick count of the next request the delay allows
+    bool turnTaken = false;
+  };
+  const Entry* findLocked(std::string_view server) const;
+
+  mutable std::mutex m_mutex;
+  std::map<std::string, Entry, std::less<>> m_servers;  // guarded by m_mutex
+  uint32_t m_retryMs = 60 * 1000;                       // guarded by m_mutex
+};
+
 // The process-wide robots cache, keyed by host (and port when it is not the
 // scheme's default).
-ServerRuleTable& robotsCache();
+RobotsCache& robotsCache();
 std::string robotsKey(std::string_view server, uint16_t port, bool https);
 
 // Reads the connection's server's robots file unless the cache knows the
-// server. Never throws: a failed read leaves the rules read so far.
-void readRobots(HttpConnection& connection);
-// False when the server's rules refuse the path (logged).
-bool robotsAllowed(HttpConnection& connection, std::string_view path);
+// server. Never throws. linkPauseMs is the download's own pause between two
+// links of a worker, named in the log beside a Crawl-delay.
+void readRobots(HttpConnection& connection, uint32_t linkPauseMs = 0);
+// False when the server's rules refuse the object (logged).
+bool robotsAllowed(HttpConnection& connection, std::string_view object);
 
-// The rules of one robots file, for this program or all robots; null when
-// the file gives none.
-std::unique_ptr<PathRuleSet> parseRobots(std::string_view body);
-
-// The most we read of a robots file; rules beyond it are not applied.
-inline constexpr size_t kMaxRobotsBytes = 4 * 1024 * 1024;
+// The product token a robots file names this program by.
+inline constexpr std::string_view kRobotsAgent = "sitegleaner";
 
 }  // namespace sg

@@ -5,6 +5,7 @@
 #include "engine/robots.h"
 #include "engine/thread_status.h"
 #include "engine/work_queue.h"
+#include "util/app_flags.h"
 #include "util/format.h"
 #include "util/log.h"
 #include "util/string_utils.h"
@@ -51,7 +52,8 @@ void Worker::run() {
       continue;
     }
 
-    if (robotsAllowed(*m_connection, displayPath(link->object()))) {
+    if (robotsAllowed(*m_connection, link->object())) {
+      waitForTurn(*link);
       bool timedOut = false;
       link->process(*m_connection, timedOut);
       if (m_delaySeconds > 0) waitBetweenObjects();
@@ -79,6 +81,16 @@ void Worker::waitBetweenObjects() {
   }
 }
 
+void Worker::waitForTurn(const LinkRecord& link) {
+  // A server's Crawl-delay spaces the requests of every worker to it;
+  // stealth mode ignores robots files, this line of them too.
+  if (stealthMode()) return;
+  uint32_t wait = robotsCache().takeTurn(robotsKey(link.server(), link.port(), link.https()));
+  if (wait == 0) return;
+  setThreadStatus(strprintf(text::kWaitingForServer, std::string(link.server()).c_str()));
+  m_queue.sleepUnlessStopped(wait);
+}
+
 bool Worker::connect(const LinkRecord& link) {
   setThreadStatus(text::kInitialisingConnection);
   std::string server(link.server());
@@ -95,7 +107,7 @@ bool Worker::connect(const LinkRecord& link) {
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());
-    readRobots(*m_connection);
+    readRobots(*m_connection, static_cast<uint32_t>(m_controller.settings.linkPause));
     return true;
   } catch (const PlatformError& error) {
     if (error.code() == kErrorTimeout) {

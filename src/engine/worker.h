@@ -27,6 +27,8 @@ class Worker {
   // False, with the reason in m_connectError, when the link's server
   // cannot be reached (now, or earlier in this download).
   bool connect(const LinkRecord& link);
+  // Sleeps until the link's server may be asked again under its Crawl-delay.
+  void waitForTurn(const LinkRecord& link);
   void closeConnection();
   void waitBetweenObjects();
 

@@ -42,6 +42,13 @@ inline constexpr const char* kErrorConnecting = "Error connecting to %s - %s";
 inline constexpr const char* kUnhandledThreadError = "Unhandled error in Download thread.";
 inline constexpr const char* kReadingRobots = "Reading robots file.";
 inline constexpr const char* kAccessDenied = "Access denied to %s on %s";
+inline constexpr const char* kRobotsUnavailable =
+    "The robots file of %s could not be read (%s): its pages are refused until it is read again";
+inline constexpr const char* kCrawlDelayApplies =
+    "%s asks for %.1f s between requests (Crawl-delay): every worker keeps to it there";
+inline constexpr const char* kLinkPauseApplies =
+    "%s asks for %.1f s between requests (Crawl-delay): the longer Link Pause of %.1f s applies";
+inline constexpr const char* kWaitingForServer = "Waiting for %s (Crawl-delay)...";
 
 // Link processing.
 inline constexpr const char* kDownloading = "Downloading %s";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <set>
 #include <string>
@@ -295,8 +296,9 @@ TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
   processor.children["/"] = {{"private/a.html"}, {"public.html"}, {"private"}};
   setRoot(server.url("/"));
   startAndWait();
-  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/public.html"}));
-  EXPECT_EQ(processor.refused(), (std::vector<std::string>{"/private/a.html", "/private"}));
+  // Rules are prefixes of the request target: "/private" is not "/private/".
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/public.html", "/private"}));
+  EXPECT_EQ(processor.refused(), (std::vector<std::string>{"/private/a.html"}));
   EXPECT_TRUE(containsLine(drainLog(), "Access denied to /private/a.html on 127.0.0.1"));
   EXPECT_EQ(controller.find(server.url("/private/a.html"))->status, LinkStatus::Pending);
   EXPECT_EQ(server.count("/robots.txt"), 1u);
@@ -304,6 +306,27 @@ TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
   // A second download in the same run does not ask again.
   startAndWait(2);
   EXPECT_EQ(server.count("/robots.txt"), 1u);
+}
+
+TEST_F(Download, CrawlDelaySpacesTheRequestsOfEveryWorker) {
+  server.page("/robots.txt", "User-agent: sitegleaner\nCrawl-delay: 0.2\nAllow: /\n", "text/plain");
+  server.start();
+  controller.settings.threads = 4;
+  processor.fetch = true;
+  processor.children["/"] = {{"a.html"}, {"b.html"}, {"c.html"}, {"d.html"}};
+  setRoot(server.url("/"));
+  startAndWait();
+  std::vector<std::chrono::steady_clock::time_point> times;
+  for (const RecordedRequest& request : server.requests()) {
+    if (request.path != "/robots.txt") times.push_back(request.at);
+  }
+  ASSERT_EQ(times.size(), 5u);
+  std::sort(times.begin(), times.end());
+  for (size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i] - times[i - 1], std::chrono::milliseconds(195)) << "request " << i;
+  }
+  EXPECT_TRUE(
+      containsLine(drainLog(), "127.0.0.1 asks for 0.2 s between requests (Crawl-delay): every worker keeps to it there"));
 }
 
 TEST_F(Download, WorkerEndingByAnExceptionStillEndsTheDownload) {

@@ -4,45 +4,13 @@
 
 #include "engine/thread_status.h"
 #include "platform/http.h"
+#include "support/log_lines.h"
 #include "support/test_server.h"
 #include "util/app_flags.h"
 #include "util/log.h"
 
 namespace sg::test {
 namespace {
-
-struct RobotsCase {
-  const char* file;
-  const char* path;
-  bool allowed;
-};
-
-TEST(Robots, RecordsForThisProgramOrAllRobotsApply) {
-  const RobotsCase cases[] = {
-      {"User-agent: *\nDisallow: /private/\n", "/private/a.html", false},
-      {"User-agent: *\nDisallow: /private/\n", "/public.html", true},
-      {"User-agent: *\r\nDisallow: /private/\r\n", "/private/a.html", false},
-      {"User-agent: other\nDisallow: /\n", "/anything", true},
-      {"User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /b/\n", "/b/x", false},
-      {"User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /b/\n", "/a/x", true},
-      {"User-agent: SiteGleaner/6.4\nDisallow: /mine\n", "/mine/x", false},
-      {"User-agent: SITEGLEANER\nDisallow: /mine\n", "/MINE/x", false},
-      {"User-agent: *\nDisallow:\n", "/anything", true},
-      {"User-agent: *\nDisallow: \n", "/anything", true},
-      {"# comment\nDisallow: /early\n", "/early/page", false},  // records apply from the start
-      {"User-agent: *\nDisallow: /help\n", "/help.html", true},
-      {"User-agent: *\nDisallow: /cgi-bin\n", "/cgi-bin/find", false},
-      {"User-agent: *\nDisallow: /cgi-bin\n", "/cgi-binaries/x", true},
-      {"User-agent: *\nDisallow: /\n", "/x", false},
-  };
-  for (const RobotsCase& c : cases) {
-    ServerRuleTable table;
-    table.store("host", parseRobots(c.file));
-    EXPECT_EQ(table.isAllowed("host", c.path), c.allowed) << c.file << " / " << c.path;
-  }
-  EXPECT_EQ(parseRobots("User-agent: other\nDisallow: /\n"), nullptr);
-  EXPECT_EQ(parseRobots(""), nullptr);
-}
 
 class RobotsServer : public ::testing::Test {
  protected:
@@ -62,11 +30,15 @@ class RobotsServer : public ::testing::Test {
 };
 
 TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
-  for (bool stalled : {false, true}) {
-    SCOPED_TRACE(stalled ? "stalled before the body" : "missing");
+  for (int status : {404, 403, 200}) {
+    SCOPED_TRACE(status);
     robotsCache().clear();
     TestServer server;
-    if (stalled) server.stalledBody("/robots.txt", "", 3000);
+    if (status == 200) {
+      server.stalledBody("/robots.txt", "", 3000);  // the head, then nothing
+    } else {
+      server.http().Get("/robots.txt", [status](const httplib::Request&, httplib::Response& res) { res.status = status; });
+    }
     server.start();
     auto connection = connectTo(server);
     readRobots(*connection);
@@ -74,6 +46,29 @@ TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
     EXPECT_EQ(server.count("/robots.txt"), 1u);
     EXPECT_TRUE(robotsAllowed(*connection, "/anything"));
   }
+}
+
+TEST_F(RobotsServer, AFailingServerIsRefusedUntilItsFileIsReadAgain) {
+  TestServer server;
+  server.http().Get("/robots.txt", [](const httplib::Request&, httplib::Response& res) { res.status = 503; });
+  server.start();
+  auto connection = connectTo(server);
+  robotsCache().setRetryMs(60 * 1000);
+  readRobots(*connection);
+  readRobots(*connection);
+  EXPECT_EQ(server.count("/robots.txt"), 1u);
+  EXPECT_FALSE(robotsAllowed(*connection, "/a"));
+  std::vector<std::string> log = drainLog();
+  EXPECT_TRUE(containsLine(
+      log, "The robots file of 127.0.0.1 could not be read (HTTP 503): its pages are refused until it is read again"));
+  EXPECT_TRUE(containsLine(log, "Access denied to /a on 127.0.0.1"));
+  // Once the retry time has passed the file is asked for again.
+  robotsCache().clear();
+  robotsCache().setRetryMs(0);
+  readRobots(*connection);
+  readRobots(*connection);
+  EXPECT_EQ(server.count("/robots.txt"), 3u);
+  robotsCache().setRetryMs(60 * 1000);
 }
 
 TEST_F(RobotsServer, RefusalIsLoggedAndStealthIgnoresIt) {

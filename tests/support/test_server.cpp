@@ -26,6 +26,7 @@ TestServer::TestServer() {
     record.path = req.target;
     record.headers = req.headers;
     record.clientPort = req.remote_port;
+    record.at = std::chrono::steady_clock::now();
     std::lock_guard lock(m_mutex);
     m_requests.push_back(std::move(record));
     return httplib::Server::HandlerResponse::Unhandled;

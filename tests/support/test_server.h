@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -18,6 +19,7 @@ struct RecordedRequest {
   std::string path;  // with the query, as sent
   httplib::Headers headers;
   int clientPort = 0;
+  std::chrono::steady_clock::time_point at;  // when it arrived
   std::string header(const std::string& name) const;
   bool hasHeader(const std::string& name) const;
 };
