@@ -1,5 +1,7 @@
 #include "engine/robots.h"
 
+#include <algorithm>
+
 #include "engine/thread_status.h"
 #include "platform/http.h"
 #include "util/app_flags.h"
@@ -21,7 +23,7 @@ bool reached(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) 
 
 const RobotsCache::Entry* RobotsCache::findLocked(std::string_view server) const {
   auto it = m_servers.find(server);
-  if (it == m_servers.end()) return nullptr;
+  if (it == m_servers.end() || !it->second.rules) return nullptr;
   if (it->second.unavailable && reached(tickCount(), it->second.retryAt)) return nullptr;
   return &it->second;
 }
@@ -57,24 +59,61 @@ bool RobotsCache::isAllowed(std::string_view server, std::string_view path) cons
   return rules == nullptr || rules->allowed(path);
 }
 
-uint32_t RobotsCache::takeTurn(std::string_view server) {
+uint32_t RobotsCache::takeTurn(std::string_view server, bool crawlDelay) {
   std::lock_guard lock(m_mutex);
   auto it = m_servers.find(server);
-  if (it == m_servers.end() || !it->second.rules || it->second.rules->crawlDelayMs() == 0) return 0;
+  if (it == m_servers.end()) return 0;
   Entry& entry = it->second;
   const uint32_t now = tickCount();
-  if (!entry.turnTaken || reached(now, entry.nextTurn)) {
-    entry.turnTaken = true;
-    entry.nextTurn = now;
+  uint32_t wait = 0;
+  if (entry.held) {
+    if (reached(now, entry.holdUntil)) {
+      entry.held = false;
+    } else {
+      wait = entry.holdUntil - now;
+    }
   }
-  const uint32_t wait = entry.nextTurn - now;
-  entry.nextTurn += entry.rules->crawlDelayMs();
+  const uint32_t delay = crawlDelay && entry.rules ? entry.rules->crawlDelayMs() : 0;
+  if (delay == 0) return wait;
+  // The turns of a delay follow one another from the end of a hold.
+  const uint32_t earliest = now + wait;
+  if (!entry.turnTaken || reached(earliest, entry.nextTurn)) {
+    entry.turnTaken = true;
+    entry.nextTurn = earliest;
+  }
+  wait = entry.nextTurn - now;
+  entry.nextTurn += delay;
   return wait;
+}
+
+uint32_t RobotsCache::holdAfterRefusal(std::string_view server, std::optional<uint32_t> retryAfterMs) {
+  std::lock_guard lock(m_mutex);
+  Entry& entry = m_servers[std::string(server)];
+  const uint64_t doubled = static_cast<uint64_t>(m_backoffMs) << std::min(entry.refusals, 16);
+  const uint32_t hold = retryAfterMs ? *retryAfterMs : static_cast<uint32_t>(std::min<uint64_t>(doubled, m_maxBackoffMs));
+  ++entry.refusals;
+  const uint32_t until = tickCount() + hold;
+  // Of two holds the later end stands.
+  if (!entry.held || static_cast<int32_t>(until - entry.holdUntil) > 0) entry.holdUntil = until;
+  entry.held = true;
+  return hold;
+}
+
+void RobotsCache::answered(std::string_view server) {
+  std::lock_guard lock(m_mutex);
+  auto it = m_servers.find(server);
+  if (it != m_servers.end()) it->second.refusals = 0;
 }
 
 void RobotsCache::clear() {
   std::lock_guard lock(m_mutex);
   m_servers.clear();
+}
+
+void RobotsCache::setBackoff(uint32_t firstMs, uint32_t maxMs) {
+  std::lock_guard lock(m_mutex);
+  m_backoffMs = firstMs;
+  m_maxBackoffMs = maxMs;
 }
 
 void RobotsCache::setRetryMs(uint32_t ms) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,11 @@ namespace sg {
 
 class HttpConnection;
 
-// Rules by server, thread-safe. A server whose robots file could not be
+// The longest hold after refusals that said nothing of how long.
+inline constexpr uint32_t kMaxBackoffMs = 60 * 1000;
+
+// Rules by server, and what each server asked of the pace of requests;
+// thread-safe. A server whose robots file could not be
 // read (a 5xx answer, a failure on the way) gets no permission at all
 // until the retry time has passed; then the file is asked for again.
 class RobotsCache {
@@ -29,12 +34,23 @@ class RobotsCache {
   void storeUnavailable(std::string_view server);
   // Allowed when the server is unknown.
   bool isAllowed(std::string_view server, std::string_view path) const;
-  // How long a request to the server must wait for its turn under the
-  // server's Crawl-delay, the turn taken; 0 without a delay.
-  uint32_t takeTurn(std::string_view server);
+  // How long a request to the server must wait for its turn: until a hold
+  // the server asked for ends and, with crawlDelay, the server's Crawl-delay
+  // after the last turn. The turn is taken; 0 when there is no need to wait.
+  uint32_t takeTurn(std::string_view server, bool crawlDelay = true);
+  // The server answered "429 Too Many Requests" or "503": its requests are
+  // held for retryAfterMs when it said how long, or else for a time that
+  // doubles from a second up to a minute with every refusal in a row.
+  // Returns the hold.
+  uint32_t holdAfterRefusal(std::string_view server, std::optional<uint32_t> retryAfterMs);
+  // The server answered otherwise: the next refusal holds for a second again.
+  void answered(std::string_view server);
   void clear();
   // How long an unreadable robots file refuses its server. Tests shorten it.
   void setRetryMs(uint32_t ms);
+  // The first and the longest hold after refusals that said nothing of how
+  // long (1 s and a minute). Tests shorten them.
+  void setBackoff(uint32_t firstMs, uint32_t maxMs);
 
  private:
   struct Entry {
@@ -43,12 +59,17 @@ class RobotsCache {
     uint32_t retryAt = 0;   // tick count; for an unavailable file
     uint32_t nextTurn = 0;  // tick count of the next request the delay allows
     bool turnTaken = false;
+    uint32_t holdUntil = 0;  // tick count; while held
+    bool held = false;
+    int refusals = 0;        // 429 and 503 answers in a row
   };
   const Entry* findLocked(std::string_view server) const;
 
   mutable std::mutex m_mutex;
   std::map<std::string, Entry, std::less<>> m_servers;  // guarded by m_mutex
   uint32_t m_retryMs = 60 * 1000;                       // guarded by m_mutex
+  uint32_t m_backoffMs = 1000;                          // guarded by m_mutex
+  uint32_t m_maxBackoffMs = kMaxBackoffMs;              // guarded by m_mutex
 };
 
 // The process-wide robots cache, keyed by host (and port when it is not the

@@ -1,5 +1,7 @@
 #include "engine/worker.h"
 
+#include <algorithm>
+
 #include "engine/download_controller.h"
 #include "engine/link_processor.h"
 #include "engine/robots.h"
@@ -82,11 +84,16 @@ void Worker::waitBetweenObjects() {
 }
 
 void Worker::waitForTurn(const LinkRecord& link) {
-  // A server's Crawl-delay spaces the requests of every worker to it;
-  // stealth mode ignores robots files, this line of them too.
-  if (stealthMode()) return;
-  uint32_t wait = robotsCache().takeTurn(robotsKey(link.server(), link.port(), link.https()));
+  // A hold the server asked for (429, 503) counts in stealth mode too; the
+  // Crawl-delay of its robots file, like the rest of the file, does not.
+  uint32_t wait = robotsCache().takeTurn(robotsKey(link.server(), link.port(), link.https()), !stealthMode());
   if (wait == 0) return;
+  // No wait outlasts the download's time limit.
+  if ((m_controller.settings.limitFlags & kLimitTotalTime) != 0) {
+    const uint32_t deadline = m_controller.deadline.load();
+    if (tickReached(deadline)) return;
+    wait = std::min(wait, deadline - tickCount());
+  }
   setThreadStatus(strprintf(text::kWaitingForServer, std::string(link.server()).c_str()));
   m_queue.sleepUnlessStopped(wait);
 }

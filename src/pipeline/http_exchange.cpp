@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/download_controller.h"
+#include "engine/robots.h"
 #include "engine/thread_status.h"
 #include "pipeline/local_files.h"
 #include "pipeline/password_prompt.h"
@@ -206,6 +207,7 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
     logMessage(strprintf(text::kErrorSendingRequest, std::string(link.object()).c_str()));
     return result;
   }
+  if (code != 429 && code != 503) robotsCache().answered(robotsKey(link.server(), link.port(), link.https()));
   std::string type = request->contentType();
   if (type.find("text") != std::string::npos) {
     result.response = ExchangeResult::Response::Text;
@@ -266,13 +268,22 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
       }
       return result;
     }
-    case 503:
+    case 429:
+    case 503: {
+      // Every worker leaves the server alone for as long as it asks, or
+      // for a time that grows with each refusal; the attempts stay counted.
+      std::optional<uint32_t> retryAfter = request->retryAfterMs();
+      const uint32_t hold = robotsCache().holdAfterRefusal(robotsKey(link.server(), link.port(), link.https()),
+                                                          retryAfter);
+      const char* reason = code == 429 ? "HTTP 429 Too Many Requests" : "HTTP_STATUS_SERVICE_UNAVAIL";
+      logMessage(strprintf(text::kServerHold, std::string(link.server()).c_str(), reason, hold / 1000.0));
       link.status = LinkStatus::Pending;
       // Kept as the reason should the attempts run out.
-      link.information = strprintf(text::kStatusInformation, ("HTTP_STATUS_SERVICE_UNAVAIL - " + link.url()).c_str());
+      link.information = strprintf(text::kStatusInformation, (std::string(reason) + " - " + link.url()).c_str());
       --link.attemptsRemaining;
       result.requeue = true;
       return result;
+    }
     case 304:
       setThreadStatus(text::kReceivedUnchanged);
       if (savedCopy) {

@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
 #include "util/string_utils.h"
@@ -479,6 +481,21 @@ std::optional<FileTime> HttpRequest::lastModified() const {
   time_t when = curl_getdate(text.c_str(), nullptr);
   if (when < 0) return std::nullopt;
   return fileTimeFromTimeT(when);
+}
+
+std::optional<uint32_t> HttpRequest::retryAfterMs() const {
+  std::string text = header("Retry-After");
+  if (text.empty()) return std::nullopt;
+  uint64_t ms = 0;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    ms = text.size() > 9 ? kMaxRetryAfterMs : std::stoull(text) * 1000;
+  } else {
+    time_t when = curl_getdate(text.c_str(), nullptr);
+    if (when < 0) return std::nullopt;
+    time_t now = std::time(nullptr);
+    ms = when > now ? static_cast<uint64_t>(when - now) * 1000 : 0;
+  }
+  return static_cast<uint32_t>(std::min<uint64_t>(ms, kMaxRetryAfterMs));
 }
 
 size_t HttpRequest::read(char* buffer, size_t size) {

@@ -23,6 +23,9 @@ struct curl_slist;
 
 namespace sg {
 
+// The longest a Retry-After holds a server's requests: an hour.
+inline constexpr uint32_t kMaxRetryAfterMs = 60 * 60 * 1000;
+
 struct HttpTimeouts {
   uint32_t connectMs = 30000;  // to establish a connection
   uint32_t receiveMs = 60000;  // without any byte arriving
@@ -128,6 +131,9 @@ class HttpRequest {
   std::string contentType() const { return header("Content-Type"); }
   std::optional<uint64_t> contentLength() const;
   std::optional<FileTime> lastModified() const;
+  // How long the server asks to be left alone (Retry-After, in seconds or
+  // as a date), capped at kMaxRetryAfterMs; nothing without the header.
+  std::optional<uint32_t> retryAfterMs() const;
 
   // Reads up to size body bytes, waiting until at least one arrives; 0 at
   // the end of the body.

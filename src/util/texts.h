@@ -48,7 +48,8 @@ inline constexpr const char* kCrawlDelayApplies =
     "%s asks for %.1f s between requests (Crawl-delay): every worker keeps to it there";
 inline constexpr const char* kLinkPauseApplies =
     "%s asks for %.1f s between requests (Crawl-delay): the longer Link Pause of %.1f s applies";
-inline constexpr const char* kWaitingForServer = "Waiting for %s (Crawl-delay)...";
+inline constexpr const char* kWaitingForServer = "Waiting for %s, as it asked...";
+inline constexpr const char* kServerHold = "%s asks for a pause (%s): its requests wait %.0f s";
 
 // Link processing.
 inline constexpr const char* kDownloading = "Downloading %s";

@@ -41,6 +41,7 @@ class PipelineTest : public ::testing::Test {
  protected:
   PipelineTest() {
     robotsCache().clear();
+    robotsCache().setBackoff(1, 4);
     logQueue().clear();
     setStealthMode(false);
     controller.settings = CrawlSettings::defaults(dir.path());

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <regex>
+#include <set>
 
 #include "pipeline/http_exchange.h"
 #include "pipeline/pipeline_fixture.h"
@@ -97,6 +99,53 @@ class Site : public PipelineTest {
 
   std::atomic<int> m_busyCalls{0};
 };
+
+class Politeness : public PipelineTest {
+ protected:
+  // The first request of path is refused with status and the Retry-After
+  // value; later ones are answered.
+  void refuseOnce(const std::string& path, int status, std::function<std::string()> retryAfter) {
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    server.http().Get(path, [calls, status, retryAfter](const httplib::Request&, httplib::Response& res) {
+      if (++*calls == 1) {
+        res.status = status;
+        res.set_header("Retry-After", retryAfter());
+        return;
+      }
+      res.set_content("<html>ok</html>", "text/html");
+    });
+  }
+};
+
+TEST_F(Politeness, RetryAfterHoldsEveryRequestToTheServer) {
+  // One refusal says how long in seconds, the other as a date; the next
+  // request to the server, whatever its link, waits the hold out.
+  server.page("/", "<a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"c.html\">c</a>");
+  refuseOnce("/a.html", 429, [] { return std::string("1"); });
+  refuseOnce("/b.html", 503, [] {
+    std::time_t when = std::time(nullptr) + 2;
+    std::tm tm{};
+    gmtime_r(&when, &tm);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    return std::string(text);
+  });
+  server.page("/c.html", "<html>c</html>");
+  server.start();
+  controller.settings.threads = 1;
+  crawl("/");
+  for (const char* path : {"/a.html", "/b.html", "/c.html"}) EXPECT_EQ(link(path)->status, LinkStatus::Complete);
+  std::vector<RecordedRequest> requests = server.requests();
+  std::set<std::string> refused;
+  for (size_t i = 0; i + 1 < requests.size(); ++i) {
+    const std::string& path = requests[i].path;
+    if ((path != "/a.html" && path != "/b.html") || !refused.insert(path).second) continue;
+    EXPECT_GE(requests[i + 1].at - requests[i].at, std::chrono::milliseconds(950)) << path;
+  }
+  EXPECT_EQ(refused.size(), 2u);
+  EXPECT_TRUE(
+      containsLine(drainLog(), "127.0.0.1 asks for a pause (HTTP 429 Too Many Requests): its requests wait 1 s"));
+}
 
 TEST_F(Site, IsMirroredForOfflineBrowsing) {
   crawl("/");
