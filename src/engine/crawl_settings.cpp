@@ -29,7 +29,7 @@ std::string CrawlSettings::defaultSaveDirectory(const std::string& desktopFolder
 namespace {
 
 using S = CrawlSettings;
-const std::array<SettingField, 44> kGeneralFields = {{
+const std::array<SettingField, 45> kGeneralFields = {{
     {"Limit Binaries", &S::limitBinaries},
     {"MaxCrawlDepth", &S::maxCrawlDepth},
     {"MaxServerDepth", &S::maxServerDepth},
@@ -75,6 +75,7 @@ const std::array<SettingField, 44> kGeneralFields = {{
     {"Max Placeholders", &S::maxPlaceholders},
     {"Max Download Size", &S::maxDownloadSize},
     {"Scan Scripts", &S::scanScripts},
+    {"Max Connections Per Server", &S::maxConnectionsPerServer},
 }};
 
 // The numbers the options sheet accepts. A size or time shown in the larger
@@ -104,6 +105,7 @@ constexpr SettingRange kRanges[] = {
     {"Max Page Links", 1, 1000000},
     {"Max Placeholders", 0, 1000000},
     {"Max Download Size", 0, 10000000},
+    {"Max Connections Per Server", 1, 30},
 };
 
 bool parseInt(std::string_view text, int& out) {

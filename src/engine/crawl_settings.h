@@ -31,6 +31,7 @@ inline constexpr const char* kDefaultUserAgent = "Sitegleaner [sitegleaner@corva
 inline constexpr int kDefaultLinkPauseMs = 500;
 inline constexpr int kDefaultMaxScanSizeMb = 64;
 inline constexpr int kDefaultMaxPageLinks = 100000;
+inline constexpr int kDefaultMaxConnectionsPerServer = 8;
 inline constexpr int kDefaultMaxPlaceholders = 100000;
 
 // Member initialisers are the construction values, which the settings load
@@ -84,6 +85,8 @@ struct CrawlSettings {
   int limitFlags = kLimitTotalTime;
   int limitBinaries = 0;
   int linkPause = kDefaultLinkPauseMs;  // milliseconds after each link
+  // Workers at one server at once; Threads still bounds them all.
+  int maxConnectionsPerServer = kDefaultMaxConnectionsPerServer;
   // Bounds that keep a hostile or broken site from exhausting memory or
   // disk. Not carried in profiles.
   int maxScanSize = kDefaultMaxScanSizeMb;          // megabytes of one page scanned for links

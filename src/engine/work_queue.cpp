@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "engine/download_controller.h"
+#include "engine/robots.h"
 #include "engine/worker.h"
 #include "util/log.h"
 #include "util/texts.h"
@@ -95,12 +96,36 @@ std::vector<std::unique_ptr<WorkQueue::WorkerThread>> WorkQueue::takeFinished() 
   return finished;
 }
 
-LinkRecord* WorkQueue::nextLink() {
+LinkRecord* WorkQueue::nextLink(std::string* serverKey) {
   std::lock_guard lock(m_mutex);
   if (m_pending.empty()) return nullptr;
-  LinkRecord* record = m_pending.front();
-  m_pending.pop_front();
-  return record;
+  if (serverKey == nullptr) {
+    LinkRecord* record = m_pending.front();
+    m_pending.pop_front();
+    return record;
+  }
+  // The first link whose server has room, looked for near the head only: a
+  // worker that finds none ends, and the workers at those servers go on.
+  const int most = std::max(1, m_owner.settings.maxConnectionsPerServer);
+  const size_t looked = std::min<size_t>(m_pending.size(), kServerSearchDepth);
+  for (size_t i = 0; i < looked; ++i) {
+    LinkRecord* record = m_pending[i];
+    std::string key = robotsKey(record->server(), record->port(), record->https());
+    auto it = m_inHand.find(key);
+    if (it != m_inHand.end() && it->second >= most) continue;
+    m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
+    ++m_inHand[key];
+    *serverKey = std::move(key);
+    return record;
+  }
+  return nullptr;
+}
+
+void WorkQueue::serverDone(const std::string& serverKey) {
+  std::lock_guard lock(m_mutex);
+  auto it = m_inHand.find(serverKey);
+  if (it == m_inHand.end()) return;
+  if (--it->second <= 0) m_inHand.erase(it);
 }
 
 bool WorkQueue::isStopped() const {

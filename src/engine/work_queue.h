@@ -10,8 +10,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -19,6 +21,10 @@ namespace sg {
 
 class DownloadController;
 class LinkRecord;
+
+// How far into the pending list a worker looks for a link of a server with
+// room when the links at its head wait for busy servers.
+inline constexpr size_t kServerSearchDepth = 256;
 
 class WorkQueue {
  public:
@@ -35,8 +41,12 @@ class WorkQueue {
   // Queues several links at once, as many addLink calls would, but so that
   // no worker can find the queue empty (and end the download) between them.
   void addLinks(const std::vector<LinkRecord*>& records);
-  // Removes and returns the head of the pending list, or null.
-  LinkRecord* nextLink();
+  // Removes and returns the first pending link whose server has fewer than
+  // Max Connections Per Server links in hand, or null; serverKey receives
+  // the server's key, to be handed back to serverDone() when the link was
+  // dealt with.
+  LinkRecord* nextLink(std::string* serverKey = nullptr);
+  void serverDone(const std::string& serverKey);
   bool isStopped() const;
   // Gives back a worker's slot; returns how many workers still run.
   int workerEnded(unsigned slot);
@@ -84,6 +94,7 @@ class WorkQueue {
   std::vector<char> m_slots;                              // guarded by m_mutex
   int m_maximum = 0;                                      // guarded by m_mutex
   std::vector<std::unique_ptr<WorkerThread>> m_threads;   // guarded by m_mutex
+  std::map<std::string, int, std::less<>> m_inHand;       // links in hand by server; guarded by m_mutex
 };
 
 }  // namespace sg

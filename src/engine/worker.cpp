@@ -27,8 +27,16 @@ void Worker::run() {
   const CrawlSettings& settings = m_controller.settings;
 
   while (!m_queue.isStopped()) {
-    LinkRecord* link = m_queue.nextLink();
+    std::string serverKey;
+    LinkRecord* link = m_queue.nextLink(&serverKey);
     if (link == nullptr) break;
+    // The link's server counts it as in hand until this round ends, however
+    // it ends.
+    struct InHand {
+      WorkQueue& queue;
+      const std::string& key;
+      ~InHand() { queue.serverDone(key); }
+    } inHand{m_queue, serverKey};
 
     if (DownloadController::Cut cut = m_controller.downloadLimitReached(); cut != DownloadController::Cut::None) {
       logMessage(cut == DownloadController::Cut::TimeLimit

@@ -169,6 +169,9 @@ GeneralPage::GeneralPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hoo
     if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, this), row, 3);
     ++row;
   };
+  bound(maxConnectionsPerServer, "maxConnectionsPerServer", tr("Most threads at one &server at once:"), QString(),
+        tr("Threads beyond it work at other servers meanwhile; a server's robots file may ask for more time "
+           "between requests as well."));
   bound(maxScanSize, "maxScanSize", tr("Largest page &scanned for links:"), tr("Mb"),
         tr("A page that is larger fails: a site that sends an endless page cannot fill the memory or the disk."));
   bound(maxPageLinks, "maxPageLinks", tr("Most links taken from &one page:"), QString(),
@@ -220,6 +223,7 @@ void GeneralPage::load(const CrawlSettings& s) {
       break;
   }
   linkPause->setNumber(s.linkPause);
+  maxConnectionsPerServer->setNumber(s.maxConnectionsPerServer);
   maxScanSize->setNumber(s.maxScanSize);
   maxPageLinks->setNumber(s.maxPageLinks);
   maxPlaceholders->setNumber(s.maxPlaceholders);
@@ -255,7 +259,8 @@ bool GeneralPage::validate() {
 }
 
 std::vector<std::pair<NumberBox*, const char*>> GeneralPage::boundBoxes() const {
-  return {{maxScanSize, "Max Scan Size"},
+  return {{maxConnectionsPerServer, "Max Connections Per Server"},
+          {maxScanSize, "Max Scan Size"},
           {maxPageLinks, "Max Page Links"},
           {maxPlaceholders, "Max Placeholders"},
           {maxDownloadSize, "Max Download Size"}};
@@ -275,7 +280,8 @@ void GeneralPage::applySettings(CrawlSettings& s) {
   take(maxTotalTime.value, 1, totalTimeHigh(), maxTotalTime.unit->currentIndex() == kMins ? 60 : 1, s.maxTotalTime);
   take(maxDays.value, 1, 365, 1, s.maxDays);
   take(linkPause, 0, 10000, 1, s.linkPause);
-  int* bounds[] = {&s.maxScanSize, &s.maxPageLinks, &s.maxPlaceholders, &s.maxDownloadSize};
+  int* bounds[] = {&s.maxConnectionsPerServer, &s.maxScanSize, &s.maxPageLinks, &s.maxPlaceholders,
+                   &s.maxDownloadSize};
   int i = 0;
   for (auto [box, name] : boundBoxes()) {
     int low = 0, high = 0;

@@ -92,6 +92,7 @@ class GeneralPage : public OptionsPage {
   // megabytes read per download (0: no limit).
   NumberBox* maxScanSize = nullptr;
   NumberBox* maxPageLinks = nullptr;
+  NumberBox* maxConnectionsPerServer = nullptr;
   NumberBox* maxPlaceholders = nullptr;
   NumberBox* maxDownloadSize = nullptr;
 

@@ -78,6 +78,7 @@ CrawlSettings changedRecord() {
   s.maxPlaceholders = 0;
   s.maxDownloadSize = 10000000;
   s.scanScripts = false;
+  s.maxConnectionsPerServer = 30;
   s.logFile = "";  // empty, while its default is not
   s.showWarnings = false;
   return s;

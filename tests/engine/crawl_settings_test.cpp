@@ -57,6 +57,7 @@ TEST(CrawlSettings, DefaultsOfAFreshStoreInFieldOrder) {
       {"Max Placeholders", "100000"},
       {"Max Download Size", "0"},
       {"Scan Scripts", "1"},
+      {"Max Connections Per Server", "8"},
       {"(profile field 15)", "1"},
   };
   EXPECT_EQ(test::describe(CrawlSettings::defaults("/home/user/Work Desk")), expected);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "engine/engine_fixture.h"
 #include "engine/robots.h"
@@ -327,6 +329,48 @@ TEST_F(Download, CrawlDelaySpacesTheRequestsOfEveryWorker) {
   }
   EXPECT_TRUE(
       containsLine(drainLog(), "127.0.0.1 asks for 0.2 s between requests (Crawl-delay): every worker keeps to it there"));
+}
+
+TEST_F(Download, NoMoreWorkersAtOneServerThanItsCapWhileOthersWorkElsewhere) {
+  // Every answer takes a while, so that workers overlap; the peak of each
+  // server is counted as the server sees it.
+  struct Peak {
+    std::atomic<int> now{0}, most{0};
+  };
+  auto slowPages = [](TestServer& site, Peak& peak) {
+    site.http().Get(R"(/p\d+\.html)", [&peak](const httplib::Request&, httplib::Response& res) {
+      int n = ++peak.now;
+      for (int m = peak.most; n > m && !peak.most.compare_exchange_weak(m, n);) {
+      }
+      // Held until a second request keeps it company (or a second passed),
+      // so that the peak shows whatever the queue lets through.
+      for (int waited = 0; peak.now < 2 && waited < 1000; waited += 5) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      --peak.now;
+      res.set_content("<html>p</html>", "text/html");
+    });
+  };
+  TestServer other;
+  Peak here, there;
+  slowPages(server, here);
+  slowPages(other, there);
+  server.start();
+  other.start();
+  controller.settings.threads = 6;
+  controller.settings.maxConnectionsPerServer = 2;
+  controller.settings.maxServerDepth = 5;
+  processor.fetch = true;
+  for (int i = 0; i < 8; ++i) {
+    processor.children["/"].push_back({"p" + std::to_string(i) + ".html"});
+    processor.children["/"].push_back({other.url("/p" + std::to_string(i) + ".html")});
+  }
+  setRoot(server.url("/"));
+  startAndWait();
+  EXPECT_EQ(here.most, 2);
+  EXPECT_EQ(there.most, 2);
+  EXPECT_EQ(processor.order().size(), 17u);
 }
 
 TEST_F(Download, WorkerEndingByAnExceptionStillEndsTheDownload) {

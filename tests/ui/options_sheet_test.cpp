@@ -296,6 +296,7 @@ void OptionsSheetTest::validationMessages_data() {
   QTest::newRow("total time mins") << "maxTotalTime" << "Max Total Time=300" << "121" << between.arg(1).arg(120);
   QTest::newRow("max days") << "maxDays" << "" << "366" << between.arg(1).arg(365);
   QTest::newRow("link pause") << "linkPause" << "" << "10001" << between.arg(0).arg(10000);
+  QTest::newRow("connections per server") << "maxConnectionsPerServer" << "" << "31" << between.arg(1).arg(30);
   QTest::newRow("scan size") << "maxScanSize" << "" << "0" << between.arg(1).arg(4096);
   QTest::newRow("page links") << "maxPageLinks" << "" << "1000001" << between.arg(1).arg(1000000);
   QTest::newRow("placeholders") << "maxPlaceholders" << "" << "1000001" << between.arg(0).arg(1000000);
