@@ -145,6 +145,24 @@ void readRobots(HttpConnection& connection, uint32_t linkPauseMs) {
     std::unique_ptr<HttpRequest> request = connection.openRequest("/robots.txt");
     request->send();
     status = request->statusCode();
+    // A robots file that moved is followed a few steps on the same server;
+    // one that moved elsewhere, or keeps moving, counts as missing.
+    std::string url = std::string(connection.https() ? "https://" : "http://") + connection.server() + ":" +
+                      std::to_string(connection.port()) + "/robots.txt";
+    for (int hops = 0; hops < kMaxRobotsRedirects && status >= 300 && status < 400; ++hops) {
+      std::string location = request->header("Location");
+      if (location.empty()) break;
+      url = combineUrl(url, location).url;
+      HttpUrlParts parts;
+      std::string parsed = url;
+      if (!parseHttpUrl(parsed, parts) || parts.https != connection.https() || parts.port != connection.port() ||
+          !equalsNoCase(parts.server, connection.server())) {
+        break;
+      }
+      request = connection.openRequest(parts.object);
+      request->send();
+      status = request->statusCode();
+    }
     if (status >= 200 && status < 300) {
       // A server that trickles its robots file must not hold the worker
       // for longer than a stalled one would.

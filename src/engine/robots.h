@@ -84,6 +84,8 @@ void readRobots(HttpConnection& connection, uint32_t linkPauseMs = 0);
 // False when the server's rules refuse the object (logged).
 bool robotsAllowed(HttpConnection& connection, std::string_view object);
 
+// How many times a moved robots file is followed.
+inline constexpr int kMaxRobotsRedirects = 5;
 // The product token a robots file names this program by.
 inline constexpr std::string_view kRobotsAgent = "sitegleaner";
 

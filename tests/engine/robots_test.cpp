@@ -48,6 +48,20 @@ TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
   }
 }
 
+TEST_F(RobotsServer, AMovedFileIsFollowedOnItsServer) {
+  TestServer server;
+  server.http().Get("/robots.txt", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 301;
+    res.set_header("Location", "/config/robots.txt");
+  });
+  server.page("/config/robots.txt", "User-agent: *\nDisallow: /x\n", "text/plain");
+  server.start();
+  auto connection = connectTo(server);
+  readRobots(*connection);
+  EXPECT_FALSE(robotsAllowed(*connection, "/x/y"));
+  EXPECT_TRUE(robotsAllowed(*connection, "/y"));
+}
+
 TEST_F(RobotsServer, AFailingServerIsRefusedUntilItsFileIsReadAgain) {
   TestServer server;
   server.http().Get("/robots.txt", [](const httplib::Request&, httplib::Response& res) { res.status = 503; });
