@@ -86,6 +86,21 @@ bool parseDelay(std::string_view value, uint32_t& ms) {
 
 }  // namespace
 
+namespace {
+
+// A rule's pattern, normalised, with runs of "*" made one (they match the
+// same) and cut at kMaxRobotsPattern bytes, so that matching stays cheap
+// whatever a file holds.
+std::string rulePattern(std::string_view value) {
+  std::string pattern = normaliseRobotsPath(value);
+  pattern.erase(std::unique(pattern.begin(), pattern.end(), [](char a, char b) { return a == '*' && b == '*'; }),
+                pattern.end());
+  if (pattern.size() > kMaxRobotsPattern) pattern.resize(kMaxRobotsPattern);
+  return pattern;
+}
+
+}  // namespace
+
 std::string normaliseRobotsPath(std::string_view path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -145,7 +160,7 @@ RobotsRules RobotsRules::parse(std::string_view body, std::string_view agent) {
       readingAgents = false;
       // An empty value is no rule; a rule before any group is nobody's.
       if (value.empty()) continue;
-      Rule rule{normaliseRobotsPath(value), equalsNoCase(key, "allow")};
+      Rule rule{rulePattern(value), equalsNoCase(key, "allow")};
       if (groupIsMine) mine.m_rules.push_back(rule);
       if (groupIsAnyone) anyone.m_rules.push_back(std::move(rule));
     } else if (equalsNoCase(key, "crawl-delay")) {

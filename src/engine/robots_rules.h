@@ -48,6 +48,8 @@ std::string normaliseRobotsPath(std::string_view path);
 
 // The most of a robots file that is read and parsed.
 inline constexpr size_t kMaxRobotsBytes = 500 * 1024;
+// The longest rule pattern taken; a longer one is cut, as other crawlers cut it.
+inline constexpr size_t kMaxRobotsPattern = 16 * 1024;
 // The largest Crawl-delay obeyed: a server asking for more would make a
 // crawl of a few pages last for hours.
 inline constexpr uint32_t kMaxCrawlDelayMs = 60 * 1000;

@@ -94,6 +94,10 @@ TEST(RobotsRules, ReadNoFurtherThanTheLimitAndKeepDelaysAndSitemaps) {
   EXPECT_EQ(RobotsRules::parse("User-agent: a\nCrawl-delay: 86400\n", "a").crawlDelayMs(), kMaxCrawlDelayMs);
   EXPECT_EQ(RobotsRules::parse("User-agent: a\nCrawl-delay: soon\n", "a").crawlDelayMs(), 0u);
   EXPECT_FALSE(RobotsRules::disallowAll().allowed("/"));
+  // Patterns that would make matching slow are made small first.
+  RobotsRules stars = RobotsRules::parse("User-agent: *\nDisallow: /" + std::string(400000, '*') + "a*b*c$\n", "a");
+  EXPECT_TRUE(stars.allowed("/" + std::string(4000, 'a') + "b"));
+  EXPECT_FALSE(stars.allowed("/abc"));
 }
 
 }  // namespace
