@@ -139,6 +139,11 @@ bool CrawlDocument::nextBatchJob() {
   return m_batchMode;
 }
 
+bool CrawlDocument::beginBatch() {
+  if (m_downloading) return false;
+  return nextBatchJob();
+}
+
 void CrawlDocument::openArgument(const std::string& text, bool noStart) {
   if (m_downloading) return;
   std::string argument = text;
@@ -148,7 +153,11 @@ void CrawlDocument::openArgument(const std::string& text, bool noStart) {
     m_host.reportError(m_profileRefusal);
     return;
   } else if (readUrlListFile(text)) {
+    // A list fills the batch queue and waits for Begin Batch Processing;
+    // its file name is no URL to start.
     m_host.showBatchPane();
+    updateTitle();
+    return;
   } else {
     resetDownload(text, noStart);
   }

@@ -87,6 +87,9 @@ class CrawlDocument {
   // Starts the next batch entry, or ends batch mode; returns the batch
   // mode flag afterwards.
   bool nextBatchJob();
+  // Begin Batch Processing: the next queued URL starts, unless a download
+  // runs; then nothing is taken from the queue. True when one started.
+  bool beginBatch();
   // A file or text handed to the program: a profile, a URL list or a URL.
   void openArgument(const std::string& text, bool noStart);
 

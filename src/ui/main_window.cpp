@@ -180,7 +180,7 @@ void MainWindow::createActions() {
   connect(make("saveProfileAs", tr("Save Profile &As..."), {}), &QAction::triggered, this,
           &MainWindow::saveProfileAs);
   connect(make("beginBatch", tr("Begin Batch &Processing"), tr("Starts the list of batch URLs being downloaded.")),
-          &QAction::triggered, this, [this] { m_document->nextBatchJob(); refresh(); });
+          &QAction::triggered, this, [this] { m_document->beginBatch(); refresh(); });
   connect(make("exit", tr("E&xit"), {}), &QAction::triggered, this, &QWidget::close);
 
   QAction* showAll = make("showAll", tr("Show &All Links"),
@@ -356,7 +356,7 @@ void MainWindow::refresh() {
   action("stop")->setEnabled(doc.canStop());
   action("options")->setEnabled(idle);
   action("workOffline")->setChecked(controller.offline);
-  action("beginBatch")->setEnabled(m_batchPane->list()->count() > 0);
+  action("beginBatch")->setEnabled(idle && m_batchPane->list()->count() > 0);
   action("showAll")->setChecked(doc.view.showAll);
   action("clearLog")->setEnabled(m_logPane->list()->count() > 0);
   action("clearHistory")->setEnabled(idle);
@@ -501,8 +501,10 @@ void MainWindow::openArgument(const QString& text, bool noStart) {
 }
 
 void MainWindow::openProfile() {
-  QString path = QFileDialog::getOpenFileName(this, tr("Open Profile"), QString(),
-                                              tr("Sitegleaner URL Profiles (*.glean)"));
+  // A URL list opens here too: it fills the batch queue.
+  QString path = QFileDialog::getOpenFileName(
+      this, tr("Open Profile"), QString(),
+      tr("Sitegleaner URL Profiles (*.glean);;URL Lists (*.txt);;All Files (*)"));
   if (path.isEmpty()) return;
   if (m_document->downloading()) return;
   m_document->newDocument();

@@ -203,6 +203,12 @@ struct Cracked {
 };
 
 bool crack(std::string_view text, Cracked& out) {
+  // "http:///tmp/list.txt" names no server, whatever a lenient parser makes
+  // of the path's first segment.
+  if (size_t slashes = text.find("://"); slashes != std::string_view::npos && slashes + 3 < text.size() &&
+                                         (text[slashes + 3] == '/' || text[slashes + 3] == '\\')) {
+    return false;
+  }
   CurlUrlPtr h(curl_url());
   if (!h) return false;
   std::string encoded = encodeUnsafeBytes(text);

@@ -145,10 +145,14 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   for (int i = 0; i < 20; ++i) prose += "words that are no address ";
   writeFile(dir.file("list.txt"), prose + "\nhttp://listed.example.com/\n" + prose + prose);
   document.controller().settings.maxCrawlDepth = 4;
-  document.openArgument(dir.file("list.txt"), true);
+  const size_t urlsShown = host.urlBox.size();
+  // Even when told to start, a list only fills the batch queue.
+  document.openArgument(dir.file("list.txt"), false);
   EXPECT_EQ(host.batchPaneShown, 1);
   EXPECT_EQ(document.batchQueue().size(), 1u);
   EXPECT_EQ(document.controller().settings.maxCrawlDepth, 4);
+  EXPECT_FALSE(document.downloading());
+  EXPECT_EQ(host.urlBox.size(), urlsShown);
   // Dropped text, which asks before it clears the download, is in the
   // window's drop test.
 }
@@ -187,8 +191,11 @@ TEST_F(Document, StoppedBatchAsksWhetherToCancelTheRest) {
   ASSERT_TRUE(document.readUrlListFile(dir.file("list.txt")));
 
   // Answered No: the next entry starts.
-  EXPECT_TRUE(document.nextBatchJob());
+  EXPECT_TRUE(document.beginBatch());
   EXPECT_NE(document.title().find(" (batch) "), std::string::npos);
+  // Beginning again while the first runs takes nothing from the queue.
+  EXPECT_FALSE(document.beginBatch());
+  EXPECT_EQ(document.batchQueue().size(), 2u);
   while (server.count("/slow") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   document.stopDownload();
   host.cancelBatchAnswer = false;

@@ -34,6 +34,8 @@ TEST(UrlOps, ParseHttpUrlSplitsWebUrls) {
       {"mailto:someone@example.com", false, "mailto:someone@example.com", "", "", 0},
       {"javascript:void(0)", false, "javascript:void(0)", "", "", 0},
       {"http://", false, "http://", "", "", 0},
+      {"/tmp/urls.txt", false, "/tmp/urls.txt", "", "", 0},  // a file name, not a server
+      {"http:///tmp/urls.txt", false, "http:///tmp/urls.txt", "", "", 0},
       {"http://%36/x", true, "http://%36/x", "0.0.0.6", "/x", 80},  // found by fuzzing
       {"http://www.example.com:0/x", false, "http://www.example.com:0/x", "", "", 0},  // found by fuzzing
       {"", false, "", "", "", 0},
