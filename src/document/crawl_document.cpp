@@ -72,7 +72,17 @@ bool CrawlDocument::resetDownload(const std::string& url, bool ask) {
   m_controller.registry().clear();
   m_controller.workQueue().clearResumeList();
   bool accepted = m_controller.initialise(url, nullptr, 0);
-  if (accepted) updateTitle();
+  if (accepted) {
+    updateTitle();
+  } else if (!url.empty()) {
+    // A refused address must not look like nothing happened.
+    const std::string& why = m_controller.information;
+    std::string message = why.empty() || why == text::kInvalidUrl
+                              ? strprintf(text::kRootNotWeb, url.c_str())
+                              : strprintf(text::kRootRefused, url.c_str(), why.c_str());
+    logMessage(message);
+    m_host.setStatusMessage(message);
+  }
   m_host.downloadReset();
   return accepted;
 }

@@ -42,6 +42,8 @@ inline constexpr const char* kErrorConnecting = "Error connecting to %s - %s";
 inline constexpr const char* kUnhandledThreadError = "Unhandled error in Download thread.";
 inline constexpr const char* kReadingRobots = "Reading robots file.";
 inline constexpr const char* kAccessDenied = "Access denied to %s on %s";
+inline constexpr const char* kRootNotWeb = "Cannot copy %s: only http and https addresses can be copied.";
+inline constexpr const char* kRootRefused = "Cannot copy %s: %s";
 inline constexpr const char* kRobotsUnavailable =
     "The robots file of %s could not be read (%s): its pages are refused until it is read again";
 inline constexpr const char* kCrawlDelayApplies =

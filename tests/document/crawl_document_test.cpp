@@ -155,6 +155,13 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   EXPECT_EQ(host.urlBox.size(), urlsShown);
   // Dropped text, which asks before it clears the download, is in the
   // window's drop test.
+
+  // An address that cannot be copied says so, in the log and the status bar.
+  drainLog();
+  EXPECT_FALSE(document.startDownload("ftp://example.com/"));
+  const std::string refused = "Cannot copy ftp://example.com/: only http and https addresses can be copied.";
+  EXPECT_EQ(host.statusMessage, refused);
+  EXPECT_TRUE(containsLine(drainLog(), refused));
 }
 
 TEST_F(Document, GoResumesTheSameRootAndStartsAfreshForAnother) {
