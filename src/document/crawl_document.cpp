@@ -59,7 +59,12 @@ void CrawlDocument::closeDocument() {
 bool CrawlDocument::startDownload(const std::string& url) {
   if (!sameUrl(url, m_controller.url()) && !resetDownload(url, false)) return m_downloading;
   m_downloading = true;
-  if (!m_controller.start()) m_downloading = false;
+  if (!m_controller.start()) {
+    m_downloading = false;
+  } else {
+    // The end of the last download is no news during this one.
+    m_host.setStatusMessage("");
+  }
   return m_downloading;
 }
 

@@ -600,11 +600,12 @@ void MainWindow::saveWindowPlacement() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   saveWindowPlacement();
-  m_refreshTimer.stop();
+  // The panes stay live while the question is up and after a "No".
   if (!m_document->canClose()) {
     event->ignore();
     return;
   }
+  m_refreshTimer.stop();
   m_document->controller().setObserver(nullptr);
   m_document->controller().workQueue().shutdown();
   m_document->closeDocument();

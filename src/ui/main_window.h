@@ -58,6 +58,8 @@ class MainWindow : public QMainWindow, public DocumentHost {
   ThreadPane* threadPane() const { return m_threadPane; }
   BatchPane* batchPane() const { return m_batchPane; }
   QAction* action(const QString& name) const;
+  // Whether the status panes are refreshed on their timer.
+  bool refreshing() const { return m_refreshTimer.isActive(); }
   QString paneText(int pane) const;
 
   // The frame's operations.

@@ -295,6 +295,15 @@ void MainWindowTest::closeQueryAnsweredNoKeepsDownloading() {
   QVERIFY(m_window->isVisible());
   QVERIFY(m_window->document().downloading());
   QVERIFY(!m_window->document().controller().cancelled);
+  QVERIFY(m_window->refreshing());
+  m_window->action("stop")->trigger();
+  QVERIFY(waitForIdle());
+  auto* message = m_window->findChild<QLabel*>(QStringLiteral("messagePane"));
+  QVERIFY(message != nullptr);
+  QCOMPARE(message->text(), QStringLiteral("Download aborted."));
+  // The next download does not show the end of the last one.
+  startCrawl("/slow");
+  QVERIFY(message->text() != QStringLiteral("Download aborted."));
   m_window->action("stop")->trigger();
   QVERIFY(waitForIdle());
   QVERIFY(m_window->close());
