@@ -358,6 +358,11 @@ void MainWindow::refresh() {
   action("workOffline")->setChecked(controller.offline);
   action("beginBatch")->setEnabled(idle && m_batchPane->list()->count() > 0);
   action("showAll")->setChecked(doc.view.showAll);
+  // The details list always shows what the menu says.
+  if (m_detailsModel->showAll() != doc.view.showAll) {
+    m_detailsModel->setShowAll(doc.view.showAll);
+    m_detailsModel->rebuild();
+  }
   action("clearLog")->setEnabled(m_logPane->list()->count() > 0);
   action("clearHistory")->setEnabled(idle);
   action("clearLinks")->setEnabled(idle);
@@ -507,7 +512,11 @@ void MainWindow::openProfile() {
       tr("Sitegleaner URL Profiles (*.glean);;URL Lists (*.txt);;All Files (*)"));
   if (path.isEmpty()) return;
   if (m_document->downloading()) return;
+  // What the user chose in the View menu this session outlives the reload
+  // of the stored settings.
+  ViewOptions view = m_document->view;
   m_document->newDocument();
+  m_document->view = view;
   openArgument(path, false);
 }
 

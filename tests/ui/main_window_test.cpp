@@ -205,6 +205,15 @@ void MainWindowTest::showAllAndIncludeChangeTheRows() {
   QCOMPARE(details.rowCount(), 0);
   m_window->action("showAll")->trigger();
   QCOMPARE(details.rowCount(), 2);
+  // However the choice changes (a profile opened reloads the settings),
+  // the list follows the menu at the next refresh.
+  m_window->document().view.showAll = false;
+  m_window->refresh();
+  QVERIFY(!m_window->action("showAll")->isChecked());
+  QCOMPARE(details.rowCount(), 0);
+  m_window->document().view.showAll = true;
+  m_window->refresh();
+  QCOMPARE(details.rowCount(), 2);
 
   // Excluding the page turns it grey and marks its links.
   m_window->treeView()->setFocus();
