@@ -1,5 +1,6 @@
 #include "document/crawl_document.h"
 
+#include <sys/stat.h>
 
 #include "document/profile_file.h"
 #include "document/url_list.h"
@@ -200,6 +201,11 @@ void CrawlDocument::downloadEnded() {
     logMessage(strprintf(text::kEndUnsaved, unsaved, s.saveDirectory.c_str()));
   }
   m_lastIncomplete = m_controller.cutBy.load() != DownloadController::Cut::None || m_controller.unsavedFiles > 0;
+  if (m_controller.settings.saveFiles) {
+    std::string root = m_controller.localFile();
+    struct stat info {};
+    if (!root.empty() && ::stat(root.c_str(), &info) == 0 && S_ISREG(info.st_mode)) m_host.rootSaved(root);
+  }
   std::string message = m_controller.cancelled ? text::kDownloadAborted : text::kDownloadComplete;
   logMessage(message);
   m_host.setStatusMessage(message);

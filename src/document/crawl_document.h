@@ -40,6 +40,9 @@ class DocumentHost {
   virtual void showBatchPane() {}
   virtual void addToUrlBox(const std::string& url) {}
   virtual void setStatusMessage(const std::string& text) {}
+  // A download ended with its root page saved as file. The console says so
+  // in its summary; the window in its log.
+  virtual void rootSaved(const std::string& file) {}
   virtual void titleChanged(const std::string& title) {}
   // The links were discarded; views show the root afresh.
   virtual void downloadReset() {}

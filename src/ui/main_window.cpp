@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -137,12 +139,25 @@ void MainWindow::createViews() {
           [this](int column) { m_detailsModel->sortByHeader(column); });
   connect(m_detailsView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (LinkNode* node = m_detailsModel->nodeAt(index.row())) {
-      QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url)));
+      openUrl(QUrl(fromUtf8(node->info.url)));
     }
   });
 }
 
 QAction* MainWindow::action(const QString& name) const { return findChild<QAction*>(name); }
+
+std::string MainWindow::savedRootFile() const {
+  const DownloadController& controller = m_document->controller();
+  if (!controller.settings.saveFiles) return {};
+  std::string file = controller.localFile();
+  struct stat info {};
+  if (file.empty() || ::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  return file;
+}
+
+bool MainWindow::openUrl(const QUrl& url) {
+  return m_opener ? m_opener(url) : QDesktopServices::openUrl(url);
+}
 
 void MainWindow::createActions() {
   auto make = [this](const QString& name, const QString& text, const QString& prompt,
@@ -225,12 +240,16 @@ void MainWindow::createActions() {
   connect(autoExpand, &QAction::triggered, this, [this](bool on) { m_document->view.autoExpand = on; });
   connect(make("openUrl", tr("&Open URL..."), {}), &QAction::triggered, this, [this] {
     LinkNode* node = m_detailsView->hasFocus() ? selectedDetailsNode() : selectedTreeNode();
-    if (node) QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url)));
+    if (node) openUrl(QUrl(fromUtf8(node->info.url)));
   });
+  connect(make("browseOffline", tr("&Browse Offline Copy"), tr("Opens the saved copy of the root page in your browser.")),
+          &QAction::triggered, this, [this] {
+            if (std::string file = savedRootFile(); !file.empty()) openUrl(QUrl::fromLocalFile(fromUtf8(file)));
+          });
   connect(make("openLocalCopy", tr("Open &Local Copy"), {}), &QAction::triggered, this, [this] {
     LinkNode* node = selectedDetailsNode();
     if (node && !node->info.localFile.empty()) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile)));
+      openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile)));
     }
   });
   QAction* include = make("includeUrl", tr("&Include URL"), {});
@@ -246,6 +265,7 @@ void MainWindow::createMenus() {
   file->addAction(action("stop"));
   file->addAction(action("options"));
   file->addAction(action("workOffline"));
+  file->addAction(action("browseOffline"));
   file->addSeparator();
   file->addAction(action("openProfile"));
   file->addAction(action("saveProfileAs"));
@@ -276,6 +296,7 @@ void MainWindow::createToolBar() {
   m_toolBar->addAction(action("stop"));
   m_toolBar->addSeparator();
   m_toolBar->addAction(action("options"));
+  m_toolBar->addAction(action("browseOffline"));
   connect(m_urlBox, &UrlBox::goRequested, this, &MainWindow::go);
 }
 
@@ -357,6 +378,7 @@ void MainWindow::refresh() {
   action("options")->setEnabled(idle);
   action("workOffline")->setChecked(controller.offline);
   action("beginBatch")->setEnabled(idle && m_batchPane->list()->count() > 0);
+  action("browseOffline")->setEnabled(!savedRootFile().empty());
   action("showAll")->setChecked(doc.view.showAll);
   // The details list always shows what the menu says.
   if (m_detailsModel->showAll() != doc.view.showAll) {
@@ -457,10 +479,11 @@ void MainWindow::showTreeMenu(const QPoint& at) {
   QMenu menu(this);
   QAction* open = menu.addAction(action("openUrl")->text());
   open->setEnabled(node != nullptr);
-  connect(open, &QAction::triggered, this, [node] {
-    if (node) QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url)));
+  connect(open, &QAction::triggered, this, [this, node] {
+    if (node) openUrl(QUrl(fromUtf8(node->info.url)));
   });
   menu.addAction(action("autoExpand"));
+  menu.addAction(action("browseOffline"));
   QAction* include = menu.addAction(action("includeUrl")->text());
   include->setCheckable(true);
   include->setChecked(node != nullptr && node->info.include);
@@ -475,14 +498,14 @@ void MainWindow::showDetailsMenu(const QPoint& at) {
   QMenu menu(this);
   QAction* open = menu.addAction(node ? tr("Open %1").arg(fromUtf8(node->info.url)) : action("openUrl")->text());
   open->setEnabled(node != nullptr);
-  connect(open, &QAction::triggered, this, [node] { QDesktopServices::openUrl(QUrl(fromUtf8(node->info.url))); });
+  connect(open, &QAction::triggered, this, [this, node] { openUrl(QUrl(fromUtf8(node->info.url))); });
   menu.addAction(action("showAll"));
   bool local = node && node->info.status == LinkStatus::Complete && !node->info.localFile.empty();
   QAction* openLocal =
       menu.addAction(local ? tr("Open %1").arg(fromUtf8(node->info.localFile)) : action("openLocalCopy")->text());
   openLocal->setEnabled(local);
   connect(openLocal, &QAction::triggered, this,
-          [node] { QDesktopServices::openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile))); });
+          [this, node] { openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile))); });
   QAction* include = menu.addAction(action("includeUrl")->text());
   include->setCheckable(true);
   include->setEnabled(node != nullptr);
@@ -556,7 +579,7 @@ void MainWindow::showHelp() {
   for (const QString& place : helpPlaces) {
     QFileInfo file(place + QLatin1Char('/') + QLatin1String(kHelpFile));
     if (file.exists()) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+      openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
       return;
     }
   }
@@ -636,6 +659,8 @@ void MainWindow::reportError(const std::string& message) { inform(QString::fromS
 void MainWindow::addToUrlBox(const std::string& url) {
   if (m_urlBox) m_urlBox->addToTop(fromUtf8(url));
 }
+
+void MainWindow::rootSaved(const std::string& file) { logMessage(strprintf(text::kBrowseOffline, file.c_str())); }
 
 void MainWindow::setStatusMessage(const std::string& text) {
   statusBar()->clearMessage();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 
 #include "document/crawl_document.h"
@@ -58,6 +59,10 @@ class MainWindow : public QMainWindow, public DocumentHost {
   ThreadPane* threadPane() const { return m_threadPane; }
   BatchPane* batchPane() const { return m_batchPane; }
   QAction* action(const QString& name) const;
+  // How addresses and saved files are handed to the desktop; tests put
+  // their own in.
+  using UrlOpener = std::function<bool(const QUrl&)>;
+  void setUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
   // Whether the status panes are refreshed on their timer.
   bool refreshing() const { return m_refreshTimer.isActive(); }
   QString paneText(int pane) const;
@@ -92,6 +97,7 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void reportError(const std::string& message) override;
   void addToUrlBox(const std::string& url) override;
   void setStatusMessage(const std::string& text) override;
+  void rootSaved(const std::string& file) override;
   void titleChanged(const std::string& title) override;
   void downloadReset() override;
   void quitApplication() override;
@@ -100,6 +106,9 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The root's saved file when it is there to browse; empty otherwise.
+  std::string savedRootFile() const;
+  bool openUrl(const QUrl& url);
   void createActions();
   void createMenus();
   void createToolBar();
@@ -142,6 +151,7 @@ class MainWindow : public QMainWindow, public DocumentHost {
   QLabel* m_threadsPane = nullptr;
   QLabel* m_timePane = nullptr;
   QTimer m_refreshTimer;
+  UrlOpener m_opener;  // empty: the desktop's own
   uint32_t m_lastProbe = 0;
   bool m_probed = false;
   bool m_closing = false;

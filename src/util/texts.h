@@ -42,6 +42,7 @@ inline constexpr const char* kErrorConnecting = "Error connecting to %s - %s";
 inline constexpr const char* kUnhandledThreadError = "Unhandled error in Download thread.";
 inline constexpr const char* kReadingRobots = "Reading robots file.";
 inline constexpr const char* kAccessDenied = "Access denied to %s on %s";
+inline constexpr const char* kBrowseOffline = "To browse it offline, open %s";
 inline constexpr const char* kRootNotWeb = "Cannot copy %s: only http and https addresses can be copied.";
 inline constexpr const char* kRootRefused = "Cannot copy %s: %s";
 inline constexpr const char* kRobotsUnavailable =

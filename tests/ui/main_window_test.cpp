@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -38,6 +39,7 @@ class MainWindowTest : public QObject {
   void conditionsOfUseShownOncePerRelease();
   void placementAndLayoutComeBack();
   void helpWithoutTheManualSaysSo();
+  void browseOfflineOpensTheSavedRoot();
 
  private:
   void startCrawl(const QString& path);
@@ -224,6 +226,33 @@ void MainWindowTest::showAllAndIncludeChangeTheRows() {
   QVERIFY(!node->info.include);
   QVERIFY(!node->info.record->include);
   for (LinkNode* child : node->children) QVERIFY(!child->info.include);
+}
+
+void MainWindowTest::browseOfflineOpensTheSavedRoot() {
+  QList<QUrl> opened;
+  m_window->setUrlOpener([&opened](const QUrl& url) {
+    opened.append(url);
+    return true;
+  });
+  m_window->refresh();
+  QVERIFY(!m_window->action("browseOffline")->isEnabled());  // nothing saved yet
+  m_window->document().controller().settings.maxCrawlDepth = 0;
+  m_window->document().controller().settings.saveFiles = true;
+  startCrawl("/");
+  QVERIFY(waitForIdle());
+  m_window->refresh();
+  QVERIFY(m_window->action("browseOffline")->isEnabled());
+  m_window->action("browseOffline")->trigger();
+  const std::string root = m_window->document().controller().localFile();
+  QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(root))});
+  QVERIFY(QFileInfo(QString::fromStdString(root)).isFile());
+  // The log names the file, as the console's summary does.
+  m_window->logPane()->refresh();
+  bool named = false;
+  for (int row = 0; row < m_window->logPane()->list()->count(); ++row) {
+    named |= m_window->logPane()->list()->item(row)->text() == QString::fromStdString("To browse it offline, open " + root);
+  }
+  QVERIFY(named);
 }
 
 void MainWindowTest::logPaneFollowsOnlyAtTheEnd() {
