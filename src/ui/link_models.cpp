@@ -10,6 +10,7 @@
 #include "ui/file_icons.h"
 #include "util/format.h"
 #include "util/texts.h"
+#include "util/url_ops.h"
 
 namespace sg {
 
@@ -96,12 +97,49 @@ int LinkTreeModel::rowCount(const QModelIndex& parent) const {
 
 int LinkTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
+namespace {
+
+// The host, and the path after it, of a URL ("" when it has none).
+std::pair<std::string_view, std::string_view> hostAndPath(std::string_view url) {
+  size_t scheme = url.find("://");
+  std::string_view rest = scheme == std::string_view::npos ? url : url.substr(scheme + 3);
+  size_t slash = rest.find('/');
+  if (slash == std::string_view::npos) return {rest, {}};
+  return {rest.substr(0, slash), rest.substr(slash)};
+}
+
+}  // namespace
+
+QString LinkTreeModel::treeLabel(const LinkNode& node) {
+  // Items of one page share everything up to their last segment: that
+  // segment (with its query) tells them apart; the tooltip has the URL.
+  const std::string& url = node.info.url;
+  if (node.parent == nullptr) return fromUtf8(url);
+  auto [host, path] = hostAndPath(url);
+  std::string_view bare = path.substr(0, path.find_first_of("?#"));
+  std::string_view query = path.substr(bare.size());
+  query = query.substr(0, query.find('#'));
+  size_t end = bare.size();
+  if (end > 1 && bare[end - 1] == '/') --end;  // a folder shows its own name
+  size_t start = bare.rfind('/', end == 0 ? 0 : end - 1);
+  std::string label = percentDecode(bare.substr(start == std::string_view::npos ? 0 : start + 1,
+                                                end - (start == std::string_view::npos ? 0 : start + 1)));
+  if (end < bare.size()) label += '/';
+  label += query;
+  // Another server than its page's is named too.
+  if (auto [parentHost, parentPath] = hostAndPath(node.parent->info.url); parentHost != host) {
+    label = std::string(host) + "/" + (label == "/" ? "" : label);
+  }
+  return label.empty() ? fromUtf8(url) : fromUtf8(label);
+}
+
 QVariant LinkTreeModel::data(const QModelIndex& index, int role) const {
   LinkNode* node = nodeAt(index);
   if (node == nullptr) return {};
   const LinkSnapshot& link = node->info;
   switch (role) {
     case Qt::DisplayRole:
+      return treeLabel(*node);
     case Qt::ToolTipRole:
       return fromUtf8(link.url);
     case Qt::ForegroundRole:
@@ -122,7 +160,7 @@ QStringList LinkTreeModel::mimeTypes() const { return {QStringLiteral("text/plai
 
 QMimeData* LinkTreeModel::mimeData(const QModelIndexList& indexes) const {
   if (indexes.isEmpty()) return nullptr;
-  return urlMimeData(data(indexes.front(), Qt::DisplayRole).toString());
+  return urlMimeData(data(indexes.front(), Qt::ToolTipRole).toString());
 }
 
 void LinkTreeModel::reload() {

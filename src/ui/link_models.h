@@ -44,6 +44,10 @@ class LinkTreeModel : public QAbstractItemModel {
 
   QModelIndex indexOf(const LinkNode* node) const;
   LinkNode* nodeAt(const QModelIndex& index) const;
+  // What an item reads: the root its URL, any other link the last segment
+  // of its path (decoded, with its query; a folder with its "/"), led by the
+  // host when the link is on another server than its page.
+  static QString treeLabel(const LinkNode& node);
 
  signals:
   // A tree item appeared below parent (for Auto Expand).

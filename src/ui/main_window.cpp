@@ -116,8 +116,13 @@ void MainWindow::createViews() {
   for (int c = 0; c < DetailsModel::kColumnCount; ++c) m_detailsView->setColumnWidth(c, widths[c]);
   m_splitter->addWidget(m_treeView);
   m_splitter->addWidget(m_detailsView);
+  // The tree gets a third of the width, so that its items can be read.
   m_splitter->setStretchFactor(0, 1);
-  m_splitter->setStretchFactor(1, 4);
+  m_splitter->setStretchFactor(1, 2);
+  m_splitter->setSizes({1000, 2000});
+  // Long addresses keep both their ends: the server and the file.
+  m_treeView->setTextElideMode(Qt::ElideMiddle);
+  m_detailsView->setTextElideMode(Qt::ElideMiddle);
   setCentralWidget(m_splitter);
 
   auto idle = [this] { return !m_document->downloading(); };

@@ -31,6 +31,10 @@ ListPane::ListPane(const QString& objectName, const QString& caption, const QStr
   m_list->setObjectName(objectName + QStringLiteral("List"));
   m_list->setToolTip(heading);
   m_list->setUniformItemSizes(true);
+  // Long lines are scrolled to, not cut short.
+  m_list->setTextElideMode(Qt::ElideNone);
+  m_list->setWordWrap(false);
+  m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_list->setFrameShape(QFrame::StyledPanel);
   setWidget(m_list);
 }
@@ -66,7 +70,12 @@ void LogPane::refresh() {
   std::vector<std::string> lines;
   logQueue().drain(lines);
   m_list->setUpdatesEnabled(false);
-  for (const std::string& line : lines) m_list->addItem(blanked(line));
+  for (const std::string& line : lines) {
+    // The whole line in its tooltip, however narrow the pane.
+    auto* item = new QListWidgetItem(blanked(line));
+    item->setToolTip(item->text());
+    m_list->addItem(item);
+  }
   m_list->setUpdatesEnabled(true);
   if (follow) m_list->scrollToBottom();
 }

@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QListWidget>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +42,9 @@ class MainWindowTest : public QObject {
   void placementAndLayoutComeBack();
   void helpWithoutTheManualSaysSo();
   void browseOfflineOpensTheSavedRoot();
+  void treeItemsReadWhatTellsThemApart_data();
+  void treeItemsReadWhatTellsThemApart();
+  void longLinesCanBeReadWhole();
 
  private:
   void startCrawl(const QString& path);
@@ -173,7 +178,8 @@ void MainWindowTest::treeAndDetailsFollowTheLinks() {
   QModelIndex root = tree.index(0, 0);
   // Only pages with links of their own get tree items: a.html, not b.html.
   QCOMPARE(tree.rowCount(root), 1);
-  QVERIFY(tree.data(tree.index(0, 0, root), Qt::DisplayRole).toString().endsWith("/a.html"));
+  QCOMPARE(tree.data(tree.index(0, 0, root), Qt::DisplayRole).toString(), QStringLiteral("a.html"));
+  QCOMPARE(tree.data(tree.index(0, 0, root), Qt::ToolTipRole).toString(), QString::fromStdString(m_server->url("/a.html")));
   QCOMPARE(tree.data(tree.index(0, 0, root), Qt::ForegroundRole).value<QColor>(), QColor(0, 128, 0));
 
   DetailsModel& details = m_window->detailsModel();
@@ -253,6 +259,46 @@ void MainWindowTest::browseOfflineOpensTheSavedRoot() {
     named |= m_window->logPane()->list()->item(row)->text() == QString::fromStdString("To browse it offline, open " + root);
   }
   QVERIFY(named);
+}
+
+void MainWindowTest::treeItemsReadWhatTellsThemApart_data() {
+  QTest::addColumn<QString>("url");
+  QTest::addColumn<QString>("label");
+  QTest::newRow("a page") << "http://h.example/docs/intro.html" << "intro.html";
+  QTest::newRow("a folder") << "http://h.example/docs/" << "docs/";
+  QTest::newRow("a query") << "http://h.example/search.html?q=a&p=2#top" << "search.html?q=a&p=2";
+  QTest::newRow("escapes") << "http://h.example/caf%C3%A9%20menu.html" << QStringLiteral("caf\u00e9 menu.html");
+  QTest::newRow("another server") << "http://cdn.example:81/img/x.png" << "cdn.example:81/x.png";
+  QTest::newRow("another server's root") << "http://cdn.example/" << "cdn.example/";
+}
+
+void MainWindowTest::treeItemsReadWhatTellsThemApart() {
+  QFETCH(QString, url);
+  QFETCH(QString, label);
+  LinkNode root;
+  root.info.url = "http://h.example/";
+  LinkNode node;
+  node.parent = &root;
+  node.info.url = url.toStdString();
+  QCOMPARE(LinkTreeModel::treeLabel(node), label);
+  QCOMPARE(LinkTreeModel::treeLabel(root), QStringLiteral("http://h.example/"));
+}
+
+void MainWindowTest::longLinesCanBeReadWhole() {
+  const std::string line = "Downloading http://h.example/" + std::string(400, 'x') + ".html";
+  logMessage(line);
+  m_window->logPane()->refresh();
+  QListWidget* list = m_window->logPane()->list();
+  QListWidgetItem* item = list->item(list->count() - 1);
+  QCOMPARE(item->toolTip(), QString::fromStdString(line));
+  QCOMPARE(list->textElideMode(), Qt::ElideNone);
+  m_window->resize(600, 500);
+  QTest::qWait(0);
+  // The tree has a third of the width.
+  auto* splitter = m_window->findChild<QSplitter*>(QStringLiteral("splitter"));
+  QVERIFY(splitter != nullptr);
+  QList<int> sizes = splitter->sizes();
+  QVERIFY2(sizes[0] * 3 >= (sizes[0] + sizes[1]) * 9 / 10, qPrintable(QString::number(sizes[0])));
 }
 
 void MainWindowTest::logPaneFollowsOnlyAtTheEnd() {
