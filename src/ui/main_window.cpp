@@ -94,6 +94,9 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   downloadReset();
 
   restoreState(m_settings.readBytes(QStringLiteral("Toolbars"), QStringLiteral("State")));
+  // The window's state holds the toolbars and panes, not the status bar.
+  action("toggleStatusBar")
+      ->setChecked(m_settings.readInt(QStringLiteral("Toolbars"), QStringLiteral("Status Bar"), 1) != 0);
   connect(&m_refreshTimer, &QTimer::timeout, this, &MainWindow::refresh);
   m_refreshTimer.start(m_timing.refreshMs);
   resize(900, 640);
@@ -632,6 +635,7 @@ void MainWindow::saveWindowPlacement() {
                                                   normal.top(), normal.right() + 1, normal.bottom() + 1));
   m_settings.writeText(QStringLiteral("General"), QStringLiteral("Window Pos"), text);
   m_settings.writeBytes(QStringLiteral("Toolbars"), QStringLiteral("State"), saveState());
+  m_settings.writeInt(QStringLiteral("Toolbars"), QStringLiteral("Status Bar"), statusBar()->isHidden() ? 0 : 1);
   m_settings.sync();
 }
 

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -416,6 +417,7 @@ void MainWindowTest::placementAndLayoutComeBack() {
   m_window->setGeometry(40, 50, 700, 500);
   m_window->batchPane()->show();
   m_window->logPane()->hide();
+  m_window->action("toggleStatusBar")->trigger();  // hidden
   m_window->saveWindowPlacement();
   QString stored = m_store->readText("General", "Window Pos");
   QCOMPARE(stored.split(',').size(), 10);
@@ -428,6 +430,8 @@ void MainWindowTest::placementAndLayoutComeBack() {
   QCOMPARE(again.geometry().size(), QSize(700, 500));
   QVERIFY(again.batchPane()->isVisibleTo(&again));
   QVERIFY(!again.logPane()->isVisibleTo(&again));
+  QVERIFY(!again.statusBar()->isVisibleTo(&again));
+  QVERIFY(!again.action("toggleStatusBar")->isChecked());
   again.document().controller().setObserver(nullptr);
   m_window = std::make_unique<MainWindow>(*m_store);
 }
