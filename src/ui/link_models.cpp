@@ -137,6 +137,13 @@ QVariant LinkTreeModel::data(const QModelIndex& index, int role) const {
   LinkNode* node = nodeAt(index);
   if (node == nullptr) return {};
   const LinkSnapshot& link = node->info;
+  // Before any URL was entered the root says so, rather than showing an
+  // empty row.
+  if (node->parent == nullptr && link.url.empty()) {
+    if (role == Qt::DisplayRole) return QString::fromLatin1(text::kNoUrlSelected);
+    if (role == Qt::ForegroundRole) return QColor(128, 128, 128);
+    return {};
+  }
   switch (role) {
     case Qt::DisplayRole:
       return treeLabel(*node);
