@@ -94,8 +94,8 @@ class LinkRecord {
   DownloadController* root = nullptr;
   void* treeItem = nullptr;  // owned by the link views
   int32_t attemptsRemaining = kInitialAttempts;
-  uint32_t receivedSize = 0;
-  uint32_t size = 0;
+  uint64_t receivedSize = 0;
+  uint64_t size = 0;
   uint32_t readStartTick = 0;
   uint32_t readTime = 0;
   ContentKind contentKind = ContentKind::Unknown;

@@ -318,7 +318,7 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
     return result;
   }
   std::optional<uint64_t> length = request->contentLength();
-  link.size = length ? static_cast<uint32_t>(std::min<uint64_t>(*length, UINT32_MAX)) : 0;
+  link.size = length ? *length : 0;
   if (std::optional<FileTime> modified = request->lastModified()) link.lastModified = *modified;
   result.body = std::make_unique<NetworkBody>(std::move(request));
   return result;

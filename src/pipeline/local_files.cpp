@@ -74,7 +74,7 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
 
   // The record is changed only once the copy is known to be readable.
   uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-  link.size = fileSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(fileSize);
+  link.size = fileSize;
   link.lastModified = fileTimeFromUnix(st.st_mtim);
   link.information = strprintf(text::kReadLocalFile, file.c_str());
   // A style sheet is known by its name; reading a copy writes nothing, so

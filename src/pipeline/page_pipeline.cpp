@@ -82,7 +82,7 @@ bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
   std::string block(kBlockSize, '\0');
   size_t n = body.read(block.data(), kBlockSize);
   if (n == 0) return true;
-  link.receivedSize += static_cast<uint32_t>(n);
+  link.receivedSize += n;
   updateReadTime(link);
 
   Scanner scanner(link);
@@ -122,7 +122,7 @@ bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
     write();
     setThreadStatus(progressText(link));
     n = body.read(block.data(), kBlockSize);
-    link.receivedSize += static_cast<uint32_t>(n);
+    link.receivedSize += n;
     updateReadTime(link);
   }
   if (result) {
@@ -146,7 +146,7 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& 
   std::string block(kBlockSize, '\0');
   size_t n = body.read(block.data(), kBlockSize);
   if (n == 0) return false;  // an empty file that is not a page is a failure
-  link.receivedSize += static_cast<uint32_t>(n);
+  link.receivedSize += n;
   updateReadTime(link);
   bool result = true;
   while (n > 0) {
@@ -166,7 +166,7 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& 
     if (script) script->scanBlock(std::string_view(block.data(), n));
     setThreadStatus(progressText(link));
     n = body.read(block.data(), kBlockSize);
-    link.receivedSize += static_cast<uint32_t>(n);
+    link.receivedSize += n;
     updateReadTime(link);
     pauseForLocalReads(link);
   }
@@ -208,10 +208,10 @@ std::string progressText(const LinkRecord& link) {
   return strprintf(text::kReading, name.c_str(), progress.c_str());
 }
 
-bool checkSize(const DownloadController& controller, uint32_t size, std::string& message, bool duringRead) {
+bool checkSize(const DownloadController& controller, uint64_t size, std::string& message, bool duringRead) {
   const CrawlSettings& s = controller.settings;
   bool ok = true;
-  if ((s.limitFlags & kLimitMaxSize) && (size >> 10) > static_cast<uint32_t>(std::max(0, s.maxSize))) {
+  if ((s.limitFlags & kLimitMaxSize) && (size >> 10) > static_cast<uint64_t>(std::max(0, s.maxSize))) {
     message = strprintf(text::kSizeLarger, formatSize(size).c_str(), formatSize(s.maxSize * 1024.0).c_str());
     ok = false;
   }

@@ -40,7 +40,7 @@ bool readBody(LinkRecord& link, BodySource& body);
 // The limit checks made during a read; false (with the link's information
 // set and logged) once a limit is broken.
 bool checkLimits(LinkRecord& link);
-bool checkSize(const DownloadController& controller, uint32_t size, std::string& message, bool duringRead);
+bool checkSize(const DownloadController& controller, uint64_t size, std::string& message, bool duringRead);
 bool checkTime(const DownloadController& controller, uint32_t milliseconds, std::string& message);
 
 // Hands the page's links to the work queue; false when the download was

@@ -242,7 +242,7 @@ int DetailsModel::rowCount(const QModelIndex& parent) const {
 int DetailsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
 QString DetailsModel::sizeText(const LinkSnapshot& link) {
-  uint32_t size = link.size != 0 ? link.size : link.receivedSize;
+  uint64_t size = link.size != 0 ? link.size : link.receivedSize;
   return size == 0 ? QString::fromLatin1(text::kNotAvailable) : QString::fromStdString(formatSize(size));
 }
 

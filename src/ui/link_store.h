@@ -26,8 +26,8 @@ struct LinkSnapshot {
   std::string mimeType;
   std::string information;
   std::string localFile;
-  uint32_t size = 0;
-  uint32_t receivedSize = 0;
+  uint64_t size = 0;
+  uint64_t receivedSize = 0;
   FileTime lastModified = 0;
   LinkStatus status = LinkStatus::Pending;
   bool include = true;

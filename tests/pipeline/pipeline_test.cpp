@@ -600,6 +600,11 @@ TEST(Limits, SizeAndTimeMessages) {
   EXPECT_FALSE(checkSize(controller, 1000, message, false));
   EXPECT_EQ(message, "File size (1000b) was smaller than limit (5.0Kb)");
   EXPECT_TRUE(checkSize(controller, 1000, message, true));  // not while reading
+  // Past 4 GB a size does not wrap round to a small one.
+  EXPECT_FALSE(checkSize(controller, (uint64_t{1} << 32) + 10240, message, true));
+  controller.settings.maxSize = 6000000;
+  EXPECT_FALSE(checkSize(controller, uint64_t{7} << 30, message, true));
+  EXPECT_EQ(message, "File size (7.0Gb) was larger than limit (5.7Gb)");
   controller.settings.maxSize = 0;
   EXPECT_FALSE(checkSize(controller, 2048, message, false));  // both broken: the smaller message wins
   EXPECT_EQ(message, "File size (2.0Kb) was smaller than limit (5.0Kb)");
