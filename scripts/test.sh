@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once in a
-# normal build, then the engine, pipeline and utility tests again under
+# normal build (then installed into a scratch prefix and checked as a
+# desktop would see it), then the engine, pipeline and utility tests again under
 # AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer,
 # and runs every fuzz target for a minute.
 set -euo pipefail
@@ -9,7 +10,8 @@ cd "$(dirname "$0")/.."
 jobs="${SITEGLEANER_JOBS:-2}"
 export QT_QPA_PLATFORM=offscreen
 
-./scripts/install-deps.sh
+# Beside the build's own packages, the validators of the installed files.
+./scripts/install-deps.sh desktop-file-utils appstream libxml2-utils
 
 configure_and_test() {
   local dir="$1"; shift
@@ -20,6 +22,24 @@ configure_and_test() {
 
 echo "== Tests"
 configure_and_test build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== Installed files"
+prefix=$(mktemp -d)
+home=$(mktemp -d)
+cmake --install build/test --prefix "$prefix" >/dev/null
+desktop-file-validate "$prefix"/share/applications/*.desktop
+appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml
+xmllint --noout "$prefix"/share/mime/packages/*.xml "$prefix"/share/icons/hicolor/scalable/apps/*.svg
+# The installed program finds its desktop module: without it the window
+# ends at once with status 2; with it the window stays open until stopped.
+status=0
+HOME="$home" XDG_CONFIG_HOME="$home" timeout 5 "$prefix/bin/sitegleaner" >/dev/null 2>&1 || status=$?
+rm -rf "$prefix" "$home"
+if [ "$status" -ne 124 ]; then
+  echo "The installed program did not open its window (status $status)"
+  exit 1
+fi
+echo "Installed files validate; the installed program opens its window"
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -24,7 +24,11 @@ std::string executableFolder() {
 }  // namespace
 
 int runDesktopModule(int argc, char** argv) {
-  std::string path = executableFolder() + "/" + kDesktopModuleName;
+  // Beside the executable in a build tree; in the library folder of the
+  // prefix once installed.
+  const std::string folder = executableFolder();
+  std::string path = folder + "/" + kDesktopModuleName;
+  if (::access(path.c_str(), F_OK) != 0) path = folder + "/" SITEGLEANER_MODULE_FROM_BIN "/" + kDesktopModuleName;
   // RTLD_LOCAL: the module keeps its own copies of the program's libraries
   // to itself; the executable has done nothing with its own but read the
   // command line.
