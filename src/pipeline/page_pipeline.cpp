@@ -320,7 +320,7 @@ bool readBody(LinkRecord& link, BodySource& body) {
   if (output) {
     if (!output->commit(result && !saveFailed, link.lastModified) && result && !saveFailed) saveFailed = true;
     if (saveFailed) {
-      link.information = strprintf(text::kWriteFailed, output->target().c_str(), std::strerror(output->error()));
+      link.information = strprintf(text::kWriteFailed, output->target().c_str(), systemErrorText(output->error()).c_str());
       logMessage(link.information);
     } else if (result) {
       std::string saved = link.localFile();

@@ -103,7 +103,7 @@ void probeServer(std::string_view server, uint16_t port, const HttpSession& sess
   std::string detail = std::string(server) + ":" + service;
   if (timedOut) throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout) + " (" + detail + ")");
   throw PlatformError(kErrorCannotConnect,
-                      internetErrorText(kErrorCannotConnect) + " (" + detail + ": " + std::strerror(lastError) + ")");
+                      internetErrorText(kErrorCannotConnect) + " (" + detail + ": " + systemErrorText(lastError) + ")");
 }
 
 std::string lowerName(std::string_view line) {

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace sg {
 
@@ -30,6 +31,12 @@ std::string strprintf(const char* format, ...) {
 }
 
 char toLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+std::string systemErrorText(int error) {
+  char buffer[256];
+  // The GNU strerror_r gives back the text, in buffer or a constant.
+  return strerror_r(error, buffer, sizeof buffer);
+}
 
 std::string toLowerAscii(std::string_view text) {
   std::string out(text);

@@ -14,6 +14,8 @@ std::string strprintf(const char* format, ...) __attribute__((format(printf, 1, 
 
 char toLowerAscii(char c);
 std::string toLowerAscii(std::string_view text);
+// The system's text for an errno value; safe on any thread, unlike strerror.
+std::string systemErrorText(int error);
 void makeLowerAscii(std::string& text);
 
 bool equalsNoCase(std::string_view a, std::string_view b);

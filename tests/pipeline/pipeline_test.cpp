@@ -123,7 +123,7 @@ TEST_F(Politeness, RetryAfterHoldsEveryRequestToTheServer) {
   server.page("/", "<a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"c.html\">c</a>");
   refuseOnce("/a.html", 429, [] { return std::string("1"); });
   refuseOnce("/b.html", 503, [] {
-    std::time_t when = std::time(nullptr) + 2;
+    std::time_t when = std::time(nullptr) + 3;  // a whole second at least, however late it is read
     std::tm tm{};
     gmtime_r(&when, &tm);
     char text[64];
