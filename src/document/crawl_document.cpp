@@ -170,9 +170,14 @@ void CrawlDocument::openArgument(const std::string& text, bool noStart) {
     return;
   } else if (readUrlListFile(text)) {
     // A list fills the batch queue and waits for Begin Batch Processing;
-    // its file name is no URL to start.
+    // its file name is no URL to start. Told on the command line to quit
+    // when done, nobody will begin the batch: it is worked off at once.
     m_host.showBatchPane();
-    updateTitle();
+    if (m_commandLineMode && !noStart) {
+      nextBatchJob();
+    } else {
+      updateTitle();
+    }
     return;
   } else {
     resetDownload(text, noStart);

@@ -153,6 +153,7 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   EXPECT_EQ(document.controller().settings.maxCrawlDepth, 4);
   EXPECT_FALSE(document.downloading());
   EXPECT_EQ(host.urlBox.size(), urlsShown);
+
   // Dropped text, which asks before it clears the download, is in the
   // window's drop test.
 
@@ -162,6 +163,19 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   const std::string refused = "Cannot copy ftp://example.com/: only http and https addresses can be copied.";
   EXPECT_EQ(host.statusMessage, refused);
   EXPECT_TRUE(containsLine(drainLog(), refused));
+}
+
+TEST_F(Document, AListGivenWithQuitWhenDoneIsWorkedOffAtOnce) {
+  TestServer server;
+  server.page("/", "listed");
+  server.start();
+  writeFile(dir.file("run.txt"), server.url("/") + "\n");
+  document.setCommandLineMode(true);
+  document.openArgument(dir.file("run.txt"), false);
+  EXPECT_TRUE(document.downloading());
+  ASSERT_TRUE(host.deliverEnd(document));
+  EXPECT_EQ(server.count("/"), 1u);
+  EXPECT_TRUE(host.quit);
 }
 
 TEST_F(Document, GoResumesTheSameRootAndStartsAfreshForAnother) {
