@@ -408,8 +408,8 @@ def main():
     served = Served(docroot, ref)
 
     mirrors = {}
-    for spec in args.mirror:
-        tool, _, top = spec.partition("=")
+    for entry in args.mirror:
+        tool, _, top = entry.partition("=")
         top = os.path.abspath(top)
         pages = [p for p in walk_files(top) if looks_like_page(p)] if os.path.isdir(top) else []
         with multiprocessing.Pool(max(1, args.jobs)) as pool:
