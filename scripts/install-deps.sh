@@ -9,6 +9,7 @@ packages=(
   cmake
   pkg-config
   libcurl4-openssl-dev
+  libsqlite3-dev
   qt6-base-dev
   libgtest-dev
   libgmock-dev

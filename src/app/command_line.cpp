@@ -19,6 +19,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       line.stealth = true;
     } else if (word == "console") {
       line.console = true;
+    } else if (word == "resume") {
+      line.resume = true;
+    } else if (word == "restart") {
+      line.restart = true;
     } else if (word == "help" || word == "h") {
       line.help = true;
     } else if (word == "version") {
@@ -40,6 +44,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       return line;
     }
   }
+  if (line.resume && line.restart) line.error = "-resume and -restart exclude each other";
   return line;
 }
 
@@ -54,6 +59,9 @@ std::string usageText() {
          "  -q              end when the crawl is done (command-line mode)\n"
          "  -stealth        send no User-Agent line and ignore robots rules\n"
          "  -console        run without windows: log on standard output\n"
+         "  -resume         continue a stopped download of the root where it ended\n"
+         "                  (its journal is kept below the save directory)\n"
+         "  -restart        start the root again, forgetting a stopped download\n"
          "  -set Name=value change one setting for this run only, by its stored\n"
          "                  name, e.g. -set \"MaxCrawlDepth=3\" -set \"Save Files=1\"\n"
          "  -help           print this text\n"

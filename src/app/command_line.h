@@ -13,6 +13,8 @@ struct CommandLine {
   bool quitWhenDone = false;  // "q": command-line mode
   bool stealth = false;       // "stealth"
   bool console = false;       // "console": no windows
+  bool resume = false;        // "resume": continue a stopped download of the root
+  bool restart = false;       // "restart": start it again, forgetting a stopped one
   bool help = false;
   bool version = false;
   std::vector<std::pair<std::string, std::string>> overrides;  // "-set Name=value"

@@ -113,6 +113,14 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
     std::fprintf(stderr, "sitegleaner: %s\n", message.c_str());
   }
   void quitApplication() override { m_quit = true; }
+  JournalChoice askResume(const std::string& url, size_t waiting) override {
+    if (m_line.resume) return JournalChoice::Resume;
+    if (m_line.restart) return JournalChoice::Restart;
+    // Unattended, nothing is thrown away on a guess: the user says which.
+    m_resumeRefusal = strprintf(text::kJournalFound, url.c_str(), static_cast<int>(waiting)) + " " +
+                      text::kJournalConsoleHint;
+    return JournalChoice::Cancel;
+  }
 
   // DownloadObserver: called on worker threads.
   void downloadUpdate(UpdateCode code, LinkRecord*) override {
@@ -136,6 +144,7 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
   bool m_quit = false;
   bool m_anyAborted = false;
   bool m_anyIncomplete = false;
+  std::string m_resumeRefusal;
   std::mutex m_mutex;
   std::condition_variable m_wake;
   int m_endsPending = 0;  // guarded by m_mutex
@@ -263,6 +272,8 @@ int ConsoleFrontEnd::run() {
     printLog();
     if (!document.profileRefusal().empty()) {
       // Said above; nothing was started.
+    } else if (!m_resumeRefusal.empty()) {
+      std::fprintf(stderr, "sitegleaner: %s\n", m_resumeRefusal.c_str());
     } else if (!document.downloading()) {
       std::string reason = document.controller().information;
       if (reason.empty()) reason = "nothing to download";

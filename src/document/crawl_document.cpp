@@ -59,6 +59,7 @@ void CrawlDocument::closeDocument() {
 
 bool CrawlDocument::startDownload(const std::string& url) {
   if (!sameUrl(url, m_controller.url()) && !resetDownload(url, false)) return m_downloading;
+  if (m_controller.resumeCount() == 0 && !offerJournalResume()) return false;
   m_downloading = true;
   if (!m_controller.start()) {
     m_downloading = false;
@@ -67,6 +68,27 @@ bool CrawlDocument::startDownload(const std::string& url) {
     m_host.setStatusMessage("");
   }
   return m_downloading;
+}
+
+bool CrawlDocument::offerJournalResume() {
+  if (!m_controller.openJournal()) return true;
+  const size_t waiting = m_controller.journal().unsettledCount();
+  if (waiting == 0) return true;
+  const std::string& root = m_controller.url();
+  switch (m_host.askResume(root, waiting)) {
+    case JournalChoice::Resume: {
+      size_t resumed = m_controller.resumeFromJournal();
+      logMessage(strprintf(text::kJournalResuming, root.c_str(), static_cast<int>(resumed)));
+      m_host.downloadReset();
+      return true;
+    }
+    case JournalChoice::Restart:
+      logMessage(strprintf(text::kJournalRestarting, root.c_str(), static_cast<int>(waiting)));
+      return true;
+    case JournalChoice::Cancel:
+      break;
+  }
+  return false;
 }
 
 void CrawlDocument::stopDownload() { m_controller.stop(); }
@@ -213,6 +235,10 @@ void CrawlDocument::downloadEnded() {
   }
   std::string message = m_controller.cancelled ? text::kDownloadAborted : text::kDownloadComplete;
   logMessage(message);
+  if (std::string summary = m_controller.updateSummary(); !summary.empty()) {
+    logMessage(summary);
+    message += " " + summary;
+  }
   m_host.setStatusMessage(message);
   if (!nextBatchJob()) {
     m_downloading = false;

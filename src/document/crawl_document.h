@@ -20,6 +20,9 @@
 
 namespace sg {
 
+// What to do with a stopped download found in the crawl journal.
+enum class JournalChoice { Resume, Restart, Cancel };
+
 // What the document needs of its front end.
 class DocumentHost {
  public:
@@ -48,6 +51,9 @@ class DocumentHost {
   virtual void downloadReset() {}
   // Command-line mode: the application should end.
   virtual void quitApplication() {}
+  // A stopped download of url was found in its crawl journal with waiting
+  // links still to fetch: continue it, start again, or start nothing.
+  virtual JournalChoice askResume(const std::string& url, size_t waiting) { return JournalChoice::Restart; }
 };
 
 class CrawlDocument {
@@ -121,6 +127,10 @@ class CrawlDocument {
   ViewOptions view;
 
  private:
+  // Before a fresh start: offers a stopped download that the crawl journal
+  // holds; false when the user chose to start nothing.
+  bool offerJournalResume();
+
   SettingsStore& m_store;
   DocumentHost& m_host;
   ConnectionStateLayer& m_connection;

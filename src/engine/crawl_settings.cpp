@@ -216,3 +216,34 @@ bool setSettingFromText(CrawlSettings& settings, std::string_view name, std::str
 }
 
 }  // namespace sg
+
+namespace sg {
+
+std::string settingsSummary(const CrawlSettings& settings) {
+  std::string text;
+  for (const SettingField& field : kGeneralFields) {
+    const std::string_view name = field.name;
+    // No credential is written down, and the type lists grow as a crawl
+    // meets new types.
+    if (name == "Password" || name == "Proxy Password" || name == "Known File Types" ||
+        name == "Download File Types") {
+      continue;
+    }
+    std::visit(
+        [&](auto member) {
+          using T = std::remove_cvref_t<decltype(settings.*member)>;
+          text += field.name;
+          text += '=';
+          if constexpr (std::is_same_v<T, std::string>) {
+            text += settings.*member;
+          } else {
+            text += std::to_string(static_cast<int>(settings.*member));
+          }
+          text += '\n';
+        },
+        field.member);
+  }
+  return text;
+}
+
+}  // namespace sg

@@ -135,4 +135,8 @@ const SettingField* findSettingField(std::string_view name);
 // lies outside its range, or the save directory would be empty.
 bool setSettingFromText(CrawlSettings& settings, std::string_view name, std::string_view value, std::string& error);
 
+// The values that shape a download's result, one "Name=value" line each,
+// so that two downloads can be compared; credentials are left out.
+std::string settingsSummary(const CrawlSettings& settings);
+
 }  // namespace sg

@@ -1,6 +1,7 @@
 #include "engine/download_controller.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "engine/link_processor.h"
 #include "util/app_flags.h"
@@ -89,6 +90,9 @@ bool DownloadController::start() {
     // would announce the end of a download that is still being queued.
     m_queue.addLinks(resume);
   } else {
+    // A journal left with unsettled links was offered for resuming before
+    // this start (resumeFromJournal()); a fresh start begins it anew.
+    if (openJournal()) m_journal.beginDownload(settingsSummary(settings));
     m_entry = EntryServer{https(), toLowerAscii(server()), port()};
     {
       // The records of an earlier download are gone.
@@ -100,6 +104,82 @@ bool DownloadController::start() {
     m_queue.addLink(this);
   }
   return true;
+}
+
+bool DownloadController::openJournal() {
+  if (!settings.saveFiles || url().empty() || trimWhite(settings.saveDirectory).empty()) return false;
+  const std::string directory = CrawlJournal::directoryFor(settings.saveDirectory, url());
+  if (m_journal.isOpen() && m_journal.directory() == directory) return true;
+  m_journal.close();
+  if (directory == m_journalRefused) return false;
+  std::string error;
+  if (m_journal.open(directory, url(), error)) {
+    m_journal.setBatchInterval(timing.journalBatchMs);
+    return true;
+  }
+  m_journalRefused = directory;
+  logMessage(strprintf(text::kJournalUnusable, (directory + "/journal.db").c_str(), error.c_str()));
+  return false;
+}
+
+size_t DownloadController::resumeFromJournal() {
+  if (!m_journal.isOpen() || m_queue.running() > 0) return 0;
+  std::vector<CrawlJournal::Link> rows = m_journal.links();
+  if (rows.empty()) return 0;
+  m_registry.clear();
+  m_redirects.clear();
+  m_queue.clearResumeList();
+  destroyChildren();
+  {
+    std::lock_guard lock(m_movedMutex);
+    m_movedFiles.clear();
+  }
+  m_entry = EntryServer{https(), toLowerAscii(server()), port()};
+
+  std::unordered_map<int64_t, LinkRecord*> byId;
+  std::vector<std::pair<const LinkRecord*, int64_t>> known;
+  std::vector<LinkRecord*> resume;
+  for (CrawlJournal::Link& row : rows) {
+    LinkRecord* record = this;
+    if (row.parent != 0) {
+      auto found = byId.find(row.parent);
+      LinkRecord* parentRecord = found == byId.end() ? this : found->second;
+      auto child = std::make_unique<LinkRecord>(parentRecord, row.inlineLink);
+      // A link that today's settings refuse stays out, as it would in a
+      // new download.
+      if (!child->initialise(row.url, this, row.depth)) continue;
+      bool added = false;
+      registerLink(*child, added);
+      if (!added) continue;
+      record = child.get();
+      if (!parentRecord->children) parentRecord->children = std::make_unique<Children>();
+      parentRecord->children->push_back(std::move(child));
+    } else {
+      bool added = false;
+      registerLink(*this, added);
+    }
+    if (row.firstUrl != row.url) {
+      m_registry.alias(row.firstUrl, row.url);
+      m_redirects.record(row.firstUrl, row.url);
+    }
+    const bool settled = row.state == CrawlJournal::State::Settled || row.state == CrawlJournal::State::Refused;
+    record->status = settled ? row.status : LinkStatus::Pending;
+    record->information = std::move(row.information);
+    record->receivedSize = row.size;
+    byId[row.id] = record;
+    known.emplace_back(record, row.id);
+    if (!settled) resume.push_back(record);
+  }
+  if (m_journal.settingsText() != settingsSummary(settings)) logMessage(text::kJournalSettingsChanged);
+  m_journal.resumeDownload(known);
+  m_queue.resumeLater(resume);
+  return resume.size();
+}
+
+std::string DownloadController::updateSummary() const {
+  if (!m_journal.isOpen() || !m_journal.updating()) return std::string();
+  CrawlJournal::Outcomes o = m_journal.outcomes();
+  return strprintf(text::kUpdateSummary, o.added, o.changed, o.unchanged, o.gone, o.failed);
 }
 
 bool DownloadController::isEntryServer(bool https, std::string_view server, uint16_t port) const {

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/crawl_journal.h"
 #include "engine/crawl_settings.h"
 #include "engine/download_observer.h"
 #include "engine/link_record.h"
@@ -38,6 +39,8 @@ struct EngineTiming {
   // Pause after each block read from a saved copy or while offline, so that
   // reading local files does not flood the views.
   uint32_t localReadPauseMs = 250;
+  // How long the crawl journal lets changes gather before it commits them.
+  uint32_t journalBatchMs = 250;
 };
 
 class DownloadController : public LinkRecord {
@@ -103,6 +106,21 @@ class DownloadController : public LinkRecord {
   std::string pendingText() const;
   int runningThreads() const { return m_queue.running(); }
   size_t resumeCount() const { return m_queue.resumeCount(); }
+
+  // The crawl journal of the current root. openJournal() opens it below the
+  // save directory (only when files are saved), unless it is open already;
+  // a journal that cannot be used is reported in the log once and the
+  // download goes on without one.
+  CrawlJournal& journal() { return m_journal; }
+  const CrawlJournal& journal() const { return m_journal; }
+  bool openJournal();
+  // Rebuilds the link tree of the stopped download the journal holds and
+  // puts its unsettled links on the resume list, for start() to continue;
+  // returns how many.
+  size_t resumeFromJournal();
+  // "Update: ... new, ... changed, ..." when the download ran over a mirror
+  // an earlier one saved; "" otherwise.
+  std::string updateSummary() const;
 
   // Decides whether a MIME type is downloaded, adding types met for the
   // first time to the known (and, with `Download Unknown`, to the wanted)
@@ -170,6 +188,8 @@ class DownloadController : public LinkRecord {
   } m_entry;
   std::string m_urlCredential;  // written only while no download runs
   LinkProcessor* m_processor = nullptr;
+  CrawlJournal m_journal;
+  std::string m_journalRefused;  // the journal folder found unusable, said once
   std::function<bool()> m_dialHook;
   std::function<void()> m_endedHook;
   std::function<void(HttpSession&)> m_rootHook;

@@ -122,7 +122,6 @@ bool LinkRecord::initialise(std::string newUrl, DownloadController* rootControll
   depth = newDepth;
   attemptsRemaining = kInitialAttempts;
   include = true;
-  treeItem = nullptr;
   status = LinkStatus::Pending;
   receivedSize = 0;
   size = 0;
@@ -132,6 +131,8 @@ bool LinkRecord::initialise(std::string newUrl, DownloadController* rootControll
   written = false;
   localSource = false;
   title.clear();
+  etag.clear();
+  httpCode = 0;
   return admit(std::move(newUrl), split);
 }
 

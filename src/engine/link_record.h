@@ -90,9 +90,9 @@ class LinkRecord {
   std::string information;
   std::string mimeType;
   std::string title;
+  std::string etag;  // the validator of the last response, for the crawl journal
   LinkRecord* parent = nullptr;
   DownloadController* root = nullptr;
-  void* treeItem = nullptr;  // owned by the link views
   int32_t attemptsRemaining = kInitialAttempts;
   uint64_t receivedSize = 0;
   uint64_t size = 0;
@@ -106,6 +106,7 @@ class LinkRecord {
   bool localSource = false;
   bool inlineLink = false;
   uint8_t redirections = 0;  // redirections followed for this link
+  int16_t httpCode = 0;      // status of the last response; 0 before one
 
  private:
   friend class LinkRegistry;

@@ -32,6 +32,9 @@ void WorkQueue::init(int maximum) {
 void WorkQueue::addLink(LinkRecord* record) { addLinks({record}); }
 
 void WorkQueue::addLinks(const std::vector<LinkRecord*>& records) {
+  // Into the journal before a worker can take them, so that a link is
+  // never taken or settled ahead of its own row.
+  for (LinkRecord* record : records) m_owner.journal().queued(*record);
   std::vector<std::unique_ptr<WorkerThread>> finished;
   {
     std::lock_guard lock(m_mutex);
@@ -158,6 +161,8 @@ void WorkQueue::dropPending() {
 }
 
 void WorkQueue::allWorkersEnded() {
+  // Whatever the end, the journal holds all of it before anyone hears of it.
+  m_owner.journal().flush();
   m_owner.notify(UpdateCode::DownloadEnded, nullptr);
   m_owner.runDownloadEndedHook();
 }
@@ -192,6 +197,11 @@ std::vector<LinkRecord*> WorkQueue::takeResumeList() {
   std::vector<LinkRecord*> out;
   out.swap(m_resume);
   return out;
+}
+
+void WorkQueue::resumeLater(const std::vector<LinkRecord*>& records) {
+  std::lock_guard lock(m_mutex);
+  m_resume.insert(m_resume.end(), records.begin(), records.end());
 }
 
 void WorkQueue::clearResumeList() {

@@ -66,6 +66,8 @@ class WorkQueue {
   size_t pendingCount() const;
   size_t resumeCount() const;
   int running() const;
+  // Appends links to the resume list (a stopped download read back).
+  void resumeLater(const std::vector<LinkRecord*>& records);
   // Empties the resume list and returns it.
   std::vector<LinkRecord*> takeResumeList();
   void clearResumeList();

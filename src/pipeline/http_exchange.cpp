@@ -78,11 +78,13 @@ std::string httpDate(time_t when) {
 }
 
 void conditionalHeader(const LinkRecord& link, std::string& headers) {
-  if (!limitsApply(link)) return;
-  const CrawlSettings& s = link.controller()->settings;
+  const DownloadController* rc = link.controller();
+  if (rc == nullptr) return;
+  const CrawlSettings& s = rc->settings;
+  const bool limited = limitsApply(link);
   bool haveReference = false;
   time_t reference = 0;
-  if (s.limitFlags & kLimitAge) {
+  if (limited && (s.limitFlags & kLimitAge)) {
     reference = std::time(nullptr) - static_cast<time_t>(s.maxDays) * 86400;
     haveReference = true;
   }
@@ -90,10 +92,22 @@ void conditionalHeader(const LinkRecord& link, std::string& headers) {
     std::string path = link.localFile();
     struct stat info {};
     // A placeholder is no copy: its date says nothing of the page.
-    if (!path.empty() && stat(path.c_str(), &info) == 0 && (!haveReference || info.st_mtime > reference) &&
-        !isPlaceholderFile(path)) {
-      reference = info.st_mtime;
-      haveReference = true;
+    if (!path.empty() && stat(path.c_str(), &info) == 0 && !isPlaceholderFile(path)) {
+      time_t saved = info.st_mtime;
+      bool known = false;
+      // What the server said of the copy an earlier download saved is
+      // asked back exactly; a server that keeps no dates still answers to
+      // its entity tag.
+      CrawlJournal::Validators stored;
+      if (rc->journal().validators(link.url(), stored)) {
+        known = true;
+        if (!stored.etag.empty()) headers += "If-None-Match: " + stored.etag + "\r\n";
+        if (stored.lastModified != 0) saved = timeTFromFileTime(stored.lastModified);
+      }
+      if ((known || limited) && (!haveReference || saved > reference)) {
+        reference = saved;
+        haveReference = true;
+      }
     }
   }
   if (haveReference) headers += "If-Modified-Since: " + httpDate(reference) + "\r\n";
@@ -207,6 +221,7 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
     logMessage(strprintf(text::kErrorSendingRequest, std::string(link.object()).c_str()));
     return result;
   }
+  link.httpCode = static_cast<int16_t>(code);
   if (code != 429 && code != 503) robotsCache().answered(robotsKey(link.server(), link.port(), link.https()));
   std::string type = request->contentType();
   if (type.find("text") != std::string::npos) {
@@ -320,6 +335,7 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
   std::optional<uint64_t> length = request->contentLength();
   link.size = length ? *length : 0;
   if (std::optional<FileTime> modified = request->lastModified()) link.lastModified = *modified;
+  link.etag = request->header("ETag");
   result.body = std::make_unique<NetworkBody>(std::move(request));
   return result;
 }

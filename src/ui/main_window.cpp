@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -65,6 +66,16 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
            QMessageBox::Yes;
   };
   inform = [this](const QString& message) { QMessageBox::information(this, tr("Sitegleaner"), message); };
+  chooseResume = [this](const QString& question) {
+    QMessageBox box(QMessageBox::Question, tr("Sitegleaner"), question, QMessageBox::NoButton, this);
+    QPushButton* resume = box.addButton(tr("&Resume"), QMessageBox::AcceptRole);
+    QPushButton* again = box.addButton(tr("&Start Again"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(resume);
+    box.exec();
+    if (box.clickedButton() == resume) return JournalChoice::Resume;
+    return box.clickedButton() == again ? JournalChoice::Restart : JournalChoice::Cancel;
+  };
 
   helpPlaces = {QDir::currentPath(), QCoreApplication::applicationDirPath(),
                 QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/sitegleaner"),
@@ -656,6 +667,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // --- DocumentHost ---
 
 bool MainWindow::confirmReset() { return ask(QString::fromLatin1(text::kConfirmReset)); }
+
+JournalChoice MainWindow::askResume(const std::string& url, size_t waiting) {
+  return chooseResume(QString::fromStdString(strprintf(text::kJournalFound, url.c_str(), static_cast<int>(waiting))) +
+                      QStringLiteral("\n\n") + tr("Resume it, or start it again from the beginning?"));
+}
 
 bool MainWindow::confirmCancelBatch() { return ask(QString::fromLatin1(text::kConfirmCancelBatch)); }
 

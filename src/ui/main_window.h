@@ -88,6 +88,7 @@ class MainWindow : public QMainWindow, public DocumentHost {
   // Questions are asked through these (tests answer them).
   std::function<bool(const QString& question)> ask;
   std::function<void(const QString& message)> inform;
+  std::function<JournalChoice(const QString& question)> chooseResume;
 
   // DocumentHost
   bool confirmReset() override;
@@ -101,6 +102,7 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void titleChanged(const std::string& title) override;
   void downloadReset() override;
   void quitApplication() override;
+  JournalChoice askResume(const std::string& url, size_t waiting) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

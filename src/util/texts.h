@@ -28,6 +28,19 @@ inline constexpr const char* kRemovedByUser = "URL removed from download by user
 // Controller and workers.
 inline constexpr const char* kStartingDownload = "Starting download at %s...";
 inline constexpr const char* kResumingDownload = "Resuming download.";
+// The crawl journal kept below the save directory.
+inline constexpr const char* kJournalUnusable =
+    "The crawl journal %s cannot be used (%s). It is left as it is; this download keeps no journal, so it "
+    "cannot be resumed after a stop.";
+inline constexpr const char* kJournalFound = "A stopped download of %s was found with %d links still to fetch.";
+inline constexpr const char* kJournalResuming = "Resuming the stopped download of %s: %d links to fetch.";
+inline constexpr const char* kJournalRestarting = "Starting %s again from the beginning; the stopped download's %d "
+                                                  "links still to fetch are forgotten.";
+inline constexpr const char* kJournalSettingsChanged =
+    "The options were changed since the download was stopped; it goes on with the current ones.";
+inline constexpr const char* kJournalConsoleHint =
+    "Run again with -resume to continue it, or with -restart to start it again from the beginning.";
+inline constexpr const char* kUpdateSummary = "Update: %d new, %d changed, %d unchanged, %d gone, %d failed.";
 inline constexpr const char* kNoSaveDirectory = "No directory is set to save the copy in (\"Save Directory\").";
 inline constexpr const char* kPendingCount = "%d pending";
 inline constexpr const char* kResumeCount = "%d to resume";

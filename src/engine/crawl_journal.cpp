@@ -1,0 +1,463 @@
+#include "engine/crawl_journal.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "engine/link_record.h"
+#include "util/string_utils.h"
+
+namespace sg {
+
+namespace {
+
+constexpr const char* kFormat = "1";
+// A batch is committed at the latest when this many changes are waiting.
+constexpr size_t kBatchChanges = 1024;
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS links(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, url TEXT NOT NULL,"
+    " first_url TEXT NOT NULL, depth INTEGER NOT NULL, inline INTEGER NOT NULL, state INTEGER NOT NULL,"
+    " status INTEGER NOT NULL, information TEXT NOT NULL DEFAULT '', size INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE IF NOT EXISTS saved(url TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified INTEGER NOT NULL);";
+
+uint64_t fnv1a(std::string_view text) {
+  uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+std::string columnText(sqlite3_stmt* statement, int column) {
+  const unsigned char* text = sqlite3_column_text(statement, column);
+  return text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(statement, column)) : "";
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
+  sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
+}  // namespace
+
+struct CrawlJournal::Op {
+  enum class Kind { Queue, Take, Settle, Save, Forget } kind = Kind::Queue;
+  int64_t id = 0;
+  int64_t parent = 0;
+  std::string url;
+  int depth = 0;
+  bool inlineLink = false;
+  State state = State::Queued;
+  LinkStatus status = LinkStatus::Pending;
+  std::string information;
+  uint64_t size = 0;
+  std::string etag;
+  FileTime lastModified = 0;
+};
+
+struct CrawlJournal::Statements {
+  sqlite3_stmt* queue = nullptr;
+  sqlite3_stmt* take = nullptr;
+  sqlite3_stmt* settle = nullptr;
+  sqlite3_stmt* save = nullptr;
+  sqlite3_stmt* forget = nullptr;
+
+  ~Statements() {
+    for (sqlite3_stmt* statement : {queue, take, settle, save, forget}) sqlite3_finalize(statement);
+  }
+  bool prepare(sqlite3* db) {
+    auto one = [db](const char* sql, sqlite3_stmt** out) {
+      return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, out, nullptr) == SQLITE_OK;
+    };
+    return one("INSERT INTO links(id, parent, url, first_url, depth, inline, state, status)"
+               " VALUES(?1, ?2, ?3, ?3, ?4, ?5, 0, 0)"
+               " ON CONFLICT(id) DO UPDATE SET url = excluded.url, state = 0",
+               &queue) &&
+           one("UPDATE links SET state = 1 WHERE id = ?1", &take) &&
+           one("UPDATE links SET url = ?2, state = ?3, status = ?4, information = ?5, size = ?6 WHERE id = ?1",
+               &settle) &&
+           one("INSERT OR REPLACE INTO saved(url, etag, last_modified) VALUES(?1, ?2, ?3)", &save) &&
+           one("DELETE FROM saved WHERE url = ?1", &forget);
+  }
+};
+
+CrawlJournal::CrawlJournal() = default;
+
+CrawlJournal::~CrawlJournal() { close(); }
+
+std::string CrawlJournal::directoryFor(const std::string& saveDirectory, const std::string& rootUrl) {
+  // Named by the root's host for whoever looks into the folder, and by a
+  // hash of the whole root so that two roots of one host never share it.
+  std::string_view rest(rootUrl);
+  if (size_t scheme = rest.find("://"); scheme != std::string_view::npos) rest.remove_prefix(scheme + 3);
+  std::string host(rest.substr(0, std::min(rest.find('/'), size_t{80})));
+  for (char& c : host) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+    if (!plain) c = '_';
+  }
+  std::string base = saveDirectory;
+  if (!base.empty() && base.back() != '/') base += '/';
+  return base + ".sitegleaner/" + host + strprintf("-%016llx", static_cast<unsigned long long>(fnv1a(rootUrl)));
+}
+
+bool CrawlJournal::exec(const char* sql, std::string* error) const {
+  char* message = nullptr;
+  if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  if (error) *error = message ? message : sqlite3_errmsg(m_db);
+  sqlite3_free(message);
+  return false;
+}
+
+std::string CrawlJournal::meta(const char* key) const {
+  sqlite3_stmt* statement = nullptr;
+  std::string value;
+  if (sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE key = ?1", -1, &statement, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(statement, 1, key, -1, SQLITE_STATIC);
+    if (sqlite3_step(statement) == SQLITE_ROW) value = columnText(statement, 0);
+  }
+  sqlite3_finalize(statement);
+  return value;
+}
+
+void CrawlJournal::setMeta(const char* key, const std::string& value) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(m_db, "INSERT OR REPLACE INTO meta(key, value) VALUES(?1, ?2)", -1, &statement, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_bind_text(statement, 1, key, -1, SQLITE_STATIC);
+    bindText(statement, 2, value);
+    sqlite3_step(statement);
+  }
+  sqlite3_finalize(statement);
+}
+
+bool CrawlJournal::open(const std::string& directory, const std::string& rootUrl, std::string& error) {
+  close();
+  std::error_code ec;
+  std::filesystem::create_directories(directory, ec);
+  if (ec) {
+    error = ec.message();
+    return false;
+  }
+  std::lock_guard db(m_dbMutex);
+  const std::string file = directory + "/journal.db";
+  if (sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
+    error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(m_db, 5000);
+  // The write-ahead log keeps every committed batch through a crash of the
+  // program; a commit writes without waiting for the disk, so batches stay
+  // cheap, and the database is whole after a power failure too.
+  auto fail = [&](std::string why) {
+    error = std::move(why);
+    m_statements.reset();
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    return false;
+  };
+  if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", &error) || !exec(kSchema, &error)) {
+    return fail(error);
+  }
+  const std::string format = meta("format");
+  const std::string root = meta("root");
+  if (!format.empty() && format != kFormat) return fail("it was written by another version (format " + format + ")");
+  if (!root.empty() && root != rootUrl) return fail("it belongs to a download of " + root);
+  if (root.empty()) {
+    setMeta("format", kFormat);
+    setMeta("root", rootUrl);
+  }
+  m_statements = std::make_unique<Statements>();
+  if (!m_statements->prepare(m_db)) return fail(sqlite3_errmsg(m_db));
+  m_directory = directory;
+  m_rootUrl = rootUrl;
+  {
+    std::lock_guard lock(m_mutex);
+    m_stopWriter = false;
+  }
+  m_writer = std::thread(&CrawlJournal::writerLoop, this);
+  return true;
+}
+
+void CrawlJournal::stopWriter() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_stopWriter = true;
+  }
+  m_wake.notify_all();
+  if (m_writer.joinable()) m_writer.join();
+}
+
+void CrawlJournal::close() {
+  stopWriter();
+  std::lock_guard db(m_dbMutex);
+  m_statements.reset();
+  if (m_db) sqlite3_close(m_db);
+  m_db = nullptr;
+  std::lock_guard lock(m_mutex);
+  m_ops.clear();
+  m_ids.clear();
+}
+
+size_t CrawlJournal::unsettledCount() const {
+  std::lock_guard db(m_dbMutex);
+  if (!m_db) return 0;
+  sqlite3_stmt* statement = nullptr;
+  size_t count = 0;
+  if (sqlite3_prepare_v2(m_db, "SELECT COUNT(*) FROM links WHERE state < 2", -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    count = static_cast<size_t>(sqlite3_column_int64(statement, 0));
+  }
+  sqlite3_finalize(statement);
+  return count;
+}
+
+std::vector<CrawlJournal::Link> CrawlJournal::links() const {
+  std::lock_guard db(m_dbMutex);
+  std::vector<Link> links;
+  if (!m_db) return links;
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(m_db,
+                         "SELECT id, parent, url, first_url, depth, inline, state, status, information, size"
+                         " FROM links ORDER BY id",
+                         -1, &statement, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      Link link;
+      link.id = sqlite3_column_int64(statement, 0);
+      link.parent = sqlite3_column_int64(statement, 1);
+      link.url = columnText(statement, 2);
+      link.firstUrl = columnText(statement, 3);
+      link.depth = sqlite3_column_int(statement, 4);
+      link.inlineLink = sqlite3_column_int(statement, 5) != 0;
+      link.state = static_cast<State>(sqlite3_column_int(statement, 6));
+      link.status = static_cast<LinkStatus>(sqlite3_column_int(statement, 7));
+      link.information = columnText(statement, 8);
+      link.size = static_cast<uint64_t>(sqlite3_column_int64(statement, 9));
+      links.push_back(std::move(link));
+    }
+  }
+  sqlite3_finalize(statement);
+  return links;
+}
+
+std::string CrawlJournal::settingsText() const {
+  std::lock_guard db(m_dbMutex);
+  return m_db ? meta("settings") : std::string();
+}
+
+void CrawlJournal::loadSaved() {
+  m_saved.clear();
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(m_db, "SELECT url, etag, last_modified FROM saved", -1, &statement, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      m_saved[columnText(statement, 0)] =
+          Validators{columnText(statement, 1), static_cast<FileTime>(sqlite3_column_int64(statement, 2))};
+    }
+  }
+  sqlite3_finalize(statement);
+}
+
+void CrawlJournal::beginDownload(const std::string& settingsText) {
+  std::lock_guard db(m_dbMutex);
+  if (!m_db) return;
+  {
+    std::lock_guard lock(m_mutex);
+    m_ops.clear();
+    m_ids.clear();
+    m_lastId = 0;
+  }
+  exec("DELETE FROM links");
+  setMeta("settings", settingsText);
+  loadSaved();
+  m_added = m_changed = m_unchanged = m_gone = m_failed = 0;
+}
+
+void CrawlJournal::resumeDownload(const std::vector<std::pair<const LinkRecord*, int64_t>>& known) {
+  std::lock_guard db(m_dbMutex);
+  if (!m_db) return;
+  loadSaved();
+  std::lock_guard lock(m_mutex);
+  m_ids.clear();
+  m_lastId = 0;
+  for (const auto& [record, id] : known) {
+    m_ids[record] = id;
+    m_lastId = std::max(m_lastId, id);
+  }
+  // Rows that no record stands for (a link refused by today's settings)
+  // keep their ids.
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(m_db, "SELECT MAX(id) FROM links", -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    m_lastId = std::max<int64_t>(m_lastId, sqlite3_column_int64(statement, 0));
+  }
+  sqlite3_finalize(statement);
+}
+
+int64_t CrawlJournal::idOf(const LinkRecord& record) {
+  auto [it, added] = m_ids.try_emplace(&record, 0);
+  if (added) it->second = ++m_lastId;
+  return it->second;
+}
+
+void CrawlJournal::append(Op op) {
+  bool full = false;
+  {
+    std::lock_guard lock(m_mutex);
+    m_ops.push_back(std::move(op));
+    full = m_ops.size() >= kBatchChanges;
+  }
+  if (full) m_wake.notify_one();
+}
+
+void CrawlJournal::queued(const LinkRecord& record) {
+  if (!isOpen()) return;
+  Op op;
+  op.kind = Op::Kind::Queue;
+  {
+    std::lock_guard lock(m_mutex);
+    op.id = idOf(record);
+    op.parent = record.parent ? idOf(*record.parent) : 0;
+  }
+  op.url = record.url();
+  op.depth = record.depth;
+  op.inlineLink = record.inlineLink;
+  append(std::move(op));
+}
+
+void CrawlJournal::taken(const LinkRecord& record) {
+  if (!isOpen()) return;
+  Op op;
+  op.kind = Op::Kind::Take;
+  {
+    std::lock_guard lock(m_mutex);
+    op.id = idOf(record);
+  }
+  append(std::move(op));
+}
+
+void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode, const std::string& etag) {
+  if (!isOpen()) return;
+  Op op;
+  op.kind = Op::Kind::Settle;
+  {
+    std::lock_guard lock(m_mutex);
+    op.id = idOf(record);
+  }
+  op.url = record.url();
+  op.state = refused ? State::Refused : State::Settled;
+  op.status = record.status;
+  op.information = record.information;
+  op.size = record.receivedSize;
+  const bool savedNow = record.status == LinkStatus::Complete && httpCode >= 200 && httpCode < 300 &&
+                        !record.localSource;
+  const bool gone = httpCode == 404 || httpCode == 410;
+  if (updating()) {
+    if (httpCode == 304) {
+      ++m_unchanged;
+    } else if (gone) {
+      ++m_gone;
+    } else if (savedNow) {
+      ++(m_saved.count(record.url()) ? m_changed : m_added);
+    } else if (record.status == LinkStatus::Failed) {
+      ++m_failed;
+    }
+  }
+  std::string url = op.url;
+  append(std::move(op));
+  if (savedNow) {
+    Op save;
+  save.kind = Op::Kind::Save;
+    save.url = std::move(url);
+    save.etag = etag;
+    save.lastModified = record.lastModified;
+    append(std::move(save));
+  } else if (gone) {
+    Op forget;
+  forget.kind = Op::Kind::Forget;
+    forget.url = std::move(url);
+    append(std::move(forget));
+  }
+}
+
+bool CrawlJournal::validators(std::string_view url, Validators& out) const {
+  auto it = m_saved.find(std::string(url));
+  if (it == m_saved.end()) return false;
+  out = it->second;
+  return true;
+}
+
+CrawlJournal::Outcomes CrawlJournal::outcomes() const {
+  return Outcomes{m_added.load(), m_changed.load(), m_unchanged.load(), m_gone.load(), m_failed.load()};
+}
+
+void CrawlJournal::writerLoop() {
+  while (true) {
+    bool stopping = false;
+    {
+      std::unique_lock lock(m_mutex);
+      m_wake.wait_for(lock, std::chrono::milliseconds(m_batchMs.load()),
+                      [this] { return m_stopWriter || m_ops.size() >= kBatchChanges; });
+      stopping = m_stopWriter;
+    }
+    writeBatch();
+    if (stopping) return;
+  }
+}
+
+void CrawlJournal::flush() { writeBatch(); }
+
+void CrawlJournal::writeBatch() {
+  std::lock_guard db(m_dbMutex);
+  std::vector<Op> ops;
+  {
+    std::lock_guard lock(m_mutex);
+    ops.swap(m_ops);
+  }
+  if (ops.empty() || !m_db) return;
+  exec("BEGIN");
+  for (const Op& op : ops) {
+    sqlite3_stmt* statement = nullptr;
+    switch (op.kind) {
+      case Op::Kind::Queue:
+        statement = m_statements->queue;
+        sqlite3_bind_int64(statement, 2, op.parent);
+        bindText(statement, 3, op.url);
+        sqlite3_bind_int(statement, 4, op.depth);
+        sqlite3_bind_int(statement, 5, op.inlineLink ? 1 : 0);
+        break;
+      case Op::Kind::Take:
+        statement = m_statements->take;
+        break;
+      case Op::Kind::Settle:
+        statement = m_statements->settle;
+        bindText(statement, 2, op.url);
+        sqlite3_bind_int(statement, 3, static_cast<int>(op.state));
+        sqlite3_bind_int(statement, 4, static_cast<int>(op.status));
+        bindText(statement, 5, op.information);
+        sqlite3_bind_int64(statement, 6, static_cast<sqlite3_int64>(op.size));
+        break;
+      case Op::Kind::Save:
+        statement = m_statements->save;
+        bindText(statement, 1, op.url);
+        bindText(statement, 2, op.etag);
+        sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(op.lastModified));
+        break;
+      case Op::Kind::Forget:
+        statement = m_statements->forget;
+        bindText(statement, 1, op.url);
+        break;
+    }
+    if (op.kind != Op::Kind::Save && op.kind != Op::Kind::Forget) sqlite3_bind_int64(statement, 1, op.id);
+    sqlite3_step(statement);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+  }
+  exec("COMMIT");
+}
+
+}  // namespace sg
