@@ -4,6 +4,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "app/console_fixture.h"
 #include "document/profile_file.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -11,44 +12,6 @@
 
 namespace sg::test {
 namespace {
-
-// The built program, run as a user would, with a home of its own.
-class Console : public ::testing::Test {
- protected:
-  Console() {
-    std::filesystem::create_directories(home.file("config"));
-    environment = {{"HOME", home.path()},
-                   {"XDG_CONFIG_HOME", home.file("config")},
-                   {"XDG_DESKTOP_DIR", home.file("Desktop")},
-                   {"SITEGLEANER_VERSION_SERVER", "127.0.0.1:" + std::to_string(refusedPort())},
-                   {"http_proxy", ""},
-                   {"https_proxy", ""},
-                   {"all_proxy", ""}};
-  }
-
-  ProcessResult run(std::vector<std::string> arguments, int timeoutMs = 60000) {
-    arguments.insert(arguments.begin(), "-console");
-    return runProcess(SITEGLEANER_BINARY, arguments, environment, home.path(), timeoutMs);
-  }
-
-  // The usual switches of a test crawl: save into the temporary home,
-  // without the politeness pause.
-  std::vector<std::string> saving(std::vector<std::string> more) {
-    std::vector<std::string> arguments = {"-q", "-set", "Save Files=1", "-set", "Save Directory=" + sites(),
-                                          "-set", "Link Pause=0"};
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    return arguments;
-  }
-
-  std::string sites() const { return home.file("sites"); }
-  std::string settingsFile() const { return home.file("config") + "/Corvalin/Sitegleaner.conf"; }
-  std::string hostDir(const TestServer& server) const {
-    return sites() + "/127.0.0.1_" + std::to_string(server.port());
-  }
-
-  TempDir home;
-  std::map<std::string, std::string> environment;
-};
 
 void serveSmallSite(TestServer& server) {
   server.page("/", "<html><title>Small site</title><a href=\"a.html\">a</a><img src=\"pic.gif\"></html>");
