@@ -29,7 +29,7 @@ std::string CrawlSettings::defaultSaveDirectory(const std::string& desktopFolder
 namespace {
 
 using S = CrawlSettings;
-const std::array<SettingField, 45> kGeneralFields = {{
+const std::array<SettingField, 46> kGeneralFields = {{
     {"Limit Binaries", &S::limitBinaries},
     {"MaxCrawlDepth", &S::maxCrawlDepth},
     {"MaxServerDepth", &S::maxServerDepth},
@@ -76,6 +76,7 @@ const std::array<SettingField, 45> kGeneralFields = {{
     {"Max Download Size", &S::maxDownloadSize},
     {"Scan Scripts", &S::scanScripts},
     {"Max Connections Per Server", &S::maxConnectionsPerServer},
+    {"Crawl Journal", &S::crawlJournal},
 }};
 
 // The numbers the options sheet accepts. A size or time shown in the larger

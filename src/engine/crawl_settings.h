@@ -73,6 +73,8 @@ struct CrawlSettings {
   bool checkForChanges = true;
   bool fixLinks = true;
   bool stripHtmlTags = false;
+  // Keep the crawl journal below the save directory (our own; not in profiles).
+  bool crawlJournal = true;
 
   // Limits.
   int threads = 4;

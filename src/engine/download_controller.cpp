@@ -107,7 +107,10 @@ bool DownloadController::start() {
 }
 
 bool DownloadController::openJournal() {
-  if (!settings.saveFiles || url().empty() || trimWhite(settings.saveDirectory).empty()) return false;
+  if (!settings.saveFiles || !settings.crawlJournal || url().empty() || trimWhite(settings.saveDirectory).empty()) {
+    m_journal.close();
+    return false;
+  }
   const std::string directory = CrawlJournal::directoryFor(settings.saveDirectory, url());
   if (m_journal.isOpen() && m_journal.directory() == directory) return true;
   m_journal.close();

@@ -540,6 +540,11 @@ SavePage::SavePage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hooks, pa
   fixLinks = new QCheckBox(tr("Adjust HTML links to allow local &browsing"), this);
   fixLinks->setObjectName(QStringLiteral("fixLinks"));
   grid->addWidget(fixLinks, row++, 0, 1, 3);
+  crawlJournal = new QCheckBox(tr("Keep a &journal, so that a stopped download can be resumed"), this);
+  crawlJournal->setObjectName(QStringLiteral("crawlJournal"));
+  crawlJournal->setToolTip(tr("Written as the download goes, in the hidden folder .sitegleaner below the save "
+                              "folder; it also lets a later download ask only for what changed"));
+  grid->addWidget(crawlJournal, row++, 0, 1, 3);
   grid->setColumnStretch(1, 1);
 
   for (QCheckBox* box : {saveFiles, saveAll, readLocal, stripTags}) {
@@ -564,13 +569,15 @@ void SavePage::load(const CrawlSettings& s) {
   checkForChanges->setChecked(s.checkForChanges);
   stripTags->setChecked(s.stripHtmlTags);
   fixLinks->setChecked(s.fixLinks);
+  crawlJournal->setChecked(s.crawlJournal);
   updateEnabling();
 }
 
 void SavePage::updateEnabling() {
   bool saving = saveFiles->isChecked();
   for (QWidget* control : std::initializer_list<QWidget*>{createTree, noCache, location, browseLocation,
-                                                          m_locationLabel, saveAll, readLocal, stripTags}) {
+                                                          m_locationLabel, saveAll, readLocal, stripTags,
+                                                          crawlJournal}) {
     enableControl(control, saving);
   }
   enableControl(types, saving && !saveAll->isChecked());
@@ -592,6 +599,7 @@ void SavePage::applySettings(CrawlSettings& s) {
   s.checkForChanges = checkForChanges->isChecked();
   s.stripHtmlTags = stripTags->isChecked();
   s.fixLinks = fixLinks->isChecked();
+  s.crawlJournal = crawlJournal->isChecked();
 }
 
 // --- ExcludePage ---

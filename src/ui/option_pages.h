@@ -185,6 +185,7 @@ class SavePage : public OptionsPage {
   QCheckBox* checkForChanges = nullptr;
   QCheckBox* stripTags = nullptr;
   QCheckBox* fixLinks = nullptr;
+  QCheckBox* crawlJournal = nullptr;
 
  private:
   void updateEnabling();

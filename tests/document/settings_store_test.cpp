@@ -79,6 +79,7 @@ CrawlSettings changedRecord() {
   s.maxDownloadSize = 10000000;
   s.scanScripts = false;
   s.maxConnectionsPerServer = 30;
+  s.crawlJournal = false;
   s.logFile = "";  // empty, while its default is not
   s.showWarnings = false;
   return s;
