@@ -179,6 +179,16 @@ size_t DownloadController::resumeFromJournal() {
   return resume.size();
 }
 
+void DownloadController::settle(LinkRecord& link, bool refused) {
+  if (!refused && cancelled && link.status == LinkStatus::Failed) {
+    link.status = LinkStatus::Pending;
+    m_queue.abortToResume(&link);
+    notify(UpdateCode::LinkChanged, &link);
+    return;
+  }
+  m_journal.settled(link, refused, link.httpCode, link.etag);
+}
+
 std::string DownloadController::updateSummary() const {
   if (!m_journal.isOpen() || !m_journal.updating()) return std::string();
   CrawlJournal::Outcomes o = m_journal.outcomes();

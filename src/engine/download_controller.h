@@ -118,6 +118,12 @@ class DownloadController : public LinkRecord {
   // puts its unsettled links on the resume list, for start() to continue;
   // returns how many.
   size_t resumeFromJournal();
+  // A worker is done with link: records in the journal how it ended
+  // (refused: the robots rules kept it from being requested). A read that a
+  // stop cut short is no verdict: the link goes back to the resume list,
+  // Pending. Must be called before the link is queued again or announced,
+  // by the worker that holds it.
+  void settle(LinkRecord& link, bool refused);
   // "Update: ... new, ... changed, ..." when the download ran over a mirror
   // an earlier one saved; "" otherwise.
   std::string updateSummary() const;

@@ -60,7 +60,7 @@ void Worker::run() {
       }
       // Any other server that cannot be reached costs only its own links.
       if (LinkProcessor* processor = m_controller.processor()) processor->unreachable(*link, m_connectError);
-      settle(*link, false);
+      m_controller.settle(*link, false);
       continue;
     }
 
@@ -69,35 +69,18 @@ void Worker::run() {
       bool timedOut = false;
       link->process(*m_connection, timedOut);
       if (m_delaySeconds > 0) waitBetweenObjects();
-      if (timedOut) {
-        m_queue.addLink(link);
-      } else {
-        settle(*link, false);
-      }
+      // The processor settled the link, or queued it again: either way
+      // another worker may hold it now.
+      if (timedOut) m_queue.addLink(link);
     } else if (LinkProcessor* processor = m_controller.processor()) {
       processor->refusedByRobots(*link);
-      settle(*link, true);
+      m_controller.settle(*link, true);
     }
 
     if (settings.linkPause > 0) m_queue.sleepUnlessStopped(static_cast<uint32_t>(settings.linkPause));
   }
   closeConnection();
   setThreadStatus(text::kThreadEnded);
-}
-
-void Worker::settle(LinkRecord& link, bool refused) {
-  // A read that a stop cut short is no verdict on the link: it is fetched
-  // again when the download resumes.
-  if (!refused && m_controller.cancelled && link.status == LinkStatus::Failed) {
-    link.status = LinkStatus::Pending;
-    m_queue.abortToResume(&link);
-    m_controller.notify(UpdateCode::LinkChanged, &link);
-    return;
-  }
-  // A link still pending went back into the queue (a move, a refusal to
-  // serve it yet).
-  if (link.status == LinkStatus::Pending && !refused) return;
-  m_controller.journal().settled(link, refused, link.httpCode, link.etag);
 }
 
 void Worker::waitBetweenObjects() {

@@ -31,9 +31,6 @@ class Worker {
   void waitForTurn(const LinkRecord& link);
   void closeConnection();
   void waitBetweenObjects();
-  // Records in the crawl journal how the link ended; refused when the
-  // robots rules kept it from being requested.
-  void settle(LinkRecord& link, bool refused);
 
   unsigned m_slot;
   WorkQueue& m_queue;

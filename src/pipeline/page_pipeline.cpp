@@ -423,7 +423,9 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
     if (!result && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
   }
 
-  if (link.status != LinkStatus::Complete && !requeue && !timedOut) {
+  if (!requeue && !timedOut) rc.settle(link, false);
+  // A read cut short by a stop is pending again, for the resume.
+  if (link.status != LinkStatus::Complete && link.status != LinkStatus::Pending && !requeue && !timedOut) {
     placeholderIfPage(link, response, link.information);
   }
   rc.notify(UpdateCode::LinkChanged, &link);
