@@ -390,54 +390,32 @@ TEST_F(PipelineTest, FailedSecondDownloadKeepsTheFirstCopy) {
   EXPECT_FALSE(std::filesystem::exists(path + "~.tmp"));
 }
 
-// Runs in a process of its own (this test program started again), with
-// files limited to 64 KB so that writes beyond fail; reports through its
-// exit status.
-int crawlWithFileSizeLimit(const std::string& url, const std::string& saveDirectory) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{65536, 65536};
-  setrlimit(RLIMIT_FSIZE, &limit);
-  DownloadController controller;
-  controller.settings = CrawlSettings::defaults(saveDirectory);
-  controller.settings.saveDirectory = saveDirectory;
-  controller.settings.saveFiles = true;
-  controller.settings.linkPause = 0;
-  PagePipeline pipeline;
-  EndSignal ends;
-  controller.setProcessor(&pipeline);
-  controller.setObserver(&ends);
-  controller.initialise(url + "/", nullptr, 0);
-  if (!controller.start() || !ends.wait(1)) return 10;
-  controller.workQueue().waitForWorkers(30000);
-  LinkRecord* big = controller.find(url + "/big.bin");
-  int code = 0;
-  if (big == nullptr) {
-    code = 11;
-  } else if (big->status != LinkStatus::Failed) {
-    code = 12;
-  } else if (big->information != "Failed to write output file " + big->localFile() + " (File too large)") {
-    code = 13;
-  }
-  controller.setObserver(nullptr);
-  return code;
-}
-
 TEST_F(PipelineTest, WriteFailureIsAFailureNotSaved) {
+  // Run again in a process of its own (this test program started again),
+  // with files limited to 64 KB so that writes beyond fail.
   if (const char* url = std::getenv("SG_LIMITED_CRAWL_URL")) {
-    _exit(crawlWithFileSizeLimit(url, std::getenv("SG_LIMITED_CRAWL_DIR")));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{65536, 65536};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    controller.settings.saveDirectory = std::getenv("SG_LIMITED_CRAWL_DIR");
+    crawlUrl(std::string(url) + "/");
+    LinkRecord* big = controller.find(std::string(url) + "/big.bin");
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->status, LinkStatus::Failed);
+    EXPECT_EQ(big->information, "Failed to write output file " + big->localFile() + " (File too large)");
+    return;
   }
   server.page("/", "<img src=\"big.bin\">");
   server.page("/big.bin", std::string(200000, 'b'), "application/octet-stream");
   server.start();
-  std::string saveDirectory = controller.settings.saveDirectory;
-  std::string bigPath = saveDirectory + "/127.0.0.1_" + std::to_string(server.port()) + "/big.bin";
-  std::filesystem::create_directories(std::filesystem::path(bigPath).parent_path());
+  const std::string bigPath = hostDir() + "/big.bin";
+  std::filesystem::create_directories(hostDir());
   writeFile(bigPath, "earlier copy");
-
   ProcessResult child = runProcess(
       std::filesystem::read_symlink("/proc/self/exe").string(),
       {"--gtest_filter=PipelineTest.WriteFailureIsAFailureNotSaved"},
-      {{"SG_LIMITED_CRAWL_URL", server.base()}, {"SG_LIMITED_CRAWL_DIR", saveDirectory}}, dir.path());
+      {{"SG_LIMITED_CRAWL_URL", server.base()}, {"SG_LIMITED_CRAWL_DIR", controller.settings.saveDirectory}},
+      dir.path());
   EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
   EXPECT_EQ(readFile(bigPath), "earlier copy");
   EXPECT_FALSE(std::filesystem::exists(bigPath + "~.tmp"));
