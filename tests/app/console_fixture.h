@@ -14,6 +14,12 @@
 
 namespace sg::test {
 
+inline void serveSmallSite(TestServer& server) {
+  server.page("/", "<html><title>Small site</title><a href=\"a.html\">a</a><img src=\"pic.gif\"></html>");
+  server.page("/a.html", "<html><a href=\"/\">home</a><a href=\"gone.html\">gone</a></html>");
+  server.page("/pic.gif", "GIF89a", "image/gif");
+}
+
 class Console : public ::testing::Test {
  protected:
   Console() {
@@ -41,6 +47,13 @@ class Console : public ::testing::Test {
     return arguments;
   }
 
+  // The small site on a server of its own, started.
+  TestServer& smallSite() {
+    serveSmallSite(site);
+    site.start();
+    return site;
+  }
+
   std::string sites() const { return home.file("sites"); }
   std::string settingsFile() const { return home.file("config") + "/Corvalin/Sitegleaner.conf"; }
   std::string hostDir(const TestServer& server) const {
@@ -49,6 +62,7 @@ class Console : public ::testing::Test {
 
   TempDir home;
   std::map<std::string, std::string> environment;
+  TestServer site;
 };
 
 }  // namespace sg::test

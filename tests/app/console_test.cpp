@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
 
 #include "app/console_fixture.h"
 #include "document/profile_file.h"
+#include "support/posix_scopes.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -13,16 +13,8 @@
 namespace sg::test {
 namespace {
 
-void serveSmallSite(TestServer& server) {
-  server.page("/", "<html><title>Small site</title><a href=\"a.html\">a</a><img src=\"pic.gif\"></html>");
-  server.page("/a.html", "<html><a href=\"/\">home</a><a href=\"gone.html\">gone</a></html>");
-  server.page("/pic.gif", "GIF89a", "image/gif");
-}
-
 TEST_F(Console, CrawlsARootUrlIntoABrowsableMirror) {
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
+  TestServer& server = smallSite();
   ProcessResult result = run(saving({server.url("/")}));
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_NE(result.out.find("Starting download at " + server.url("/") + "..."), std::string::npos);
@@ -35,9 +27,7 @@ TEST_F(Console, CrawlsARootUrlIntoABrowsableMirror) {
 }
 
 TEST_F(Console, RunsAProfileFile) {
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
+  TestServer& server = smallSite();
   CrawlSettings settings = CrawlSettings::defaults(home.file("Desktop"));
   settings.saveFiles = true;
   std::string error;
@@ -64,7 +54,7 @@ TEST_F(Console, WorksOffAUrlListAsABatch) {
 }
 
 TEST_F(Console, StealthCrawlsWhatRobotsRefuse) {
-  TestServer server;
+  TestServer& server = site;
   serveSmallSite(server);
   server.page("/robots.txt", "User-agent: *\nDisallow: /\n", "text/plain");
   server.start();
@@ -152,9 +142,7 @@ TEST_F(Console, ValuesOutOfRangeAreRefusedAndABadStoredValueCostsOnlyItself) {
   EXPECT_NE(profile.err.find("cannot be used: \"Max Total Time\" must be between 1 and 7200"), std::string::npos)
       << profile.err;
 
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
+  TestServer& server = smallSite();
   std::filesystem::create_directories(home.file("config") + "/Corvalin");
   const std::string stored = "[General]\nLimit%20Binaries=three\nSave%20Directory=" + sites() +
                              "\nUsername=alice\nSave%20Files=1\nLink%20Pause=0\n";
@@ -173,45 +161,30 @@ TEST_F(Console, ValuesOutOfRangeAreRefusedAndABadStoredValueCostsOnlyItself) {
   EXPECT_EQ(after.find("Threads="), std::string::npos) << after;
 }
 
-TEST_F(Console, CredentialsInTheRootUrlAreUsedButNeverWrittenDown) {
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
+TEST_F(Console, CredentialsInTheRootUrlAreUsedButNeverWrittenDownAndTheLogGrows) {
+  TestServer& server = smallSite();
   std::string url = server.url("/");
   url.insert(std::string("http://").size(), "user:secret@");
   const std::string log = home.file("crawl.log");
   ProcessResult result = run(saving({"-set", "Log File=" + log, url}));
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_EQ(server.requests().back().header("Authorization"), "Basic dXNlcjpzZWNyZXQ=");
-  struct stat info {};
-  ASSERT_EQ(stat(log.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(fileMode(log), 0600u);
   for (const std::string& text : {result.out, result.err, readFile(log), readFile(sites() + "/Small site.desktop")}) {
     EXPECT_EQ(text.find("secret"), std::string::npos) << text;
   }
-}
-
-TEST_F(Console, LogFileGrowsAcrossRuns) {
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
-  std::string log = home.file("crawl.log");
+  // A second run adds to the log.
   run(saving({"-set", "Log File=" + log, server.url("/")}));
-  run(saving({"-set", "Log File=" + log, server.url("/")}));
-  std::string content = readFile(log);
-  size_t first = content.find("Starting download at");
+  const std::string content = readFile(log);
+  const size_t first = content.find("Starting download at");
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(content.find("Starting download at", first + 1), std::string::npos);
 }
 
 TEST_F(Console, SettingsFileIsPrivateKeepsNoOverridesAndIsReadBack) {
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
+  TestServer& server = smallSite();
   run({"-q", "-set", "MaxCrawlDepth=3", "-set", "Link Pause=0", server.url("/")});
-  struct stat info {};
-  ASSERT_EQ(stat(settingsFile().c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600);
+  EXPECT_EQ(fileMode(settingsFile()), 0600u);
   std::string stored = readFile(settingsFile());
   EXPECT_NE(stored.find("\nMaxCrawlDepth=10\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("\nThreads=8\n"), std::string::npos);
@@ -250,9 +223,7 @@ TEST_F(Console, InterruptStopsAndExitsAborted) {
 }
 
 TEST_F(Console, NewerReleaseIsALogLineOncePerRelease) {
-  TestServer site;
-  serveSmallSite(site);
-  site.start();
+  smallSite();
   TestServer maker;
   maker.page("/sitegleaner/version.txt", "6.5\nnotes\n", "text/plain");
   maker.start();
@@ -276,9 +247,7 @@ TEST_F(Console, HelpAndVersion) {
 // Without -console the program loads its desktop front end from beside the
 // executable and runs the download in a window, which "-q" closes at the end.
 TEST_F(Console, WindowRunLoadsTheDesktopFrontEnd) {
-  TestServer server;
-  serveSmallSite(server);
-  server.start();
+  TestServer& server = smallSite();
   // The conditions of use were seen before, so no dialog waits for a click.
   std::filesystem::create_directories(home.file("config") + "/Corvalin");
   writeFile(settingsFile(), "[Legal]\nShown Disclaimer=640\n");

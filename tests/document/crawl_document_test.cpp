@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <condition_variable>
-
 #include "document/profile_file.h"
 #include "engine/robots.h"
+#include "support/end_signal.h"
 #include "support/log_lines.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -17,7 +16,7 @@ namespace {
 
 // A front end that answers the document's questions as scripted and lets
 // the test wait for the end of each download.
-class ScriptedHost : public DocumentHost, public DownloadObserver {
+class ScriptedHost : public DocumentHost, public EndSignal {
  public:
   bool confirmReset() override {
     ++resetQuestions;
@@ -39,37 +38,19 @@ class ScriptedHost : public DocumentHost, public DownloadObserver {
   void titleChanged(const std::string& title) override { shownTitle = title; }
   void quitApplication() override { quit = true; }
 
-  void downloadUpdate(UpdateCode code, LinkRecord*) override {
-    if (code != UpdateCode::DownloadEnded) return;
-    std::lock_guard lock(mutex);
-    ++ends;
-    cv.notify_all();
-  }
   // Waits for the next end and hands it to the document, as a front end's
   // main loop does.
   bool deliverEnd(CrawlDocument& document) {
-    {
-      std::unique_lock lock(mutex);
-      if (!cv.wait_for(lock, std::chrono::seconds(30), [&] { return ends > delivered; })) return false;
-      ++delivered;
-    }
+    if (!wait(++delivered)) return false;
     document.controller().workQueue().waitForWorkers(30000);
     document.downloadEnded();
     return true;
   }
 
-  bool resetAnswer = true;
-  bool cancelBatchAnswer = false;
-  bool closeAnswer = false;
-  int resetQuestions = 0, batchQuestions = 0, settingsErrors = 0, batchPaneShown = 0;
-  std::string settingsMessage;
-  std::vector<std::string> errors;
-  std::vector<std::string> urlBox;
-  std::string statusMessage, shownTitle;
-  bool quit = false;
-  std::mutex mutex;
-  std::condition_variable cv;
-  int ends = 0, delivered = 0;
+  bool resetAnswer = true, cancelBatchAnswer = false, closeAnswer = false, quit = false;
+  int resetQuestions = 0, batchQuestions = 0, settingsErrors = 0, batchPaneShown = 0, delivered = 0;
+  std::string settingsMessage, statusMessage, shownTitle;
+  std::vector<std::string> errors, urlBox;
 };
 
 class Document : public ::testing::Test {

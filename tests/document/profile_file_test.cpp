@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/posix_scopes.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
 
@@ -24,40 +25,13 @@ using test::TempDir;
 // The stored settings of a profile, fields 2 to 35 in file order; field 1
 // is the root URL and field 15 the reserved profile field.
 const char* const kProfileFieldNames[] = {
-    "Username",              // 2
-    "Proxy Username",        // 3
-    "Password",              // 4
-    "Proxy Password",        // 5
-    "Show Warnings",         // 6
-    "Stay Below Root",       // 7
-    "Save Files",            // 8
-    "Save All",              // 9
-    "Ignore Saved Files",    // 10
-    "Create Tree",           // 11
-    "Limit Binaries",        // 12
-    "MaxCrawlDepth",         // 13
-    "MaxServerDepth",        // 14
-    "(profile field 15)",    // 15
-    "Threads",               // 16
-    "Download Unknown",      // 17
-    "Download All",          // 18
-    "Fix Links",             // 19
-    "Download File Types",   // 20
-    "Save File Types",       // 21
-    "Max Size",              // 22
-    "Min Size",              // 23
-    "Max Time",              // 24
-    "Max Total Time",        // 25
-    "Limit Flags",           // 26
-    "Prompt For Password",   // 27
-    "No Cache",              // 28
-    "Save Directory",        // 29
-    "Max Days",              // 30
-    "AutoDial",              // 31
-    "Ignore Inline",         // 32
-    "User Agent",            // 33
-    "Object Delay",          // 34
-    "Log File",              // 35
+    "Username", "Proxy Username", "Password", "Proxy Password",                                        // 2-5
+    "Show Warnings", "Stay Below Root", "Save Files", "Save All", "Ignore Saved Files", "Create Tree",  // 6-11
+    "Limit Binaries", "MaxCrawlDepth", "MaxServerDepth", "(profile field 15)", "Threads",              // 12-16
+    "Download Unknown", "Download All", "Fix Links", "Download File Types", "Save File Types",          // 17-21
+    "Max Size", "Min Size", "Max Time", "Max Total Time", "Limit Flags", "Prompt For Password",        // 22-27
+    "No Cache", "Save Directory", "Max Days", "AutoDial", "Ignore Inline", "User Agent",               // 28-33
+    "Object Delay", "Log File",                                                                        // 34-35
 };
 constexpr size_t kFieldsRead = 26;  // fields 2 to 27
 
@@ -86,72 +60,25 @@ std::string shortText(const std::string& text) { return static_cast<char>(text.s
 // Two records that differ in every value a profile carries.
 CrawlSettings firstRecord() {
   CrawlSettings s = CrawlSettings::defaults("/home/one/Desktop");
-  s.username = "alice";
-  s.proxyUsername = "proxy alice";
-  s.password = "YWxpY2U6c2VjcmV0";
-  s.proxyPassword = "cHJveHk6cHc=";
-  s.showWarnings = true;
-  s.stayBelowRoot = true;
-  s.saveFiles = true;
-  s.saveAll = false;
-  s.ignoreSavedFiles = true;
-  s.createTree = false;
-  s.limitBinaries = 2;
-  s.maxCrawlDepth = 50000;
-  s.maxServerDepth = 100;
-  s.profileReserved = -7;
-  s.threads = 30;
-  s.downloadUnknown = false;
-  s.downloadAll = false;
-  s.fixLinks = false;
-  s.downloadFileTypes = "text/html;image/gif";
-  s.saveFileTypes = "";
-  s.maxSize = 6000;
-  s.minSize = 1;
-  s.maxTime = 60;
-  s.maxTotalTime = 7200;
-  s.limitFlags = 31;
-  s.promptForPassword = false;
-  s.noCache = true;
-  s.saveDirectory = "/home/one/Gleaned \xE9t\xE9";
-  s.maxDays = 365;
-  s.autoDial = false;
-  s.ignoreInline = true;
-  s.userAgent = "";
-  s.objectDelay = 59;
-  s.logFile = "one.log";
+  s.username = "alice"; s.proxyUsername = "proxy alice"; s.password = "YWxpY2U6c2VjcmV0";
+  s.proxyPassword = "cHJveHk6cHc="; s.showWarnings = true; s.stayBelowRoot = true; s.saveFiles = true;
+  s.saveAll = false; s.ignoreSavedFiles = true; s.createTree = false; s.limitBinaries = 2; s.maxCrawlDepth = 50000;
+  s.maxServerDepth = 100; s.profileReserved = -7; s.threads = 30; s.downloadUnknown = false; s.downloadAll = false;
+  s.fixLinks = false; s.downloadFileTypes = "text/html;image/gif";
+  s.saveFileTypes = ""; s.maxSize = 6000; s.minSize = 1; s.maxTime = 60; s.maxTotalTime = 7200; s.limitFlags = 31;
+  s.promptForPassword = false; s.noCache = true; s.saveDirectory = "/home/one/Gleaned \xE9t\xE9"; s.maxDays = 365;
+  s.autoDial = false; s.ignoreInline = true; s.userAgent = ""; s.objectDelay = 59; s.logFile = "one.log";
   return s;
 }
 
 CrawlSettings secondRecord() {
   CrawlSettings s = CrawlSettings::defaults("/home/two/Desktop");
-  s.username = "bob";
-  s.proxyUsername = "";
-  s.password = "Ym9iOnB3";
-  s.proxyPassword = "";
-  s.showWarnings = false;
-  s.saveAll = true;
-  s.createTree = true;
-  s.limitBinaries = 1;
-  s.maxCrawlDepth = 3;
-  s.maxServerDepth = 2;
-  s.profileReserved = 1;
-  s.threads = 2;
-  s.downloadFileTypes = "text/plain";
-  s.saveFileTypes = "image/png";
-  s.maxSize = 20;
-  s.minSize = 9;
-  s.maxTime = 61;
-  s.maxTotalTime = 90;
-  s.limitFlags = 0;
-  s.noCache = false;
-  s.saveDirectory = "/home/two/Sites";
-  s.maxDays = 7;
-  s.autoDial = true;
-  s.ignoreInline = false;
-  s.userAgent = "Two/2.0";
-  s.objectDelay = 3;
-  s.logFile = "";
+  s.username = "bob"; s.proxyUsername = ""; s.password = "Ym9iOnB3"; s.proxyPassword = ""; s.showWarnings = false;
+  s.saveAll = true; s.createTree = true; s.limitBinaries = 1; s.maxCrawlDepth = 3; s.maxServerDepth = 2;
+  s.profileReserved = 1; s.threads = 2; s.downloadFileTypes = "text/plain"; s.saveFileTypes = "image/png";
+  s.maxSize = 20; s.minSize = 9; s.maxTime = 61; s.maxTotalTime = 90; s.limitFlags = 0; s.noCache = false;
+  s.saveDirectory = "/home/two/Sites"; s.maxDays = 7; s.autoDial = true; s.ignoreInline = false;
+  s.userAgent = "Two/2.0"; s.objectDelay = 3; s.logFile = "";
   return s;
 }
 
@@ -175,44 +102,14 @@ TEST(ProfileWrite, ExactBytesOfASmallProfile) {
   s.maxCrawlDepth = 0x12345678;  // integers are little-endian words
   s.profileReserved = -2;
 
-  std::string expected;
-  expected += le16(6) + le16(7);
-  expected += "\x13" "http://a.example/x/";  // 1 root URL, 19 bytes
-  expected += shortText("u");                // 2 Username
-  expected += shortText("");                 // 3 Proxy Username
-  expected += shortText("dTpw");             // 4 Password
-  expected += shortText("");                 // 5 Proxy Password
-  expected += le32(0);                       // 6 Show Warnings
-  expected += le32(0);                       // 7 Stay Below Root
-  expected += le32(0);                       // 8 Save Files
-  expected += le32(1);                       // 9 Save All
-  expected += le32(0);                       // 10 Ignore Saved Files
-  expected += le32(1);                       // 11 Create Tree
-  expected += le32(1);                       // 12 Limit Binaries
-  expected += "\x78\x56\x34\x12";            // 13 MaxCrawlDepth
-  expected += le32(2);                       // 14 MaxServerDepth
-  expected += "\xFE\xFF\xFF\xFF";            // 15 reserved
-  expected += le32(2);                       // 16 Threads
-  expected += le32(1);                       // 17 Download Unknown
-  expected += le32(1);                       // 18 Download All
-  expected += le32(1);                       // 19 Fix Links
-  expected += shortText("text/plain");       // 20 Download File Types
-  expected += shortText("image/png");        // 21 Save File Types
-  expected += le32(20);                      // 22 Max Size
-  expected += le32(9);                       // 23 Min Size
-  expected += le32(61);                      // 24 Max Time
-  expected += le32(90);                      // 25 Max Total Time
-  expected += le32(0);                       // 26 Limit Flags
-  expected += le32(1);                       // 27 Prompt For Password
-  expected += le32(0);                       // 28 No Cache
-  expected += shortText("/d");               // 29 Save Directory
-  expected += le32(7);                       // 30 Max Days
-  expected += le32(1);                       // 31 AutoDial
-  expected += le32(0);                       // 32 Ignore Inline
-  expected += shortText("UA");               // 33 User Agent
-  expected += le32(3);                       // 34 Object Delay
-  expected += shortText("l");                // 35 Log File
-
+  const std::string expected =
+      le16(6) + le16(7) + "\x13" "http://a.example/x/" +                               // versions, 1 root URL
+      shortText("u") + shortText("") + shortText("dTpw") + shortText("") +            // 2-5 user names, passwords
+      le32(0) + le32(0) + le32(0) + le32(1) + le32(0) + le32(1) + le32(1) +           // 6-12 flags, Limit Binaries
+      "\x78\x56\x34\x12" + le32(2) + "\xFE\xFF\xFF\xFF" + le32(2) +                   // 13-16 depths, reserved, Threads
+      le32(1) + le32(1) + le32(1) + shortText("text/plain") + shortText("image/png") +  // 17-21
+      le32(20) + le32(9) + le32(61) + le32(90) + le32(0) + le32(1) + le32(0) +        // 22-28 limits, flags
+      shortText("/d") + le32(7) + le32(1) + le32(0) + shortText("UA") + le32(3) + shortText("l");  // 29-35
   EXPECT_EQ(writeProfile("http://a.example/x/", s), expected);
   EXPECT_EQ(expected.substr(0, 4), std::string("\x06\x00\x07\x00", 4));
 }
@@ -355,12 +252,6 @@ TEST(ProfileRead, MalformedCountsFailCleanly) {
 
 // --- Files ---------------------------------------------------------------
 
-mode_t fileMode(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return 0;
-  return info.st_mode & 07777;
-}
-
 std::vector<std::string> namesIn(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
@@ -368,24 +259,15 @@ std::vector<std::string> namesIn(const std::string& dir) {
   return names;
 }
 
-class UmaskScope {
- public:
-  explicit UmaskScope(mode_t mask) : m_previous(::umask(mask)) {}
-  ~UmaskScope() { ::umask(m_previous); }
-
- private:
-  mode_t m_previous;
-};
-
 TEST(ProfileFile, SaveThenLoad) {
   TempDir dir;
-  UmaskScope scope(022);
+  test::UmaskScope scope(022);
   const std::string path = dir.file("site profile.glean");
   std::string error;
   ASSERT_TRUE(saveProfileFile(path, "http://a.example/", firstRecord(), error)) << error;
   EXPECT_EQ(test::readFile(path), writeProfile("http://a.example/", firstRecord()));
   // It holds credentials.
-  EXPECT_EQ(fileMode(path), 0600u);
+  EXPECT_EQ(test::fileMode(path), 0600u);
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 
   std::string url;
@@ -400,7 +282,7 @@ TEST(ProfileFile, SaveThenLoad) {
   plain.password.clear();
   ASSERT_TRUE(saveProfileFile(path, "http://b.example/", plain, error)) << error;
   EXPECT_EQ(test::readFile(path), writeProfile("http://b.example/", plain));
-  EXPECT_EQ(fileMode(path), 0644u);
+  EXPECT_EQ(test::fileMode(path), 0644u);
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 }
 

@@ -6,12 +6,11 @@
 #include <QSettings>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/server_rule_table.h"
+#include "support/posix_scopes.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
 
@@ -19,6 +18,7 @@ namespace sg {
 namespace {
 
 using test::describe;
+using test::fileMode;
 using test::TempDir;
 
 std::vector<std::string> savedPatterns(const ServerRuleTable& table) {
@@ -27,91 +27,74 @@ std::vector<std::string> savedPatterns(const ServerRuleTable& table) {
   return out;
 }
 
-mode_t fileMode(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return 0;
-  return info.st_mode & 07777;
-}
-
 // A record in which every value differs from its default.
 CrawlSettings changedRecord() {
   CrawlSettings s;
-  s.stayBelowRoot = true;
-  s.maxServerDepth = 3;
-  s.maxCrawlDepth = 50000;
-  s.autoDial = false;
-  s.autoDisconnect = false;
+  s.stayBelowRoot = true; s.maxServerDepth = 3; s.maxCrawlDepth = 50000; s.autoDial = false; s.autoDisconnect = false;
   s.userAgent = "Agent/1.0 (x; y) = z";
   s.username = "Zoë Brontë";  // UTF-8
-  s.password = "Wm/Dqzpz+ZWNyZXQ=";
-  s.proxyUsername = "proxy user";
-  s.proxyPassword = "cHJveHk6cGFzcw==";
-  s.promptForPassword = false;
-  s.noCache = true;
-  s.knownFileTypes = "text/html;image/png";
-  s.downloadFileTypes = "text/html;text/plain";
-  s.downloadAll = false;
-  s.downloadUnknown = false;
-  s.fileExtensions = "htm, html; asp";
-  s.ignoreInline = true;
-  s.saveFiles = true;
+  s.password = "Wm/Dqzpz+ZWNyZXQ="; s.proxyUsername = "proxy user"; s.proxyPassword = "cHJveHk6cGFzcw==";
+  s.promptForPassword = false; s.noCache = true; s.knownFileTypes = "text/html;image/png";
+  s.downloadFileTypes = "text/html;text/plain"; s.downloadAll = false; s.downloadUnknown = false;
+  s.fileExtensions = "htm, html; asp"; s.ignoreInline = true; s.saveFiles = true;
   s.saveDirectory = "/home/user/My Sites/Gleaned \xE9t\xE9";  // Latin-1 bytes, not UTF-8
-  s.createTree = false;
-  s.saveAll = false;
-  s.saveFileTypes = "image/gif";
-  s.ignoreSavedFiles = true;
-  s.checkForChanges = false;
-  s.fixLinks = false;
-  s.stripHtmlTags = true;
-  s.threads = 30;
-  s.objectDelay = 59;
-  s.maxSize = 6000000;
-  s.minSize = 1;
-  s.maxTime = 7;
-  s.maxTotalTime = 7200;
-  s.maxDays = 365;
-  s.limitFlags = 31;
-  s.limitBinaries = 3;
-  s.linkPause = 0;
-  s.maxScanSize = 4096;
-  s.maxPageLinks = 1;
-  s.maxPlaceholders = 0;
-  s.maxDownloadSize = 10000000;
-  s.scanScripts = false;
-  s.maxConnectionsPerServer = 30;
+  s.createTree = false; s.saveAll = false; s.saveFileTypes = "image/gif"; s.ignoreSavedFiles = true;
+  s.checkForChanges = false; s.fixLinks = false; s.stripHtmlTags = true; s.threads = 30; s.objectDelay = 59;
+  s.maxSize = 6000000; s.minSize = 1; s.maxTime = 7; s.maxTotalTime = 7200; s.maxDays = 365; s.limitFlags = 31;
+  s.limitBinaries = 3; s.linkPause = 0; s.maxScanSize = 4096; s.maxPageLinks = 1; s.maxPlaceholders = 0;
+  s.maxDownloadSize = 10000000; s.scanScripts = false; s.maxConnectionsPerServer = 30; s.showWarnings = false;
   s.crawlJournal = false;
   s.logFile = "";  // empty, while its default is not
-  s.showWarnings = false;
   return s;
 }
+
+struct Loaded {
+  CrawlSettings settings;  // construction values, as at the first load
+  std::vector<std::string> exclusions;  // as saved
+  ViewOptions view;
+  std::vector<std::string> unreadable;
+};
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
   std::string path() const { return m_dir.file("Sitegleaner.conf"); }
   QString qpath() const { return QString::fromStdString(path()); }
+  // What a fresh store of the file loads.
+  Loaded load(const std::string& file = {}) {
+    Loaded out;
+    ServerRuleTable exclusions;
+    SettingsStore store(QString::fromStdString(file.empty() ? path() : file));
+    out.unreadable = store.load(out.settings, exclusions, out.view, kDesktop);
+    out.exclusions = savedPatterns(exclusions);
+    return out;
+  }
+  // A file of its own per case: QSettings keeps a parsed file per name and
+  // may not notice a rewrite of the same size within its clock tick.
+  std::string caseFile(const std::string& content) {
+    const std::string file = m_dir.file("case" + std::to_string(++m_cases) + ".conf");
+    test::writeFile(file, content);
+    return file;
+  }
   const std::string kDesktop = "/home/user/Work Desk";
 
   TempDir m_dir;
+  int m_cases = 0;
 };
 
 // --- The "General" values ------------------------------------------------
 
 TEST_F(SettingsStoreTest, FreshStoreYieldsTheDefaults) {
   // The defaults themselves are listed in the crawl settings' own test.
-  CrawlSettings settings;  // construction values
+  CrawlSettings settings;
   ServerRuleTable exclusions;
   exclusions.addPattern("http://old.example/rule");
   ViewOptions view{false, false};
-  {
-    SettingsStore store(qpath());
-    EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
-  }
+  EXPECT_TRUE(SettingsStore(qpath()).load(settings, exclusions, view, kDesktop).empty());
   EXPECT_EQ(describe(settings), describe(CrawlSettings::defaults(kDesktop)));
   EXPECT_TRUE(savedPatterns(exclusions).empty());
   EXPECT_TRUE(view.autoExpand);
   EXPECT_TRUE(view.showAll);
-  // Reading alone leaves no file behind.
-  EXPECT_FALSE(test::fileExists(path()));
+  EXPECT_FALSE(test::fileExists(path()));  // reading alone leaves no file behind
 }
 
 TEST_F(SettingsStoreTest, SaveThenLoadRestoresEveryValue) {
@@ -120,60 +103,30 @@ TEST_F(SettingsStoreTest, SaveThenLoadRestoresEveryValue) {
   // cannot come back by accident.
   auto changed = describe(saved);
   auto defaults = describe(CrawlSettings::defaults(kDesktop));
-  for (size_t i = 0; i + 1 < changed.size(); ++i) {
-    EXPECT_NE(changed[i].second, defaults[i].second) << changed[i].first;
-  }
+  for (size_t i = 0; i + 1 < changed.size(); ++i) EXPECT_NE(changed[i].second, defaults[i].second) << changed[i].first;
 
   ServerRuleTable exclusions;
-  exclusions.addPattern("http://www.a.example/private/");
-  exclusions.addPattern("http://b.example:8080/x y/z");
-  exclusions.addPattern("c.example");
-  const ViewOptions savedView{false, true};
-  {
-    SettingsStore store(qpath());
-    store.save(saved, exclusions, savedView);
+  for (const char* rule : {"http://www.a.example/private/", "http://b.example:8080/x y/z", "c.example"}) {
+    exclusions.addPattern(rule);
   }
-
-  CrawlSettings loaded;
-  ServerRuleTable loadedExclusions;
-  ViewOptions loadedView;
-  {
-    SettingsStore store(qpath());
-    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop).empty());
+  // Both combinations of the view values.
+  for (const ViewOptions view : {ViewOptions{false, true}, ViewOptions{true, false}}) {
+    SettingsStore(qpath()).save(saved, exclusions, view);
+    Loaded loaded = load();
+    EXPECT_TRUE(loaded.unreadable.empty());
+    EXPECT_EQ(describe(loaded.settings), describe(saved));
+    EXPECT_EQ(loaded.exclusions, savedPatterns(exclusions));
+    EXPECT_EQ(loaded.exclusions.size(), 3u);
+    EXPECT_EQ(loaded.view.autoExpand, view.autoExpand);
+    EXPECT_EQ(loaded.view.showAll, view.showAll);
   }
-  EXPECT_EQ(describe(loaded), describe(saved));
-  EXPECT_EQ(savedPatterns(loadedExclusions), savedPatterns(exclusions));
-  EXPECT_EQ(savedPatterns(loadedExclusions).size(), 3u);
-  EXPECT_FALSE(loadedView.autoExpand);
-  EXPECT_TRUE(loadedView.showAll);
-
-  // The other combination of the view values.
-  {
-    SettingsStore store(qpath());
-    store.save(saved, exclusions, ViewOptions{true, false});
-    EXPECT_TRUE(store.load(loaded, loadedExclusions, loadedView, kDesktop).empty());
-  }
-  EXPECT_TRUE(loadedView.autoExpand);
-  EXPECT_FALSE(loadedView.showAll);
 }
 
 TEST_F(SettingsStoreTest, TextsComeBackByteForByte) {
   const std::string texts[] = {
-      "",
-      "plain",
-      "with blanks inside",
-      "  leading and trailing  ",
-      "a=b;c,d",
-      "\"quoted\" and \\backslash\\",
-      "Zoë, Ærø, 東京",
-      "\xFF\xFE\x80 not UTF-8",
-      std::string("nul\0inside", 10),
-      "line\nfeed\r\nand\ttab",
-      "@ByteArray(looks special)",
-      "@Invalid()",
-      "#not a comment",
-      "[not a section]",
-      "%20 percent",
+      "", "plain", "with blanks inside", "  leading and trailing  ", "a=b;c,d", "\"quoted\" and \\backslash\\",
+      "Zoë, Ærø, 東京", "\xFF\xFE\x80 not UTF-8", std::string("nul\0inside", 10), "line\nfeed\r\nand\ttab",
+      "@ByteArray(looks special)", "@Invalid()", "#not a comment", "[not a section]", "%20 percent",
       std::string(5000, 'x'),
   };
   for (const std::string& text : texts) {
@@ -181,21 +134,12 @@ TEST_F(SettingsStoreTest, TextsComeBackByteForByte) {
     CrawlSettings settings = CrawlSettings::defaults(kDesktop);
     settings.userAgent = text;
     // An empty save directory is never taken (it would mean the current one).
-    const std::string directory = text.empty() ? "/d" : text;
-    settings.saveDirectory = directory;
-    ServerRuleTable exclusions;
-    {
-      SettingsStore store(qpath());
-      store.save(settings, exclusions, ViewOptions{});
-    }
-    CrawlSettings loaded;
-    ViewOptions view;
-    {
-      SettingsStore store(qpath());
-      EXPECT_TRUE(store.load(loaded, exclusions, view, kDesktop).empty());
-    }
-    EXPECT_EQ(loaded.userAgent, text);
-    EXPECT_EQ(loaded.saveDirectory, directory);
+    settings.saveDirectory = text.empty() ? "/d" : text;
+    SettingsStore(qpath()).save(settings, ServerRuleTable{}, ViewOptions{});
+    Loaded loaded = load();
+    EXPECT_TRUE(loaded.unreadable.empty());
+    EXPECT_EQ(loaded.settings.userAgent, text);
+    EXPECT_EQ(loaded.settings.saveDirectory, settings.saveDirectory);
   }
 }
 
@@ -231,67 +175,38 @@ TEST_F(SettingsStoreTest, GeneralValuesFormTheGeneralSectionOfTheFile) {
     store.writeInt("General", "Threads", 3);
     store.writeText("General", "Log File", "other.log");
   }
-  CrawlSettings settings;
-  ServerRuleTable exclusions;
-  ViewOptions view;
-  SettingsStore store(qpath());
-  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
-  EXPECT_EQ(settings.threads, 3);
-  EXPECT_EQ(settings.logFile, "other.log");
+  Loaded loaded = load();
+  EXPECT_TRUE(loaded.unreadable.empty());
+  EXPECT_EQ(loaded.settings.threads, 3);
+  EXPECT_EQ(loaded.settings.logFile, "other.log");
 }
 
 TEST_F(SettingsStoreTest, HandWrittenFileWithBlanksInNamesLoads) {
-  test::writeFile(path(),
-                  "[General]\n"
-                  "Save Directory=/srv/my sites\n"
-                  "Known File Types=text/html, image/png\n"
-                  "Threads = 12\n"
-                  "Fix Links=0\n"
-                  "[View]\n"
-                  "Show All=0\n");
-  CrawlSettings settings;
-  ServerRuleTable exclusions;
-  ViewOptions view;
-  SettingsStore store(qpath());
-  EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
-  EXPECT_EQ(settings.saveDirectory, "/srv/my sites");
+  test::writeFile(path(), "[General]\nSave Directory=/srv/my sites\nKnown File Types=text/html, image/png\n"
+                          "Threads = 12\nFix Links=0\n[View]\nShow All=0\n");
+  Loaded loaded = load();
+  EXPECT_TRUE(loaded.unreadable.empty());
+  EXPECT_EQ(loaded.settings.saveDirectory, "/srv/my sites");
   // An unquoted comma makes a list of the value; it is read joined again.
-  EXPECT_EQ(settings.knownFileTypes, "text/html,image/png");
-  EXPECT_EQ(settings.threads, 12);
-  EXPECT_FALSE(settings.fixLinks);
-  EXPECT_EQ(settings.maxSize, 30);  // missing: default
-  EXPECT_TRUE(view.autoExpand);
-  EXPECT_FALSE(view.showAll);
+  EXPECT_EQ(loaded.settings.knownFileTypes, "text/html,image/png");
+  EXPECT_EQ(loaded.settings.threads, 12);
+  EXPECT_FALSE(loaded.settings.fixLinks);
+  EXPECT_EQ(loaded.settings.maxSize, 30);  // missing: default
+  EXPECT_TRUE(loaded.view.autoExpand);
+  EXPECT_FALSE(loaded.view.showAll);
 }
 
 // --- A value that cannot be read -----------------------------------------
 
 TEST_F(SettingsStoreTest, UnreadableValueTakesItsDefaultAlone) {
   const std::string text =
-      "[General]\n"
-      "Limit%20Binaries=three\n"
-      "MaxCrawlDepth=7\n"
-      "Save%20Directory=/from/the/file\n"
-      "Username=alice\n"
-      "Password=YWxpY2U6cHc=\n"
-      "Save%20Files=1\n"
-      "Threads=2147483647\n"
-      "Link%20Pause=100\n"
-      "Log%20File=\n"
-      "Exclusions=http://x.example/a\n"
-      "[View]\n"
-      "AutoExpand=0\n";
+      "[General]\nLimit%20Binaries=three\nMaxCrawlDepth=7\nSave%20Directory=/from/the/file\nUsername=alice\n"
+      "Password=YWxpY2U6cHc=\nSave%20Files=1\nThreads=2147483647\nLink%20Pause=100\nLog%20File=\n"
+      "Exclusions=http://x.example/a\n[View]\nAutoExpand=0\n";
   test::writeFile(path(), text);
-  CrawlSettings settings;  // construction values, as at the first load
-  ServerRuleTable exclusions;
-  ViewOptions view;
-  std::vector<std::string> unreadable;
-  {
-    SettingsStore store(qpath());
-    unreadable = store.load(settings, exclusions, view, kDesktop);
-  }
+  Loaded loaded = load();
   // Named with what the file holds; out of range counts as unreadable.
-  EXPECT_EQ(unreadable, (std::vector<std::string>{"Limit Binaries (three)", "Threads (2147483647)"}));
+  EXPECT_EQ(loaded.unreadable, (std::vector<std::string>{"Limit Binaries (three)", "Threads (2147483647)"}));
   CrawlSettings expected = CrawlSettings::defaults(kDesktop);
   expected.maxCrawlDepth = 7;
   expected.saveDirectory = "/from/the/file";
@@ -300,17 +215,15 @@ TEST_F(SettingsStoreTest, UnreadableValueTakesItsDefaultAlone) {
   expected.saveFiles = true;
   expected.linkPause = 100;
   expected.logFile = "";
-  EXPECT_EQ(describe(settings), describe(expected));
-  EXPECT_EQ(savedPatterns(exclusions), std::vector<std::string>{"x.example/a"});
-  EXPECT_FALSE(view.autoExpand);
-  // Reading never writes.
-  EXPECT_EQ(test::readFile(path()), text);
+  EXPECT_EQ(describe(loaded.settings), describe(expected));
+  EXPECT_EQ(loaded.exclusions, std::vector<std::string>{"x.example/a"});
+  EXPECT_FALSE(loaded.view.autoExpand);
+  EXPECT_EQ(test::readFile(path()), text);  // reading never writes
 
   // An empty save directory would mean the current directory.
-  test::writeFile(path(), "[General]\nSave%20Directory=\n");
-  SettingsStore store(qpath());
-  EXPECT_EQ(store.load(settings, exclusions, view, kDesktop), std::vector<std::string>{"Save Directory ()"});
-  EXPECT_EQ(settings.saveDirectory, CrawlSettings::defaultSaveDirectory(kDesktop));
+  loaded = load(caseFile("[General]\nSave%20Directory=\n"));
+  EXPECT_EQ(loaded.unreadable, std::vector<std::string>{"Save Directory ()"});
+  EXPECT_EQ(loaded.settings.saveDirectory, CrawlSettings::defaultSaveDirectory(kDesktop));
 }
 
 TEST_F(SettingsStoreTest, AFileThatIsNoRegularFileIsNeitherWaitedOnNorReplaced) {
@@ -332,67 +245,42 @@ TEST_F(SettingsStoreTest, AFileThatIsNoRegularFileIsNeitherWaitedOnNorReplaced) 
 
 TEST_F(SettingsStoreTest, WhichStoredFormsCountAsNumbers) {
   struct Case {
-    const char* line;  // as it stands in the file
-    bool parses;       // as a number
-    bool readable;     // and within the setting's range
-    int value;
+    const char* value;  // as it stands in the file
+    bool parses;        // as a number
+    bool readable;      // and within the setting's range
+    int number;
   } cases[] = {
-      {"MaxServerDepth=42", true, true, 42},
-      {"MaxServerDepth=-3", true, false, -3},
-      {"MaxServerDepth=+5", true, true, 5},
-      {"MaxServerDepth=\" 9 \"", true, true, 9},
-      {"MaxServerDepth=2147483647", true, false, 2147483647},
-      {"MaxServerDepth=abc", false, false, 0},
-      {"MaxServerDepth=", false, false, 0},
-      {"MaxServerDepth=12x", false, false, 0},
-      {"MaxServerDepth=0x10", false, false, 0},
-      {"MaxServerDepth=1.5", false, false, 0},
-      {"MaxServerDepth=99999999999", false, false, 0},
-      {"MaxServerDepth=1, 2", false, false, 0},
-      {"MaxServerDepth=@ByteArray(17)", true, true, 17},
-      {"MaxServerDepth=@Rect(1 2 3 4)", false, false, 0},
+      {"42", true, true, 42}, {"-3", true, false, -3}, {"+5", true, true, 5}, {"\" 9 \"", true, true, 9},
+      {"2147483647", true, false, 2147483647}, {"abc", false, false, 0}, {"", false, false, 0},
+      {"12x", false, false, 0}, {"0x10", false, false, 0}, {"1.5", false, false, 0}, {"99999999999", false, false, 0},
+      {"1, 2", false, false, 0}, {"@ByteArray(17)", true, true, 17}, {"@Rect(1 2 3 4)", false, false, 0},
   };
-  int number = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    // A file of its own per case: QSettings keeps a parsed file per name
-    // and may not notice a rewrite of the same size within its clock tick.
-    const std::string file = m_dir.file("case" + std::to_string(++number) + ".conf");
-    test::writeFile(file, std::string("[General]\n") + c.line + "\n");
-    CrawlSettings settings;
-    ServerRuleTable exclusions;
-    ViewOptions view;
-    SettingsStore store(QString::fromStdString(file));
-    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop).empty(), c.readable);
-    EXPECT_EQ(settings.maxServerDepth, c.readable ? c.value : 0);
+    SCOPED_TRACE(c.value);
+    const std::string file = caseFile(std::string("[General]\nMaxServerDepth=") + c.value + "\n");
+    Loaded loaded = load(file);
+    EXPECT_EQ(loaded.unreadable.empty(), c.readable);
+    EXPECT_EQ(loaded.settings.maxServerDepth, c.readable ? c.number : 0);
     // The accessor falls back on what it cannot read.
-    EXPECT_EQ(store.readInt("General", "MaxServerDepth", -99), c.parses ? c.value : -99);
+    EXPECT_EQ(SettingsStore(QString::fromStdString(file)).readInt("General", "MaxServerDepth", -99),
+              c.parses ? c.number : -99);
   }
 }
 
 TEST_F(SettingsStoreTest, WhichStoredFormsCountAsFlags) {
   struct Case {
     const char* value;
-    bool readable;
-    bool flag;
-  } cases[] = {
-      {"0", true, false}, {"1", true, true},   {"2", true, true},     {"-1", true, true},
-      {"yes", false, false}, {"true", false, false}, {"", false, false},
-  };
-  int number = 0;
+    bool readable, flag;
+  } cases[] = {{"0", true, false},     {"1", true, true},      {"2", true, true}, {"-1", true, true},
+               {"yes", false, false}, {"true", false, false}, {"", false, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     // Show Warnings holds 0 from construction and 1 by default; Strip HTML
     // Tags comes later and is read whatever came before.
-    const std::string file = m_dir.file("case" + std::to_string(++number) + ".conf");
-    test::writeFile(file, std::string("[General]\nShow Warnings=") + c.value + "\nStrip HTML Tags=1\n");
-    CrawlSettings settings;
-    ServerRuleTable exclusions;
-    ViewOptions view;
-    SettingsStore store(QString::fromStdString(file));
-    EXPECT_EQ(store.load(settings, exclusions, view, kDesktop).empty(), c.readable);
-    EXPECT_EQ(settings.showWarnings, c.readable ? c.flag : true);
-    EXPECT_TRUE(settings.stripHtmlTags);
+    Loaded loaded = load(caseFile(std::string("[General]\nShow Warnings=") + c.value + "\nStrip HTML Tags=1\n"));
+    EXPECT_EQ(loaded.unreadable.empty(), c.readable);
+    EXPECT_EQ(loaded.settings.showWarnings, c.readable ? c.flag : true);
+    EXPECT_TRUE(loaded.settings.stripHtmlTags);
   }
 }
 
@@ -404,17 +292,10 @@ TEST(SettingsStoreExclusions, SplitAtEveryLineFeedAndJoinedWithLineFeedsBetween)
     std::vector<std::string> entries;
     bool joinsBack;  // joining the entries gives the text again
   } cases[] = {
-      {"", {}, true},
-      {"a", {"a"}, true},
-      {"a\n", {"a"}, false},
-      {"a\nb", {"a", "b"}, true},
-      {"a\n\nb", {"a", "", "b"}, true},
-      {"a\nb\n", {"a", "b"}, false},
-      {"a\n\n", {"a", ""}, false},
-      {"\n", {""}, false},
-      {"\n\n", {"", ""}, false},
-      {"\na", {"", "a"}, true},
-      {"a b\r\nc", {"a b\r", "c"}, true},
+      {"", {}, true},           {"a", {"a"}, true},          {"a\n", {"a"}, false},
+      {"a\nb", {"a", "b"}, true}, {"a\n\nb", {"a", "", "b"}, true}, {"a\nb\n", {"a", "b"}, false},
+      {"a\n\n", {"a", ""}, false}, {"\n", {""}, false},        {"\n\n", {"", ""}, false},
+      {"\na", {"", "a"}, true},   {"a b\r\nc", {"a b\r", "c"}, true},
       {"x.example/p\ny.example", {"x.example/p", "y.example"}, true},
   };
   for (const Case& c : cases) {
@@ -426,13 +307,10 @@ TEST(SettingsStoreExclusions, SplitAtEveryLineFeedAndJoinedWithLineFeedsBetween)
 }
 
 TEST_F(SettingsStoreTest, StoredExclusionsReplaceTheRules) {
-  {
-    SettingsStore store(qpath());
-    store.writeText("General", "Exclusions", "http://a.example/x\n\nhttp://b.example/y");
-  }
+  SettingsStore(qpath()).writeText("General", "Exclusions", "http://a.example/x\n\nhttp://b.example/y");
+  CrawlSettings settings;
   ServerRuleTable exclusions;
   exclusions.addPattern("http://old.example/");
-  CrawlSettings settings;
   ViewOptions view;
   SettingsStore store(qpath());
   EXPECT_TRUE(store.load(settings, exclusions, view, kDesktop).empty());
@@ -451,16 +329,12 @@ TEST_F(SettingsStoreTest, StoredExclusionsReplaceTheRules) {
 TEST_F(SettingsStoreTest, LoadingAHistorySkipsEmptyAndRepeatedEntries) {
   {
     SettingsStore store(qpath());
-    store.writeText("URL History", "URL 1", "http://a.example/");
-    store.writeText("URL History", "URL 2", "");
-    store.writeText("URL History", "URL 3", "HTTP://A.Example/");
-    store.writeText("URL History", "URL 4", "http://b.example/");
-    store.writeText("URL History", "URL 7", "http://ä.example/");
-    store.writeText("URL History", "URL 8", "http://Ä.example/");
-    store.writeText("URL History", "URL 20", "http://last.example/");
-    store.writeText("URL History", "URL 21", "http://beyond.example/");
-    store.writeText("URL History", "URL 0", "http://before.example/");
-    store.writeText("URL History", "URL5", "no blank before the number");
+    const std::pair<const char*, const char*> entries[] = {
+        {"URL 1", "http://a.example/"},  {"URL 2", ""},  {"URL 3", "HTTP://A.Example/"}, {"URL 4", "http://b.example/"},
+        {"URL 7", "http://ä.example/"}, {"URL 8", "http://Ä.example/"}, {"URL 20", "http://last.example/"},
+        {"URL 21", "http://beyond.example/"}, {"URL 0", "http://before.example/"},
+        {"URL5", "no blank before the number"}};
+    for (const auto& [name, value] : entries) store.writeText("URL History", name, value);
   }
   SettingsStore store(qpath());
   EXPECT_EQ(store.loadHistory("URL History", "URL"),
@@ -469,56 +343,34 @@ TEST_F(SettingsStoreTest, LoadingAHistorySkipsEmptyAndRepeatedEntries) {
 }
 
 TEST_F(SettingsStoreTest, SavingAHistoryWritesAllTwentyNames) {
-  struct Case {
-    const char* section;
-    const char* prefix;
-  } cases[] = {{"URL History", "URL"}, {"Filter History", "Filter"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.section);
+  for (const auto& [section, prefix] : {std::pair{"URL History", "URL"}, std::pair{"Filter History", "Filter"}}) {
+    SCOPED_TRACE(section);
+    // Saves entries and reads back, as any INI reader does, the section's
+    // values in the order of their names' numbers.
+    auto saveAndRead = [&, section = section, prefix = prefix](const QStringList& entries) {
+      SettingsStore(qpath()).saveHistory(section, prefix, entries);
+      QSettings raw(qpath(), QSettings::IniFormat);
+      raw.beginGroup(section);
+      EXPECT_EQ(raw.childKeys().size(), kHistoryLength);
+      QStringList values;
+      for (int position = 1; position <= kHistoryLength; ++position) {
+        const QString name = QString("%1 %2").arg(prefix).arg(position);
+        EXPECT_TRUE(raw.contains(name)) << name.toStdString();
+        values << raw.value(name).toString();
+      }
+      return values;
+    };
     QStringList many;
     for (int i = 1; i <= 25; ++i) many << QString("entry %1").arg(i);
-    {
-      SettingsStore store(qpath());
-      store.saveHistory(c.section, c.prefix, many);
-    }
-    {
-      QSettings raw(qpath(), QSettings::IniFormat);
-      raw.beginGroup(c.section);
-      EXPECT_EQ(raw.childKeys().size(), kHistoryLength);
-      EXPECT_EQ(raw.value(QString("%1 20").arg(c.prefix)).toString(), QString("entry 20"));
-    }
+    EXPECT_EQ(saveAndRead(many), many.mid(0, kHistoryLength));
 
     const QStringList three{"*.html", "*.gif", "*.jpg"};
-    {
-      SettingsStore store(qpath());
-      store.saveHistory(c.section, c.prefix, three);
-      EXPECT_EQ(store.loadHistory(c.section, c.prefix), three);
-    }
-    {
-      QSettings raw(qpath(), QSettings::IniFormat);
-      raw.beginGroup(c.section);
-      EXPECT_EQ(raw.childKeys().size(), kHistoryLength);
-      for (int position = 1; position <= kHistoryLength; ++position) {
-        QString name = QString("%1 %2").arg(c.prefix).arg(position);
-        ASSERT_TRUE(raw.contains(name)) << name.toStdString();
-        EXPECT_EQ(raw.value(name).toString(), position <= 3 ? three.at(position - 1) : QString())
-            << name.toStdString();
-      }
-    }
+    EXPECT_EQ(saveAndRead(three), three + QStringList(kHistoryLength - 3, QString()));
+    EXPECT_EQ(SettingsStore(qpath()).loadHistory(section, prefix), three);
 
     // Clearing writes twenty empty entries.
-    {
-      SettingsStore store(qpath());
-      store.saveHistory(c.section, c.prefix, {});
-    }
-    QSettings raw(qpath(), QSettings::IniFormat);
-    raw.beginGroup(c.section);
-    ASSERT_EQ(raw.childKeys().size(), kHistoryLength);
-    for (const QString& name : raw.childKeys()) {
-      EXPECT_TRUE(raw.value(name).toString().isEmpty()) << name.toStdString();
-    }
-    SettingsStore store(qpath());
-    EXPECT_TRUE(store.loadHistory(c.section, c.prefix).isEmpty());
+    EXPECT_EQ(saveAndRead({}), QStringList(kHistoryLength, QString()));
+    EXPECT_TRUE(SettingsStore(qpath()).loadHistory(section, prefix).isEmpty());
   }
 }
 
@@ -547,33 +399,20 @@ TEST_F(SettingsStoreTest, AccessorsRoundTripAndFallBack) {
   EXPECT_EQ(store.readInt("Version Check", "Last New Version", 0), -640);
   EXPECT_EQ(store.readInt("Legal", "Shown Disclaimer", 0), 640);
   EXPECT_EQ(store.readText("Window Pos", "Main"), QString("0,1,-1,-1,10,20,800,600"));
-  // Present but empty is not missing.
-  EXPECT_EQ(store.readText("Window Pos", "Empty", "fallback"), QString(""));
+  EXPECT_EQ(store.readText("Window Pos", "Empty", "fallback"), QString(""));  // present but empty is not missing
   EXPECT_EQ(store.readBytes("Toolbars", "State"), state);
-  // A text where a number is wanted gives the fallback.
-  EXPECT_EQ(store.readInt("Window Pos", "Main", 13), 13);
-  // Sections do not mix.
-  EXPECT_EQ(store.readInt("General", "Last Tab", -1), -1);
+  EXPECT_EQ(store.readInt("Window Pos", "Main", 13), 13);  // a text where a number is wanted: the fallback
+  EXPECT_EQ(store.readInt("General", "Last Tab", -1), -1);  // sections do not mix
 }
 
 // --- The file's mode -----------------------------------------------------
 
-class UmaskScope {
- public:
-  explicit UmaskScope(mode_t mask) : m_previous(::umask(mask)) {}
-  ~UmaskScope() { ::umask(m_previous); }
-
- private:
-  mode_t m_previous;
-};
-
 TEST_F(SettingsStoreTest, FileIsOwnerOnlyWhateverTheUmask) {
   for (mode_t mask : {mode_t(022), mode_t(0), mode_t(077)}) {
     SCOPED_TRACE(mask);
-    UmaskScope scope(mask);
+    test::UmaskScope scope(mask);
     const std::string file = m_dir.file("umask" + std::to_string(mask) + "/Corvalin/Sitegleaner.conf");
-    SettingsStore store(QString::fromStdString(file));
-    store.save(changedRecord(), ServerRuleTable{}, ViewOptions{});
+    SettingsStore(QString::fromStdString(file)).save(changedRecord(), ServerRuleTable{}, ViewOptions{});
     ASSERT_TRUE(test::fileExists(file));
     EXPECT_EQ(fileMode(file), 0600u);
     EXPECT_NE(test::readFile(file).find("cHJveHk6cGFzcw=="), std::string::npos);
@@ -581,7 +420,7 @@ TEST_F(SettingsStoreTest, FileIsOwnerOnlyWhateverTheUmask) {
 }
 
 TEST_F(SettingsStoreTest, FileIsOwnerOnlyBeforeAnythingIsWrittenAndAfterItIsRemoved) {
-  UmaskScope scope(0);
+  test::UmaskScope scope(0);
   SettingsStore store(qpath());
   store.writeText("General", "Password", "c2VjcmV0");
   // Made before QSettings writes, so no wider mode is ever seen.
@@ -612,30 +451,11 @@ TEST_F(SettingsStoreTest, WiderModeOfAnExistingFileIsNarrowed) {
 
 // --- The standard place and the desktop ----------------------------------
 
-class EnvScope {
- public:
-  EnvScope(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_previous = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~EnvScope() {
-    if (m_previous) {
-      ::setenv(m_name, m_previous->c_str(), 1);
-    } else {
-      ::unsetenv(m_name);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_previous;
-};
-
 // QSettings fixes its search paths the first time any store is made in a
 // process, so this runs in a fresh process of its own.
 int checkStandardPlace() {
   TempDir config;
-  EnvScope scope("XDG_CONFIG_HOME", config.path());
+  test::EnvScope scope("XDG_CONFIG_HOME", config.path());
   const std::string expected = config.path() + "/Corvalin/Sitegleaner.conf";
   {
     SettingsStore store;
@@ -655,8 +475,8 @@ TEST(SettingsStoreDeathTest, StandardPlaceFollowsXdgConfigHome) {
 
 TEST(SettingsStoreDesktop, DesktopFolderIsTheXdgDesktopDirectory) {
   TempDir dir;
-  EnvScope home("HOME", dir.path());
-  EnvScope config("XDG_CONFIG_HOME", dir.path() + "/config");
+  test::EnvScope home("HOME", dir.path());
+  test::EnvScope config("XDG_CONFIG_HOME", dir.path() + "/config");
   std::filesystem::create_directories(dir.path() + "/config");
   test::writeFile(dir.path() + "/config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau partagé\"\n");
   EXPECT_EQ(desktopFolder(), dir.path() + "/Bureau partagé");

@@ -111,13 +111,8 @@ TEST_F(Fidelity, BodiesThatAreNotPagesAreSavedByteForByte) {
   EXPECT_EQ(controller.find(server.url("/x.html")), nullptr);
 }
 
-struct AttributeCase {
-  const char* value;
-  const char* url;  // as a browser takes it
-};
-
 TEST(AttributeValues, AreTakenAsBrowsersTakeThem) {
-  const AttributeCase cases[] = {
+  const std::pair<const char*, const char*> cases[] = {  // value, the URL a browser takes
       {" https://other.example/x/ ", "https://other.example/x/"},
       {"\tpage\n.html\r", "page.html"},
       {"a.html?x=1&amp;y=2", "a.html?x=1&y=2"},
@@ -126,7 +121,7 @@ TEST(AttributeValues, AreTakenAsBrowsersTakeThem) {
       {"a&copy=2", "a&copy=2"},  // no ";", no reference
       {"&quot;q&quot;", "\"q\""},
   };
-  for (const AttributeCase& c : cases) EXPECT_EQ(urlFromAttribute(c.value), c.url) << c.value;
+  for (const auto& [value, url] : cases) EXPECT_EQ(urlFromAttribute(value), url) << value;
   EXPECT_EQ(fileReference("sp ace/caf\xC3\xA9 100%.html#Part 2"), "sp%20ace/caf%C3%A9%20100%25.html#Part 2");
   EXPECT_EQ(attributeText("a&b\"c'd", '"'), "a&amp;b&quot;c'd");
 }
@@ -160,7 +155,7 @@ TEST(RequestTargets, KeepAPercentSignOfTheName) {
   EXPECT_EQ(encodeRequestTarget("/sp ace/caf\xC3\xA9"), "/sp%20ace/caf%C3%A9");
 }
 
-class Names : public PipelineTest {};
+using Names = PipelineTest;
 
 TEST_F(Names, ReadableNamesAndBothSidesOfAClashBrowse) {
   server.page("/",
@@ -187,15 +182,9 @@ TEST_F(Names, ReadableNamesAndBothSidesOfAClashBrowse) {
 }
 
 TEST_F(Names, RedirectedLinksLeadToTheSavedTarget) {
-  auto moveTo = [&](const std::string& from, const std::string& to) {
-    server.http().Get(from, [to](const httplib::Request&, httplib::Response& res) {
-      res.status = 302;
-      res.set_header("Location", to);
-    });
-  };
   server.page("/", "<img src=\"old.png\"><a href=\"old.html\">o</a><a href=\"later.html\">l</a>");
-  moveTo("/old.png", "/img/new.png");
-  moveTo("/old.html", "/pages/new.html");
+  server.redirect("/old.png", "/img/new.png");
+  server.redirect("/old.html", "/pages/new.html");
   server.page("/img/new.png", "PNG-new", "image/png");
   server.page("/pages/new.html", "<html>new page</html>");
   // Scanned after the moves were met: its links name the new places.

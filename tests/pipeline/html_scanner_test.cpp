@@ -171,6 +171,7 @@ struct RewriteCase {
   const char* output;
   std::vector<std::string> children;
   int maxServerDepth = 0;
+  bool createTree = true;
 };
 
 TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
@@ -230,17 +231,7 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
       // ends the tag.
       {"no comments or quoted brackets", "<!-- <a href=\"/old.html\"> --><a title=\"a>b\" href=\"/x.html\">",
        "<!-- <a href=\"../old.html\"> --><a title=\"a>b\" href=\"/x.html\">", {"http://www.example.com/old.html"}},
-  };
-  for (const RewriteCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScanResult result = scan(c.page, [&](CrawlSettings& s) { s.maxServerDepth = c.maxServerDepth; });
-    EXPECT_EQ(result.output, c.output);
-    EXPECT_EQ(result.children, c.children);
-  }
-}
-
-TEST(HtmlScanner, RewritesTheReferencesOfTodaysPages) {
-  const RewriteCase cases[] = {
+      // The references of today's pages.
       {"srcset before src", "<img srcset=\"/a.png 1x, /b.png 2x\" src=\"/a.png\">",
        "<img srcset=\"../a.png 1x, ../b.png 2x\" src=\"../a.png\">",
        {"http://www.example.com/a.png (inline)", "http://www.example.com/b.png (inline)"}},
@@ -267,10 +258,22 @@ TEST(HtmlScanner, RewritesTheReferencesOfTodaysPages) {
        "<meta http-equiv=\"refresh\" content=\"0; url=../n.html_a=1.html\">", {"http://www.example.com/n.html?a=1"}},
       {"blanks and references in values", "<a href=\" /x.html?a=1&amp;b=2\n\">", "<a href=\"../x.html_a=1&amp;b=2.html\">",
        {"http://www.example.com/x.html?a=1&b=2"}},
+      // Without Create Tree every link is a bare file name.
+      {"no tree: up and over", "<img src=\"../img/a.gif\">", "<img src=\"a.gif\">",
+       {"http://www.example.com/img/a.gif (inline)"}, 0, false},
+      {"no tree: below, with fragment", "<a href=\"sub/x.html#p\">", "<a href=\"x.html#p\">",
+       {"http://www.example.com/dir/sub/x.html"}, 0, false},
+      {"no tree: server root", "<a href=\"http://www.example.com/\">", "<a href=\"default.html\">",
+       {"http://www.example.com/"}, 0, false},
+      {"no tree: other server", "<a href=\"http://other.example.org/deep/y.html\">", "<a href=\"y.html\">",
+       {"http://other.example.org/deep/y.html"}, 1, false},
   };
   for (const RewriteCase& c : cases) {
     SCOPED_TRACE(c.what);
-    ScanResult result = scan(c.page);
+    ScanResult result = scan(c.page, [&](CrawlSettings& s) {
+      s.maxServerDepth = c.maxServerDepth;
+      s.createTree = c.createTree;
+    });
     EXPECT_EQ(result.output, c.output);
     EXPECT_EQ(result.children, c.children);
   }
@@ -319,28 +322,6 @@ TEST(HtmlScanner, WithoutFixLinksThePageIsSavedAsReadAndLinksAreStillFollowed) {
   // Apart from lone carriage returns, which get their line feed.
   ScanResult lone = scan("<a href=\"x.html\">a\rb</a>\r", [](CrawlSettings& s) { s.fixLinks = false; });
   EXPECT_EQ(lone.output, "<a href=\"x.html\">a\r\nb</a>\r");
-}
-
-TEST(HtmlScanner, WithoutCreateTreeEveryLinkIsABareFileName) {
-  const RewriteCase cases[] = {
-      {"up and over", "<img src=\"../img/a.gif\">", "<img src=\"a.gif\">",
-       {"http://www.example.com/img/a.gif (inline)"}},
-      {"below, with fragment", "<a href=\"sub/x.html#p\">", "<a href=\"x.html#p\">",
-       {"http://www.example.com/dir/sub/x.html"}},
-      {"server root", "<a href=\"http://www.example.com/\">", "<a href=\"default.html\">",
-       {"http://www.example.com/"}},
-      {"other server", "<a href=\"http://other.example.org/deep/y.html\">", "<a href=\"y.html\">",
-       {"http://other.example.org/deep/y.html"}, 1},
-  };
-  for (const RewriteCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScanResult result = scan(c.page, [&](CrawlSettings& s) {
-      s.createTree = false;
-      s.maxServerDepth = c.maxServerDepth;
-    });
-    EXPECT_EQ(result.output, c.output);
-    EXPECT_EQ(result.children, c.children);
-  }
 }
 
 // --- Inline links and Ignore Inline ---
@@ -426,11 +407,7 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
 // --- Title ---
 
 TEST(HtmlScanner, TitleComesFromBareTitleTagsOnly) {
-  struct TitleCase {
-    const char* page;
-    const char* title;
-  };
-  const TitleCase cases[] = {
+  const std::pair<const char*, const char*> cases[] = {  // page, title
       {"<html><head><title>My page</title></head>", "My page"},
       {"<TITLE>My page</TITLE>", "My page"},
       {"<Title>My page</tItLe>", "My page"},
@@ -442,10 +419,7 @@ TEST(HtmlScanner, TitleComesFromBareTitleTagsOnly) {
       {"<title>Open to the end", "Open to the end"},
       {"no title at all", ""},
   };
-  for (const TitleCase& c : cases) {
-    SCOPED_TRACE(c.page);
-    EXPECT_EQ(scan(c.page).title, c.title);
-  }
+  for (const auto& [page, title] : cases) EXPECT_EQ(scan(page).title, title) << page;
 }
 
 TEST(HtmlScanner, TitleIsBounded) {
@@ -479,11 +453,7 @@ TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
 // --- Line ends ---
 
 TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
-  struct LineCase {
-    const char* page;
-    const char* output;
-  };
-  const LineCase cases[] = {
+  const std::pair<const char*, const char*> cases[] = {  // page, output
       {"a\rb", "a\r\nb"},
       {"a\r\nb", "a\r\nb"},
       {"a\nb", "a\nb"},
@@ -498,10 +468,7 @@ TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
       {"<b\r>c", "<b\r>c"},
       {"<b>\rc", "<b>\r\nc"},
   };
-  for (const LineCase& c : cases) {
-    SCOPED_TRACE(c.page);
-    EXPECT_EQ(scan(c.page).output, c.output);
-  }
+  for (const auto& [page, output] : cases) EXPECT_EQ(scan(page).output, output) << page;
 }
 
 // --- Blocks ---

@@ -27,8 +27,6 @@ std::vector<std::string> temporaries(const std::string& dir) {
   return found;
 }
 
-bool isEmptyDirectory(const std::string& dir) { return fs::is_empty(dir); }
-
 struct stat statOf(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
@@ -48,9 +46,7 @@ std::string readAll(BodySource& source) {
   return out;
 }
 
-bool logged(const std::string& line) {
-  return containsLine(drainLog(), line);
-}
+bool logged(const std::string& line) { return containsLine(drainLog(), line); }
 
 // ---------------------------------------------------------------------------
 // TempOutputFile
@@ -117,18 +113,11 @@ TEST(TempOutputFile, TargetTakesTheGivenFileTime) {
 TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
   TempDir dir;
   fs::create_directory(dir.file("blocked.html~.tmp"));
-  struct Case {
-    std::string target;
-    int error;
-  };
-  const Case cases[] = {
-      {dir.file("missing/page.html"), ENOENT},
-      {dir.file("blocked.html"), EISDIR},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [target, error] : {std::pair{dir.file("missing/page.html"), ENOENT},
+                                      std::pair{dir.file("blocked.html"), EISDIR}}) {
     TempOutputFile out;
-    EXPECT_FALSE(out.open(c.target)) << c.target;
-    EXPECT_EQ(out.error(), c.error) << c.target;
+    EXPECT_FALSE(out.open(target)) << target;
+    EXPECT_EQ(out.error(), error) << target;
     EXPECT_FALSE(out.commit(true, 0));
   }
   EXPECT_TRUE(fs::is_directory(dir.file("blocked.html~.tmp")));
@@ -140,23 +129,13 @@ TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
 TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
   TempDir dir;
   writeFile(dir.file("plain.txt"), "a file, not a directory");
-  struct Case {
-    const char* path;  // below dir
-    bool created;
+  // Paths below dir and whether a directory is made for each, in order:
+  // each row sees what the rows before it made.
+  const std::pair<const char*, bool> cases[] = {
+      {"a/b/c/file.html", true}, {"a/b/c/other.html", false}, {"a/b/d/file.html", true}, {"a//e/file.html", true},
+      {"top.html", false},       {"f/", true},                {"plain.txt/file.html", false},
   };
-  // In order: each row sees what the rows before it made.
-  const Case cases[] = {
-      {"a/b/c/file.html", true},
-      {"a/b/c/other.html", false},
-      {"a/b/d/file.html", true},
-      {"a//e/file.html", true},
-      {"top.html", false},
-      {"f/", true},
-      {"plain.txt/file.html", false},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(createPathDirectories(dir.file(c.path)), c.created) << c.path;
-  }
+  for (const auto& [path, created] : cases) EXPECT_EQ(createPathDirectories(dir.file(path)), created) << path;
   for (const char* made : {"a/b/c", "a/b/d", "a/e", "f"}) {
     EXPECT_TRUE(fs::is_directory(dir.file(made))) << made;
   }
@@ -184,14 +163,11 @@ class SavedCopies : public ControllerTest {
 
 TEST_F(SavedCopies, OpenOutputFollowsTheSaveSettings) {
   struct Case {
-    bool saveFiles;
-    bool saveAll;
+    bool saveFiles, saveAll;
     const char* saveFileTypes;
     const char* mimeType;
-    bool localSource;
-    bool opened;
-  };
-  const Case cases[] = {
+    bool localSource, opened;
+  } const cases[] = {
       {true, true, "", "image/gif", false, true},
       {false, true, "", "text/html", false, false},
       {true, false, "text/html;image/gif", "image/gif", false, true},
@@ -217,7 +193,7 @@ TEST_F(SavedCopies, OpenOutputFollowsTheSaveSettings) {
       EXPECT_FALSE(out->commit(false, 0));
       fs::remove_all(dir.file("www.example.com"));
     }
-    EXPECT_TRUE(isEmptyDirectory(dir.path()));
+    EXPECT_TRUE(fs::is_empty(dir.path()));
   }
 }
 
@@ -309,11 +285,8 @@ TEST_F(SavedCopies, NoLocalCopyIsOpenedUnlessOneCanBeRead) {
   std::string file = controller.localFile();
   struct Case {
     const char* name;
-    bool ignoreSavedFiles;
-    bool makeFile;
-    bool makeDirectory;
-  };
-  const Case cases[] = {
+    bool ignoreSavedFiles, makeFile, makeDirectory;
+  } const cases[] = {
       {"setting clear", false, true, false},
       {"no saved copy", true, false, false},
       {"a directory of that name", true, false, true},

@@ -4,38 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-
 #include "engine/download_controller.h"
 #include "engine/robots.h"
 #include "pipeline/page_pipeline.h"
+#include "support/end_signal.h"
+#include "support/log_lines.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "util/app_flags.h"
 #include "util/log.h"
-#include "support/log_lines.h"
 
 namespace sg::test {
-
-class EndSignal : public DownloadObserver {
- public:
-  void downloadUpdate(UpdateCode code, LinkRecord*) override {
-    if (code != UpdateCode::DownloadEnded) return;
-    std::lock_guard lock(m_mutex);
-    ++m_ends;
-    m_cv.notify_all();
-  }
-  bool wait(int ends) {
-    std::unique_lock lock(m_mutex);
-    return m_cv.wait_for(lock, std::chrono::seconds(60), [&] { return m_ends >= ends; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  int m_ends = 0;
-};
 
 class PipelineTest : public ::testing::Test {
  protected:
@@ -87,7 +66,6 @@ class PipelineTest : public ::testing::Test {
     return record ? record->localFile() : std::string();
   }
   std::string hostDir() { return controller.settings.saveDirectory + "/127.0.0.1_" + std::to_string(server.port()); }
-
 
   TempDir dir;
   TestServer server;

@@ -47,6 +47,12 @@ class DialupTest : public ::testing::Test {
  protected:
   void SetUp() override { logQueue().clear(); }
   void TearDown() override { logQueue().clear(); }
+  static CrawlSettings dialAndHangUp() {
+    CrawlSettings settings;
+    settings.autoDial = true;
+    settings.autoDisconnect = true;
+    return settings;
+  }
 };
 
 using Calls = std::vector<std::string>;
@@ -63,14 +69,10 @@ constexpr ConnectionState kModemUpAndBusy{.connected = true, .modem = true, .mod
 // start, the hang-up after it.
 struct DownloadCase {
   const char* name;
-  bool autoDial;
-  bool autoDisconnect;
-  bool offline;
+  bool autoDial, autoDisconnect, offline;
   ConnectionState state;
-  bool dialWorks;
-  bool hangUpWorks;
-  // Expected:
-  bool starts;
+  bool dialWorks, hangUpWorks;
+  bool starts;  // expected, with the calls made and the lines logged
   Calls calls;
   Lines log;
 };
@@ -78,47 +80,38 @@ struct DownloadCase {
 const DownloadCase kDownloadCases[] = {
     // A network connection without the modem flag: the download starts
     // whatever the settings and the state, and the line is left alone.
-    {"network up, both settings on", true, true, false, kNetworkUp, true, true,
-     true, {"query", "query"}, {}},
-    {"network down, both settings on", true, true, false, kNetworkDown, true, true,
-     true, {"query", "query"}, {}},
-    {"network up, AutoDial off", false, true, false, kNetworkUp, true, true,
-     true, {}, {}},
-    {"network up, AutoDisconnect off", true, false, false, kNetworkUp, true, true,
-     true, {"query"}, {}},
+    {"network up, both settings on", true, true, false, kNetworkUp, true, true, true, {"query", "query"}, {}},
+    {"network down, both settings on", true, true, false, kNetworkDown, true, true, true, {"query", "query"}, {}},
+    {"network up, AutoDial off", false, true, false, kNetworkUp, true, true, true, {}, {}},
+    {"network up, AutoDisconnect off", true, false, false, kNetworkUp, true, true, true, {"query"}, {}},
 
     // Working offline: nothing is dialled, the state is not even asked.
-    {"offline, modem down", true, true, true, kModemDown, true, true,
-     true, {"query"}, {}},
-    {"offline, modem down, AutoDisconnect off", true, false, true, kModemDown, true, true,
-     true, {}, {}},
+    {"offline, modem down", true, true, true, kModemDown, true, true, true, {"query"}, {}},
+    {"offline, modem down, AutoDisconnect off", true, false, true, kModemDown, true, true, true, {}, {}},
 
     // The modem line is already up: no dial; hung up at the end only when
     // both settings ask for it, even though this program did not dial it.
-    {"modem up, both settings on", true, true, false, kModemUp, true, true,
-     true, {"query", "query", "hangUp"}, {"Modem disconnected."}},
-    {"modem up, AutoDisconnect off", true, false, false, kModemUp, true, true,
-     true, {"query"}, {}},
-    {"modem up, AutoDial off, AutoDisconnect on", false, true, false, kModemUp, true, true,
-     true, {}, {}},
-    {"modem up, both settings off", false, false, false, kModemUp, true, true,
-     true, {}, {}},
-    {"modem up and busy", true, true, false, kModemUpAndBusy, true, true,
-     true, {"query", "query", "hangUp"}, {"Modem disconnected."}},
-    {"modem up, hang-up fails silently", true, true, false, kModemUp, true, false,
-     true, {"query", "query", "hangUp"}, {}},
+    {"modem up, both settings on",
+     true, true, false, kModemUp, true, true, true, {"query", "query", "hangUp"}, {"Modem disconnected."}},
+    {"modem up, AutoDisconnect off", true, false, false, kModemUp, true, true, true, {"query"}, {}},
+    {"modem up, AutoDial off, AutoDisconnect on", false, true, false, kModemUp, true, true, true, {}, {}},
+    {"modem up, both settings off", false, false, false, kModemUp, true, true, true, {}, {}},
+    {"modem up and busy",
+     true, true, false, kModemUpAndBusy, true, true, true, {"query", "query", "hangUp"}, {"Modem disconnected."}},
+    {"modem up, hang-up fails silently",
+     true, true, false, kModemUp, true, false, true, {"query", "query", "hangUp"}, {}},
 
     // The modem line is down.
-    {"modem down, AutoDial off", false, true, false, kModemDown, true, true,
-     true, {}, {}},
-    {"modem down, dial succeeds, hung up at the end", true, true, false, kModemDown, true, true,
-     true, {"query", "autodial", "query", "hangUp"}, {"Modem disconnected."}},
-    {"modem down, dial succeeds, AutoDisconnect off", true, false, false, kModemDown, true, true,
-     true, {"query", "autodial"}, {}},
-    {"modem down, dial fails", true, true, false, kModemDown, false, true,
-     false, {"query", "autodial"}, {"Connection to the internet failed."}},
-    {"modem busy, no dial attempt", true, true, false, kModemBusy, true, true,
-     false, {"query"}, {"Connection to the internet failed."}},
+    {"modem down, AutoDial off", false, true, false, kModemDown, true, true, true, {}, {}},
+    {"modem down, dial succeeds, hung up at the end",
+     true, true, false, kModemDown, true, true, true, {"query", "autodial", "query", "hangUp"},
+     {"Modem disconnected."}},
+    {"modem down, dial succeeds, AutoDisconnect off",
+     true, false, false, kModemDown, true, true, true, {"query", "autodial"}, {}},
+    {"modem down, dial fails",
+     true, true, false, kModemDown, false, true, false, {"query", "autodial"}, {"Connection to the internet failed."}},
+    {"modem busy, no dial attempt",
+     true, true, false, kModemBusy, true, true, false, {"query"}, {"Connection to the internet failed."}},
 };
 
 TEST_F(DialupTest, DownloadDialsAndHangsUpAsSettingsAndStateAsk) {
@@ -143,19 +136,14 @@ TEST_F(DialupTest, DownloadDialsAndHangsUpAsSettingsAndStateAsk) {
 // during the download is not hung up. (Hanging up a line this program did
 // not dial is a case of the table above.)
 TEST_F(DialupTest, LineDownAtTheEndIsNotHungUp) {
-  CrawlSettings settings;
-  settings.autoDial = true;
-  settings.autoDisconnect = true;
   ScriptedModem modem(kModemDown, true, true);
-  hangUpIfDialled(settings, modem);
+  hangUpIfDialled(dialAndHangUp(), modem);
   EXPECT_EQ(modem.calls(), Calls{"query"});
   EXPECT_EQ(test::drainLog(), Lines{});
 }
 
 TEST_F(DialupTest, EveryStartDialsAgain) {
-  CrawlSettings settings;
-  settings.autoDial = true;
-  settings.autoDisconnect = true;
+  const CrawlSettings settings = dialAndHangUp();
   ScriptedModem modem(kModemDown, true, true);
   for (int run = 0; run < 2; ++run) {
     ASSERT_TRUE(dialIfNeeded(settings, false, modem));

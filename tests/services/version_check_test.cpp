@@ -113,6 +113,13 @@ TEST_F(VersionCheckTest, NewerReleaseIsAnnouncedOnceAndRemembered) {
   EXPECT_TRUE(nextRun.checkForNewVersion(&session, false, true));
   EXPECT_EQ(requests(), 2u);
   EXPECT_EQ(host.announced.size(), 1u);
+
+  // Answered "do not notify": the notifications stop.
+  host = RecordingHost{};
+  host.answerDoNotNotify = true;
+  VersionCheck answered(host, loopback(), 6.4);
+  EXPECT_TRUE(answered.checkForNewVersion(&session, false, true));
+  EXPECT_EQ(host.stops, 1);
 }
 
 TEST_F(VersionCheckTest, AnnouncesOnlyAReleaseAboveTheStoredOrElseTheProgramsOwn) {
@@ -141,13 +148,6 @@ TEST_F(VersionCheckTest, AnnouncesOnlyAReleaseAboveTheStoredOrElseTheProgramsOwn
   }
 }
 
-TEST_F(VersionCheckTest, DoNotNotifyAnswerStopsTheNotifications) {
-  host.answerDoNotNotify = true;
-  VersionCheck check(host, loopback(), 6.4);
-  EXPECT_TRUE(check.checkForNewVersion(&session, false, true));
-  EXPECT_EQ(host.stops, 1);
-}
-
 TEST_F(VersionCheckTest, NotFoundIsLoggedOnceAndNotTriedAgain) {
   status = 404;
   VersionCheck check(host, loopback(), 6.4);
@@ -159,11 +159,10 @@ TEST_F(VersionCheckTest, NotFoundIsLoggedOnceAndNotTriedAgain) {
   EXPECT_EQ(requests(), 1u);
   EXPECT_TRUE(host.announced.empty());
   EXPECT_EQ(host.stored, "");
-}
 
-TEST_F(VersionCheckTest, ServerThatCannotBeReachedIsLoggedAsAFailure) {
-  VersionCheck check(host, {"127.0.0.1", static_cast<uint16_t>(test::refusedPort())}, 6.4);
-  EXPECT_FALSE(check.checkForNewVersion(&session, false, true));
+  // So is a server that cannot be reached.
+  VersionCheck unreachable(host, {"127.0.0.1", static_cast<uint16_t>(test::refusedPort())}, 6.4);
+  EXPECT_FALSE(unreachable.checkForNewVersion(&session, false, true));
   EXPECT_EQ(test::drainLog(), kFailed);
 }
 

@@ -43,6 +43,20 @@ void TestServer::page(const std::string& path, const std::string& body, const st
   });
 }
 
+void TestServer::redirect(const std::string& path, const std::string& location, int status) {
+  m_server.Get(path, [location, status](const httplib::Request&, httplib::Response& res) {
+    res.status = status;
+    res.set_header("Location", location);
+  });
+}
+
+void TestServer::status(const std::string& path, int status, const std::string& body, const std::string& type) {
+  m_server.Get(path, [status, body, type](const httplib::Request&, httplib::Response& res) {
+    res.status = status;
+    if (!body.empty()) res.set_content(body, type);
+  });
+}
+
 void TestServer::stalledBody(const std::string& path, const std::string& sent, int stallMs) {
   m_server.Get(path, [this, sent, stallMs](const httplib::Request&, httplib::Response& res) {
     res.set_content_provider(sent.size() + 1000000, "application/octet-stream",

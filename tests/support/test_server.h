@@ -35,6 +35,10 @@ class TestServer {
   // Serves body at path with a content type and extra headers.
   void page(const std::string& path, const std::string& body, const std::string& type = "text/html",
             const httplib::Headers& headers = {});
+  // Answers path with status and a Location header.
+  void redirect(const std::string& path, const std::string& location, int status = 302);
+  // Answers path with an error status and body.
+  void status(const std::string& path, int status, const std::string& body = "", const std::string& type = "text/html");
   // A body that sends `sent` bytes and then stalls until the server stops
   // (or for stallMs).
   void stalledBody(const std::string& path, const std::string& sent, int stallMs = 60000);

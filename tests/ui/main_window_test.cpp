@@ -2,26 +2,16 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QListWidget>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
 
-#include "document/settings_store.h"
-#include "engine/robots.h"
 #include "engine/thread_status.h"
-#include "support/temp_dir.h"
-#include "support/test_server.h"
+#include "services/dialup.h"
+#include "support/qt_events.h"
+#include "support/window_rig.h"
 #include "ui/gui_app.h"
 #include "ui/link_views.h"
-#include "ui/main_window.h"
-#include "ui/panes.h"
-#include "ui/url_box.h"
-#include "util/log.h"
 
 using namespace sg;
 
@@ -30,7 +20,7 @@ class MainWindowTest : public QObject {
 
  private slots:
   void init();
-  void cleanup();
+  void cleanup() { m_rig.reset(); }
   void commandStatesFollowADownload();
   void statusPanesShowTheDownload();
   void treeAndDetailsFollowTheLinks();
@@ -48,144 +38,106 @@ class MainWindowTest : public QObject {
   void longLinesCanBeReadWhole();
 
  private:
-  void startCrawl(const QString& path);
-  bool waitForIdle(int ms = 20000);
+  MainWindow& window() { return *m_rig->window; }
+  CrawlSettings& settings() { return window().document().controller().settings; }
+  void startCrawl(const std::string& path) { m_rig->startCrawl(path); }
+  bool waitForIdle() { return m_rig->waitForIdle(); }
+  // Stops the download and waits for its end.
+  bool stop() {
+    window().action("stop")->trigger();
+    return waitForIdle();
+  }
 
-  std::unique_ptr<test::TempDir> m_dir;
-  std::unique_ptr<SettingsStore> m_store;
-  std::unique_ptr<test::TestServer> m_server;
-  std::unique_ptr<MainWindow> m_window;
-  QStringList m_questions;
-  bool m_answer = true;
+  std::unique_ptr<test::WindowRig> m_rig;
 };
 
 void MainWindowTest::init() {
-  robotsCache().clear();
-  logQueue().clear();
-  m_dir = std::make_unique<test::TempDir>();
-  m_store = std::make_unique<SettingsStore>(QString::fromStdString(m_dir->file("settings.conf")));
-  m_server = std::make_unique<test::TestServer>();
-  m_server->page("/", "<html><title>Home</title><a href=\"a.html\">a</a><a href=\"b.html\">b</a>"
-                      "<img src=\"pic.gif\"></html>");
-  m_server->page("/a.html", "<html><a href=\"a1.html\">a1</a><a href=\"a2.html\">a2</a></html>");
-  m_server->page("/a1.html", "a1");
-  m_server->page("/a2.html", "a2");
-  m_server->page("/b.html", "b");
-  m_server->page("/pic.gif", "GIF89a", "image/gif");
-  m_server->stalledBody("/slow", "x", 20000);
-  m_server->page("/stalls.html", "<html><a href=\"slow\">slow</a><a href=\"b.html\">b</a></html>");
-  m_server->start();
-  WindowTiming timing;
-  timing.refreshMs = 50;
-  timing.logMs = 20;
-  timing.threadMs = 20;
-  m_window = std::make_unique<MainWindow>(*m_store, timing);
-  m_questions.clear();
-  m_answer = true;
-  m_window->ask = [this](const QString& question) {
-    m_questions << question;
-    return m_answer;
-  };
-  m_window->inform = [this](const QString& message) { m_questions << message; };
-  CrawlSettings& settings = m_window->document().controller().settings;
-  settings.linkPause = 0;
-  settings.saveDirectory = m_dir->file("sites");
-  m_window->document().controller().timing.http.receiveMs = 20000;
-  m_window->show();
-}
-
-void MainWindowTest::cleanup() {
-  m_window->document().controller().workQueue().shutdown();
-  QCoreApplication::processEvents();
-  m_window.reset();
-  m_server.reset();
-  m_store.reset();
-  m_dir.reset();
-}
-
-void MainWindowTest::startCrawl(const QString& path) {
-  m_window->urlBox()->setEditText(QString::fromStdString(m_server->url(path.toStdString())));
-  m_window->action(QStringLiteral("go"))->trigger();
-}
-
-bool MainWindowTest::waitForIdle(int ms) {
-  return QTest::qWaitFor([this] { return !m_window->document().downloading(); }, ms);
+  m_rig = std::make_unique<test::WindowRig>();
+  test::TestServer& server = m_rig->server;
+  server.page("/", "<html><title>Home</title><a href=\"a.html\">a</a><a href=\"b.html\">b</a><img src=\"pic.gif\"></html>");
+  server.page("/a.html", "<html><a href=\"a1.html\">a1</a><a href=\"a2.html\">a2</a></html>");
+  server.page("/a1.html", "a1");
+  server.page("/a2.html", "a2");
+  server.page("/b.html", "b");
+  server.page("/pic.gif", "GIF89a", "image/gif");
+  server.stalledBody("/slow", "x", 20000);
+  server.page("/stalls.html", "<html><a href=\"slow\">slow</a><a href=\"b.html\">b</a></html>");
+  m_rig->openWindow();
+  window().show();
 }
 
 void MainWindowTest::commandStatesFollowADownload() {
-  m_window->refresh();
-  QVERIFY(m_window->action("go")->isEnabled());
-  QVERIFY(!m_window->action("stop")->isEnabled());
-  QVERIFY(m_window->action("options")->isEnabled());
-  QVERIFY(m_window->action("clearLinks")->isEnabled());
-  QVERIFY(m_window->urlBox()->isEnabled());
+  window().refresh();
+  QVERIFY(window().action("go")->isEnabled());
+  QVERIFY(!window().action("stop")->isEnabled());
+  QVERIFY(window().action("options")->isEnabled());
+  QVERIFY(window().action("clearLinks")->isEnabled());
+  QVERIFY(window().urlBox()->isEnabled());
 
   startCrawl("/slow");
-  QVERIFY(m_window->document().downloading());
-  QVERIFY(!m_window->action("go")->isEnabled());
-  QVERIFY(m_window->action("stop")->isEnabled());
-  QVERIFY(!m_window->action("options")->isEnabled());
-  QVERIFY(!m_window->action("clearHistory")->isEnabled());
-  QVERIFY(!m_window->urlBox()->isEnabled());
+  QVERIFY(window().document().downloading());
+  QVERIFY(!window().action("go")->isEnabled());
+  QVERIFY(window().action("stop")->isEnabled());
+  QVERIFY(!window().action("options")->isEnabled());
+  QVERIFY(!window().action("clearHistory")->isEnabled());
+  QVERIFY(!window().urlBox()->isEnabled());
 
-  m_window->action("stop")->trigger();  // stopping: nothing to stop twice
-  QVERIFY(!m_window->action("stop")->isEnabled());
-  QVERIFY(!m_window->action("go")->isEnabled());
+  window().action("stop")->trigger();  // stopping: nothing to stop twice
+  QVERIFY(!window().action("stop")->isEnabled());
+  QVERIFY(!window().action("go")->isEnabled());
 
   QVERIFY(waitForIdle());
-  QVERIFY(m_window->action("go")->isEnabled());
-  QVERIFY(!m_window->action("stop")->isEnabled());
-  QCOMPARE(m_window->paneText(0), QStringLiteral("Download aborted."));
-  QCOMPARE(m_window->windowTitle(), QString::fromStdString(m_server->url("/slow")).mid(7) + " - Sitegleaner");
+  QVERIFY(window().action("go")->isEnabled());
+  QVERIFY(!window().action("stop")->isEnabled());
+  QCOMPARE(window().paneText(0), QStringLiteral("Download aborted."));
+  QCOMPARE(window().windowTitle(), QString::fromStdString(m_rig->server.url("/slow")).mid(7) + " - Sitegleaner");
 }
 
 void MainWindowTest::statusPanesShowTheDownload() {
-  m_window->refresh();
-  QCOMPARE(m_window->paneText(2), QStringLiteral("0 pending"));
-  QCOMPARE(m_window->paneText(3), QStringLiteral("0 threads"));
-  QCOMPARE(m_window->paneText(4), QStringLiteral(" No download active "));
-  QVERIFY(m_window->paneText(1) == "Connected" || m_window->paneText(1) == "Disconnected");
+  window().refresh();
+  QCOMPARE(window().paneText(2), QStringLiteral("0 pending"));
+  QCOMPARE(window().paneText(3), QStringLiteral("0 threads"));
+  QCOMPARE(window().paneText(4), QStringLiteral(" No download active "));
+  QCOMPARE(window().paneText(1), QString(systemConnectionState().query().connected ? "Connected" : "Disconnected"));
 
-  m_window->document().controller().settings.limitFlags = 0;
+  settings().limitFlags = 0;
   startCrawl("/slow");
-  m_window->refresh();
-  QCOMPARE(m_window->paneText(4), QStringLiteral("No time limit."));
-  QCOMPARE(m_window->paneText(3), QStringLiteral("1 threads"));
-  QVERIFY(m_window->paneText(1).endsWith("/sec"));
-  m_window->action("stop")->trigger();
-  QVERIFY(waitForIdle());
+  window().refresh();
+  QCOMPARE(window().paneText(4), QStringLiteral("No time limit."));
+  QCOMPARE(window().paneText(3), QStringLiteral("1 threads"));
+  QVERIFY(window().paneText(1).endsWith("/sec"));
+  QVERIFY(stop());
 
   // One worker, held by the stalled link, so the page's other link is
   // certainly still pending when the download stops.
-  m_window->document().controller().settings.limitFlags = kLimitTotalTime;
-  m_window->document().controller().settings.threads = 1;
-  size_t stalls = m_server->count("/slow");
+  settings().limitFlags = kLimitTotalTime;
+  settings().threads = 1;
+  size_t stalls = m_rig->server.count("/slow");
   startCrawl("/stalls.html");
-  m_window->refresh();
-  QVERIFY2(m_window->paneText(4).endsWith(" remaining"), qPrintable(m_window->paneText(4)));
-  QTRY_VERIFY_WITH_TIMEOUT(m_server->count("/slow") > stalls, 20000);
-  m_window->action("stop")->trigger();
-  QVERIFY(waitForIdle());
-  m_window->refresh();
+  window().refresh();
+  QVERIFY2(window().paneText(4).endsWith(" remaining"), qPrintable(window().paneText(4)));
+  QTRY_VERIFY_WITH_TIMEOUT(m_rig->server.count("/slow") > stalls, 20000);
+  QVERIFY(stop());
+  window().refresh();
   // The pending link waits, and so does the stalled one whose read the stop cut short.
-  QCOMPARE(m_window->paneText(2), QStringLiteral("2 to resume"));
-  QCOMPARE(m_window->paneText(4), QStringLiteral(" No download active "));
+  QCOMPARE(window().paneText(2), QStringLiteral("2 to resume"));
+  QCOMPARE(window().paneText(4), QStringLiteral(" No download active "));
 }
 
 void MainWindowTest::treeAndDetailsFollowTheLinks() {
   startCrawl("/");
   QVERIFY(waitForIdle());
-  LinkTreeModel& tree = m_window->treeModel();
+  LinkTreeModel& tree = window().treeModel();
   QCOMPARE(tree.rowCount(), 1);
   QModelIndex root = tree.index(0, 0);
   // Only pages with links of their own get tree items: a.html, not b.html.
   QCOMPARE(tree.rowCount(root), 1);
   QCOMPARE(tree.data(tree.index(0, 0, root), Qt::DisplayRole).toString(), QStringLiteral("a.html"));
-  QCOMPARE(tree.data(tree.index(0, 0, root), Qt::ToolTipRole).toString(), QString::fromStdString(m_server->url("/a.html")));
+  QCOMPARE(tree.data(tree.index(0, 0, root), Qt::ToolTipRole).toString(), QString::fromStdString(m_rig->server.url("/a.html")));
   QCOMPARE(tree.data(tree.index(0, 0, root), Qt::ForegroundRole).value<QColor>(), QColor(0, 128, 0));
 
-  DetailsModel& details = m_window->detailsModel();
-  QCOMPARE(details.shownPage(), m_window->store().root());
+  DetailsModel& details = window().detailsModel();
+  QCOMPARE(details.shownPage(), window().store().root());
   QCOMPARE(details.rowCount(), 3);
   QStringList statuses;
   for (int row = 0; row < 3; ++row) statuses << details.data(details.index(row, DetailsModel::kStatus), Qt::DisplayRole).toString();
@@ -193,41 +145,41 @@ void MainWindowTest::treeAndDetailsFollowTheLinks() {
   QCOMPARE(details.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("URL/Title"));
 
   // Selecting a page shows its links; a reset shows the root alone.
-  m_window->treeView()->setCurrentIndex(tree.index(0, 0, root));
+  window().treeView()->setCurrentIndex(tree.index(0, 0, root));
   QCOMPARE(details.rowCount(), 2);
-  m_window->action("clearLinks")->trigger();
+  window().action("clearLinks")->trigger();
   QCOMPARE(tree.rowCount(tree.index(0, 0)), 0);
   QCOMPARE(details.rowCount(), 0);
 }
 
 void MainWindowTest::showAllAndIncludeChangeTheRows() {
-  m_window->document().controller().settings.maxCrawlDepth = 1;  // a1 and a2 are kept but not fetched
+  settings().maxCrawlDepth = 1;  // a1 and a2 are kept but not fetched
   startCrawl("/");
   QVERIFY(waitForIdle());
-  LinkTreeModel& tree = m_window->treeModel();
-  DetailsModel& details = m_window->detailsModel();
-  m_window->treeView()->setCurrentIndex(tree.index(0, 0, tree.index(0, 0)));
+  LinkTreeModel& tree = window().treeModel();
+  DetailsModel& details = window().detailsModel();
+  window().treeView()->setCurrentIndex(tree.index(0, 0, tree.index(0, 0)));
   QCOMPARE(details.rowCount(), 2);
   QCOMPARE(details.data(details.index(0, DetailsModel::kStatus), Qt::DisplayRole).toString(), QStringLiteral("Skipped"));
 
-  m_window->action("showAll")->trigger();  // off: only complete links
-  QVERIFY(!m_window->document().view.showAll);
+  window().action("showAll")->trigger();  // off: only complete links
+  QVERIFY(!window().document().view.showAll);
   QCOMPARE(details.rowCount(), 0);
-  m_window->action("showAll")->trigger();
+  window().action("showAll")->trigger();
   QCOMPARE(details.rowCount(), 2);
   // However the choice changes (a profile opened reloads the settings),
   // the list follows the menu at the next refresh.
-  m_window->document().view.showAll = false;
-  m_window->refresh();
-  QVERIFY(!m_window->action("showAll")->isChecked());
+  window().document().view.showAll = false;
+  window().refresh();
+  QVERIFY(!window().action("showAll")->isChecked());
   QCOMPARE(details.rowCount(), 0);
-  m_window->document().view.showAll = true;
-  m_window->refresh();
+  window().document().view.showAll = true;
+  window().refresh();
   QCOMPARE(details.rowCount(), 2);
 
   // Excluding the page turns it grey and marks its links.
-  m_window->treeView()->setFocus();
-  m_window->action("includeUrl")->trigger();
+  window().treeView()->setFocus();
+  window().action("includeUrl")->trigger();
   QModelIndex page = tree.index(0, 0, tree.index(0, 0));
   QCOMPARE(tree.data(page, Qt::ForegroundRole).value<QColor>(), QColor(128, 128, 128));
   LinkNode* node = tree.nodeAt(page);
@@ -238,29 +190,24 @@ void MainWindowTest::showAllAndIncludeChangeTheRows() {
 
 void MainWindowTest::browseOfflineOpensTheSavedRoot() {
   QList<QUrl> opened;
-  m_window->setUrlOpener([&opened](const QUrl& url) {
+  window().setUrlOpener([&opened](const QUrl& url) {
     opened.append(url);
     return true;
   });
-  m_window->refresh();
-  QVERIFY(!m_window->action("browseOffline")->isEnabled());  // nothing saved yet
-  m_window->document().controller().settings.maxCrawlDepth = 0;
-  m_window->document().controller().settings.saveFiles = true;
+  window().refresh();
+  QVERIFY(!window().action("browseOffline")->isEnabled());  // nothing saved yet
+  settings().maxCrawlDepth = 0;
+  settings().saveFiles = true;
   startCrawl("/");
   QVERIFY(waitForIdle());
-  m_window->refresh();
-  QVERIFY(m_window->action("browseOffline")->isEnabled());
-  m_window->action("browseOffline")->trigger();
-  const std::string root = m_window->document().controller().localFile();
+  window().refresh();
+  QVERIFY(window().action("browseOffline")->isEnabled());
+  window().action("browseOffline")->trigger();
+  const std::string root = window().document().controller().localFile();
   QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(root))});
   QVERIFY(QFileInfo(QString::fromStdString(root)).isFile());
   // The log names the file, as the console's summary does.
-  m_window->logPane()->refresh();
-  bool named = false;
-  for (int row = 0; row < m_window->logPane()->list()->count(); ++row) {
-    named |= m_window->logPane()->list()->item(row)->text() == QString::fromStdString("To browse it offline, open " + root);
-  }
-  QVERIFY(named);
+  QCOMPARE(m_rig->logCount(QString::fromStdString("To browse it offline, open " + root)), 1);
 }
 
 void MainWindowTest::treeItemsReadWhatTellsThemApart_data() {
@@ -285,7 +232,7 @@ void MainWindowTest::treeItemsReadWhatTellsThemApart() {
   QCOMPARE(LinkTreeModel::treeLabel(node), label);
   QCOMPARE(LinkTreeModel::treeLabel(root), QStringLiteral("http://h.example/"));
   // Before any URL the tree says so.
-  LinkTreeModel& tree = m_window->treeModel();
+  LinkTreeModel& tree = window().treeModel();
   QCOMPARE(tree.data(tree.index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("No URL Selected"));
   QVERIFY(tree.data(tree.index(0, 0), Qt::DecorationRole).isNull());
 }
@@ -293,24 +240,24 @@ void MainWindowTest::treeItemsReadWhatTellsThemApart() {
 void MainWindowTest::longLinesCanBeReadWhole() {
   const std::string line = "Downloading http://h.example/" + std::string(400, 'x') + ".html";
   logMessage(line);
-  m_window->logPane()->refresh();
-  QListWidget* list = m_window->logPane()->list();
+  window().logPane()->refresh();
+  QListWidget* list = window().logPane()->list();
   QListWidgetItem* item = list->item(list->count() - 1);
   QCOMPARE(item->toolTip(), QString::fromStdString(line));
   QCOMPARE(list->textElideMode(), Qt::ElideNone);
-  m_window->resize(600, 500);
+  window().resize(600, 500);
   QTest::qWait(0);
   // The tree has a third of the width.
-  auto* splitter = m_window->findChild<QSplitter*>(QStringLiteral("splitter"));
+  auto* splitter = window().findChild<QSplitter*>(QStringLiteral("splitter"));
   QVERIFY(splitter != nullptr);
   QList<int> sizes = splitter->sizes();
   QVERIFY2(sizes[0] * 3 >= (sizes[0] + sizes[1]) * 9 / 10, qPrintable(QString::number(sizes[0])));
 }
 
 void MainWindowTest::logPaneFollowsOnlyAtTheEnd() {
-  LogPane* pane = m_window->logPane();
+  LogPane* pane = window().logPane();
   pane->clearLog();
-  m_window->resize(900, 640);
+  window().resize(900, 640);
   for (int i = 0; i < 300; ++i) logMessage("line " + std::to_string(i) + "\twith a tab");
   pane->refresh();
   QCOMPARE(pane->list()->count(), 300);
@@ -323,17 +270,17 @@ void MainWindowTest::logPaneFollowsOnlyAtTheEnd() {
   QCOMPARE(pane->list()->verticalScrollBar()->value(), 0);
   QVERIFY(!pane->followsEnd());
 
-  m_window->refresh();
-  QVERIFY(m_window->action("clearLog")->isEnabled());
-  m_window->action("clearLog")->trigger();
+  window().refresh();
+  QVERIFY(window().action("clearLog")->isEnabled());
+  window().action("clearLog")->trigger();
   QCOMPARE(pane->list()->count(), 0);
-  QVERIFY(!m_window->action("clearLog")->isEnabled());
+  QVERIFY(!window().action("clearLog")->isEnabled());
   logMessage("after clearing");
   QTRY_COMPARE(pane->list()->count(), 1);
 }
 
 void MainWindowTest::threadPaneKeepsARowPerSlot() {
-  ThreadPane* pane = m_window->threadPane();
+  ThreadPane* pane = window().threadPane();
   pane->list()->clear();
   threadStatusTable().clear();
   threadStatusTable().setThreadLine(0, "Downloading /a");
@@ -351,85 +298,66 @@ void MainWindowTest::threadPaneKeepsARowPerSlot() {
 }
 
 void MainWindowTest::dropsAreRefusedDuringADownload() {
-  auto drop = [this](const QString& text) {
-    QMimeData mime;
-    mime.setText(text);
-    QWidget* target = m_window->detailsView()->viewport();
-    QDragEnterEvent enter(QPoint(10, 10), Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent event(QPointF(10, 10), Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-    return event.isAccepted();
-  };
+  auto drop = [this](const QString& text) { return test::dropText(window().detailsView()->viewport(), text); };
   startCrawl("/slow");
   QVERIFY(!drop("http://dropped.example.com/"));
-  m_window->action("stop")->trigger();
-  QVERIFY(waitForIdle());
+  QVERIFY(stop());
 
-  m_answer = false;  // "This will clear the current download. Are you sure?" - No
+  m_rig->answer = false;  // "This will clear the current download. Are you sure?" - No
   QVERIFY(drop("http://dropped.example.com/"));
-  QVERIFY(m_questions.contains("This will clear the current download. Are you sure?"));
-  QCOMPARE(QString::fromStdString(m_window->document().controller().url()),
-           QString::fromStdString(m_server->url("/slow")));
-  m_answer = true;
+  QVERIFY(m_rig->questions.contains("This will clear the current download. Are you sure?"));
+  QCOMPARE(QString::fromStdString(window().document().controller().url()),
+           QString::fromStdString(m_rig->server.url("/slow")));
+  m_rig->answer = true;
   QVERIFY(drop("http://dropped.example.com/"));
-  QCOMPARE(QString::fromStdString(m_window->document().controller().url()), QStringLiteral("http://dropped.example.com/"));
-  QVERIFY(!m_window->document().downloading());
+  QCOMPARE(QString::fromStdString(window().document().controller().url()), QStringLiteral("http://dropped.example.com/"));
+  QVERIFY(!window().document().downloading());
 }
 
 void MainWindowTest::closeQueryAnsweredNoKeepsDownloading() {
   startCrawl("/slow");
-  m_answer = false;
-  QVERIFY(!m_window->close());
-  QVERIFY(m_window->isVisible());
-  QVERIFY(m_window->document().downloading());
-  QVERIFY(!m_window->document().controller().cancelled);
-  QVERIFY(m_window->refreshing());
-  m_window->action("stop")->trigger();
-  QVERIFY(waitForIdle());
-  auto* message = m_window->findChild<QLabel*>(QStringLiteral("messagePane"));
+  m_rig->answer = false;
+  QVERIFY(!window().close());
+  QVERIFY(window().isVisible());
+  QVERIFY(window().document().downloading());
+  QVERIFY(!window().document().controller().cancelled);
+  QVERIFY(window().refreshing());
+  QVERIFY(stop());
+  auto* message = window().findChild<QLabel*>(QStringLiteral("messagePane"));
   QVERIFY(message != nullptr);
   QCOMPARE(message->text(), QStringLiteral("Download aborted."));
   // The next download does not show the end of the last one.
   startCrawl("/slow");
   QVERIFY(message->text() != QStringLiteral("Download aborted."));
-  m_window->action("stop")->trigger();
-  QVERIFY(waitForIdle());
-  QVERIFY(m_window->close());
+  QVERIFY(stop());
+  QVERIFY(window().close());
 }
 
 void MainWindowTest::conditionsOfUseShownOncePerRelease() {
-  SettingsStore fresh(QString::fromStdString(m_dir->file("fresh.conf")));
+  SettingsStore fresh(QString::fromStdString(m_rig->dir.file("fresh.conf")));
   QStringList shown;
-  // Each modal dialog is answered as soon as it is up.
-  QTimer closer;
-  connect(&closer, &QTimer::timeout, [&] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      shown << dialog->objectName();
-      dialog->accept();
-    }
-  });
-  closer.start(10);
-  QVERIFY(showConditionsIfDue(fresh));
+  auto accept = [&](QDialog* dialog) {
+    shown << dialog->objectName();
+    dialog->accept();
+  };
+  test::answeringModals<QDialog>(accept, [&] { QVERIFY(showConditionsIfDue(fresh)); });
   QCOMPARE(shown, QStringList({"aboutDialog", "conditionsDialog"}));
   QCOMPARE(fresh.readInt("Legal", "Shown Disclaimer", 0), 640);
-  QVERIFY(!showConditionsIfDue(fresh));
+  test::answeringModals<QDialog>(accept, [&] { QVERIFY(!showConditionsIfDue(fresh)); });
   QCOMPARE(shown.size(), 2);
 }
 
 void MainWindowTest::placementAndLayoutComeBack() {
-  m_window->setGeometry(40, 50, 700, 500);
-  m_window->batchPane()->show();
-  m_window->logPane()->hide();
-  m_window->action("toggleStatusBar")->trigger();  // hidden
-  m_window->saveWindowPlacement();
-  QString stored = m_store->readText("General", "Window Pos");
+  window().setGeometry(40, 50, 700, 500);
+  window().batchPane()->show();
+  window().logPane()->hide();
+  window().action("toggleStatusBar")->trigger();  // hidden
+  window().saveWindowPlacement();
+  QString stored = m_rig->store.readText("General", "Window Pos");
   QCOMPARE(stored.split(',').size(), 10);
-  m_window->document().controller().setObserver(nullptr);
-  m_window.reset();
+  m_rig->closeWindow();
 
-  MainWindow again(*m_store);
+  MainWindow again(m_rig->store);
   again.show();
   again.loadWindowPlacement();
   QCOMPARE(again.geometry().size(), QSize(700, 500));
@@ -438,13 +366,12 @@ void MainWindowTest::placementAndLayoutComeBack() {
   QVERIFY(!again.statusBar()->isVisibleTo(&again));
   QVERIFY(!again.action("toggleStatusBar")->isChecked());
   again.document().controller().setObserver(nullptr);
-  m_window = std::make_unique<MainWindow>(*m_store);
 }
 
 void MainWindowTest::helpWithoutTheManualSaysSo() {
-  m_window->helpPlaces = {QString::fromStdString(m_dir->path())};
-  m_window->showHelp();
-  QCOMPARE(m_questions.back(), QStringLiteral("Couldn't locate help file (SitegleanerDocs.html)."));
+  window().helpPlaces = {QString::fromStdString(m_rig->dir.path())};
+  window().showHelp();
+  QCOMPARE(m_rig->questions.back(), QStringLiteral("Couldn't locate help file (SitegleanerDocs.html)."));
 }
 
 QTEST_MAIN(MainWindowTest)

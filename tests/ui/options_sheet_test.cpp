@@ -1,22 +1,20 @@
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
 #include "document/crawl_document.h"
 #include "document/settings_store.h"
 #include "engine/server_rule_table.h"
+#include "support/qt_events.h"
 #include "support/quiet_host.h"
+#include "support/settings_text.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/option_controls.h"
@@ -28,8 +26,6 @@
 using namespace sg;
 
 namespace {
-
-using test::QuietHost;
 
 // A connection-state layer whose answer the test sets.
 class FixedConnection : public ConnectionStateLayer {
@@ -46,6 +42,27 @@ struct Message {
 };
 
 QString repeated(char c, int n) { return QString(n, QLatin1Char(c)); }
+QString credential(const char* text) { return QByteArray(text).toBase64(); }
+
+// A setting as text, as the settings' own description writes it.
+QString valueOf(const CrawlSettings& settings, const QString& name) {
+  for (const auto& [field, text] : test::describe(settings)) {
+    if (QString::fromStdString(field) != name) continue;
+    QString value = QString::fromStdString(text);
+    return value.startsWith('"') ? value.mid(1, value.size() - 2) : value;
+  }
+  return QStringLiteral("(no such setting)");
+}
+
+// What a control shows, as text: "1" or "0" for a check box.
+QString shown(QWidget* control) {
+  if (auto* box = qobject_cast<QCheckBox*>(control)) return box->isChecked() ? "1" : "0";
+  if (auto* types = qobject_cast<TypeList*>(control)) return QString::fromStdString(types->checkedTypes());
+  if (auto* list = qobject_cast<QComboBox*>(control)) return list->currentText();
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
+  if (auto* button = qobject_cast<QPushButton*>(control)) return button->text();
+  return static_cast<NumberBox*>(control)->text();
+}
 
 }  // namespace
 
@@ -57,29 +74,24 @@ class OptionsSheetTest : public QObject {
   void cleanup();
 
   void sheetHasSixPagesInOrder();
-  void limitsPageRoundTrip();
+  void everyControlShowsItsSettingAndOkStoresIt();
+  void switchesGreyWhatTheyGovern();
   void limitBinariesZeroBecomesAllFilesOnceThePageIsShown();
   void validationMessages_data();
   void validationMessages();
   void badValueKeepsTheUserOnThePage();
   void delayEditFollowsTheThreads();
-  void filterPageRoundTrip();
   void typeListMenu();
   void htmlTypesWarning();
   void extensionsHistoryKeepsTwenty();
-  void depthPageRoundTrip();
-  void modemBoxesFollowTheConnectionState();
+  void modemBoxesAskTheConnectionState();
   void userAgentInStealthMode();
-  void logFolderPicker();
-  void savePageRoundTrip();
-  void savePageEnablingChain();
+  void folderPickers();
   void exclusionsAddRemoveAndTypeAhead();
   void exclusionDroppedTwiceAddedOnce();
-  void securityPageRoundTrip();
-  void passwordWithEmptyUserNameImpossible();
+  void passwordButtonsFollowTheUserNames();
   void setPasswordDialogHidesText();
   void okOpensOrClosesTheLogFile();
-  void cancelChangesNothing();
   void lastTabIsRemembered();
   void optionsCommandOpensTheSheet();
 
@@ -89,10 +101,13 @@ class OptionsSheetTest : public QObject {
   CrawlSettings storedSettings(std::vector<std::string>* exclusions = nullptr);
   CrawlSettings& settings() { return m_document->controller().settings; }
   static bool focusedIn(OptionsSheet& sheet, QWidget* field);
+  // Sets a control as the user would; a password button is clicked with
+  // value as the password typed.
+  void enter(QWidget* control, const QString& value);
 
   std::unique_ptr<test::TempDir> m_dir;
   std::unique_ptr<SettingsStore> m_store;
-  QuietHost m_host;
+  test::QuietHost m_host;
   FixedConnection m_connection;
   std::unique_ptr<CrawlDocument> m_document;
   std::vector<Message> m_messages;
@@ -156,6 +171,26 @@ bool OptionsSheetTest::focusedIn(OptionsSheet& sheet, QWidget* field) {
   return focus != nullptr && (focus == field || field->isAncestorOf(focus));
 }
 
+void OptionsSheetTest::enter(QWidget* control, const QString& value) {
+  if (auto* box = qobject_cast<QCheckBox*>(control)) {
+    box->setChecked(value == "1");
+  } else if (auto* types = qobject_cast<TypeList*>(control)) {
+    const QStringList wanted = value.split(';');
+    for (int i = 0; i < types->count(); ++i) {
+      types->item(i)->setCheckState(wanted.contains(types->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
+    }
+  } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+    list->isEditable() ? list->setEditText(value) : list->setCurrentText(value);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    edit->setText(value);
+  } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+    m_password = value;
+    button->click();
+  } else {
+    static_cast<NumberBox*>(control)->setText(value);
+  }
+}
+
 void OptionsSheetTest::sheetHasSixPagesInOrder() {
   auto sheet = makeSheet();
   QCOMPARE(sheet->windowTitle(), QStringLiteral("Sitegleaner Options"));
@@ -168,85 +203,164 @@ void OptionsSheetTest::sheetHasSixPagesInOrder() {
   QVERIFY(sheet->buttons()->button(QDialogButtonBox::Cancel) != nullptr);
 }
 
-void OptionsSheetTest::limitsPageRoundTrip() {
-  CrawlSettings& s = settings();
-  s.threads = 1;
-  s.objectDelay = 5;
-  s.maxSize = 2000;
-  s.minSize = 2048;
-  s.maxTime = 90;
-  s.maxTotalTime = 300;
-  s.maxDays = 30;
-  s.limitFlags = kLimitMaxSize | kLimitTotalTime;
-  s.limitBinaries = kLimitOtherFiles;
-  s.linkPause = 500;
-  auto sheet = makeSheet();
-  GeneralPage* page = sheet->limitsPage();
-  QCOMPARE(page->threads->text(), QStringLiteral("1"));
-  QCOMPARE(page->delay->text(), QStringLiteral("5"));
-  QVERIFY(page->delay->isEnabled());
-  QVERIFY(page->maxSize.check->isChecked());
-  QVERIFY(!page->minSize.check->isChecked());
-  QVERIFY(!page->minSize.value->isEnabled());
-  QVERIFY(!page->minSize.unit->isEnabled());
-  QVERIFY(page->maxTotalTime.check->isChecked());
-  QCOMPARE(page->limitsAffect->currentText(), QStringLiteral("Binary Files"));
-  QCOMPARE(page->linkPause->text(), QStringLiteral("500"));
-  // The largest unit that shows the stored value whole; the unit lists are
-  // sorted, and units apply even to limits that are switched off.
-  QCOMPARE(page->maxSize.value->text(), QStringLiteral("2"));
-  QCOMPARE(page->maxSize.unit->currentText(), QStringLiteral("Mb"));
-  QCOMPARE(page->minSize.value->text(), QStringLiteral("2048"));
-  QCOMPARE(page->minSize.unit->currentText(), QStringLiteral("Kb"));
-  QCOMPARE(page->maxTime.value->text(), QStringLiteral("90"));
-  QCOMPARE(page->maxTime.unit->currentText(), QStringLiteral("Secs"));
-  QCOMPARE(page->maxTotalTime.value->text(), QStringLiteral("5"));
-  QCOMPARE(page->maxTotalTime.unit->currentText(), QStringLiteral("Mins"));
-  QCOMPARE(page->maxSize.unit->itemText(0), QStringLiteral("Kb"));
-  QCOMPARE(page->maxTime.unit->itemText(0), QStringLiteral("Mins"));
-  // OK without a change gives back the stored values.
-  clickOk(*sheet);
-  for (const CrawlSettings& r : {settings(), storedSettings()}) {
-    QCOMPARE(r.maxSize, 2000);
-    QCOMPARE(r.minSize, 2048);
-    QCOMPARE(r.maxTime, 90);
-    QCOMPARE(r.maxTotalTime, 300);
+// Every setting of the five pages with values: stored before the sheet
+// opens, shown by its control, kept by OK without a change and by Cancel
+// after changes, and replaced by what the user enters, in the document and
+// in the file.
+void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
+  const QString log = QString::fromStdString(m_dir->file("crawl.log"));
+  const QString known = "text/html;image/gif;image/jpeg;application/zip";
+  // In the order a user may set them: a password after its user name, a
+  // switch after what it greys. A control shows `before` and is given
+  // `after` unless `shows` and `given` say otherwise; `kept` is the value
+  // after OK without a change where it is not `before`.
+  struct Row {
+    const char* control;
+    const char* setting;
+    QString before, after, shows, given, kept;
+  };
+  Row rows[] = {
+      {"objectDelay", "Object Delay", "5", "7"}, {"threads", "Threads", "1", "3"},
+      {"maxSizeCheck", "Limit Flags", QString::number(kLimitMaxSize | kLimitTotalTime),
+       QString::number(kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge), "1", "0"},
+      // The largest unit that shows the stored value whole; units apply
+      // even to limits that are switched off.
+      {"maxSize", "Max Size", "2000", "3000", "2", "3"}, {"maxSizeUnit", nullptr, "Mb", "Mb"},
+      {"minSizeCheck", nullptr, "0", "1"}, {"minSize", "Min Size", "2048", "10"}, {"minSizeUnit", nullptr, "Kb", "Kb"},
+      {"maxTimeCheck", nullptr, "0", "1"}, {"maxTime", "Max Time", "90", "120", "90", "2"},
+      {"maxTimeUnit", nullptr, "Secs", "Mins"}, {"maxTotalTimeCheck", nullptr, "1", "1"},
+      {"maxTotalTime", "Max Total Time", "300", "7200", "5", "7200"}, {"maxTotalTimeUnit", nullptr, "Mins", "Secs"},
+      {"maxDaysCheck", nullptr, "0", "1"}, {"maxDays", "Max Days", "30", "60"},
+      {"limitsAffect", "Limit Binaries", "1", "2", "Binary Files", "Html Files"},
+      {"linkPause", "Link Pause", "500", "250"}, {"maxConnectionsPerServer", "Max Connections Per Server", "8", "2"},
+      {"maxScanSize", "Max Scan Size", "64", "100"}, {"maxPageLinks", "Max Page Links", "100000", "500"},
+      {"maxPlaceholders", "Max Placeholders", "100000", "0"}, {"maxDownloadSize", "Max Download Size", "0", "2048"},
+      {nullptr, "Known File Types", known, known},
+      // Ticked types in list order, not in the stored order.
+      {"downloadTypes", "Download File Types", "text/html;image/gif", "image/gif;image/jpeg;text/html",
+       "image/gif;text/html", {}, "image/gif;text/html"},
+      {"downloadUnknown", "Download Unknown", "1", "0"}, {"fileExtensions", "File Extensions", "zip", "pdf;zip"},
+      {"downloadAll", "Download All", "0", "1"}, {"ignoreInline", "Ignore Inline", "0", "1"},
+      {"scanScripts", "Scan Scripts", "1", "0"},
+      {"stayBelowRoot", "Stay Below Root", "0", "1"}, {"maxServerDepth", "MaxServerDepth", "0", "3"},
+      {"maxCrawlDepth", "MaxCrawlDepth", "10", "50000"}, {"autoDisconnect", "AutoDisconnect", "1", "0"},
+      {"autoDial", "AutoDial", "1", "0"}, {"userAgent", "User Agent", "Custom agent", "Agent 2"},
+      {"logFile", "Log File", "", log}, {"showWarnings", "Show Warnings", "1", "0"},
+      {"createTree", "Create Tree", "1", "0"}, {"noCache", "No Cache", "0", "1"},
+      {"saveDirectory", "Save Directory", "/home/user/Gleaned Sites", "/data/mirror"},
+      {"saveAll", "Save All", "1", "0"}, {"saveTypes", "Save File Types", "", "image/gif;image/jpeg"},
+      {"readLocal", "Ignore Saved Files", "0", "1"}, {"checkForChanges", "Check For Changes", "1", "0"},
+      {"stripTags", "Strip HTML Tags", "0", "1"}, {"fixLinks", "Fix Links", "1", "0"},
+      {"saveFiles", "Save Files", "1", "0"},
+      {"username", "Username", "olduser", "alice"},
+      {"setInternetPassword", "Password", credential("olduser:old"), credential("alice:secret"),
+       "Set Internet &Password", "secret"},
+      {"proxyUsername", "Proxy Username", "", "bob"},
+      {"setProxyPassword", "Proxy Password", "", credential("bob:p@ss"), "Set Proxy Pass&word", "p@ss"},
+      {"promptForPassword", "Prompt For Password", "1", "0"},
+  };
+  m_connection.state.modem = true;
+  for (Row& row : rows) {
+    if (row.kept.isNull()) row.kept = row.before;
+    std::string error;
+    if (row.setting == nullptr) continue;
+    QVERIFY2(setSettingFromText(settings(), row.setting, row.before.toStdString(), error), error.c_str());
   }
+  auto control = [](OptionsSheet& sheet, const char* name) {
+    auto* found = sheet.findChild<QWidget*>(name);
+    if (found == nullptr) qFatal("no control %s", name);
+    return found;
+  };
+  auto openAll = [this] {
+    auto sheet = makeSheet();
+    for (int i = 0; i < 6; ++i) sheet->tabs()->setCurrentIndex(i);  // only pages shown are copied back
+    return sheet;
+  };
+  auto enterAll = [&] {
+    auto sheet = openAll();
+    sheet->depthPage()->resetUserAgent->click();
+    if (sheet->depthPage()->userAgent->text() != QString::fromLatin1(kDefaultUserAgent)) qFatal("not reset");
+    for (const Row& row : rows) {
+      if (row.control != nullptr) enter(control(*sheet, row.control), row.given.isNull() ? row.after : row.given);
+    }
+    return sheet;
+  };
+  auto expectStored = [&](QString Row::*value) {
+    for (const CrawlSettings& r : {settings(), storedSettings()}) {
+      for (const Row& row : rows) {
+        if (row.setting != nullptr) QCOMPARE(valueOf(r, row.setting), row.*value);
+      }
+    }
+  };
 
-  sheet = makeSheet();
-  page = sheet->limitsPage();
-  page->delay->setText("7");
-  page->threads->setText("3");
-  QVERIFY(!page->delay->isEnabled());
-  page->maxSize.value->setText("3");  // still Mb
-  page->maxSize.check->setChecked(false);
-  page->minSize.check->setChecked(true);
-  page->minSize.value->setText("10");
-  page->minSize.unit->setCurrentIndex(GeneralPage::kKb);
-  page->maxTime.check->setChecked(true);
-  page->maxTime.value->setText("2");
-  page->maxTime.unit->setCurrentIndex(GeneralPage::kMins);
-  page->maxTotalTime.unit->setCurrentIndex(GeneralPage::kSecs);
-  page->maxTotalTime.value->setText("7200");
-  page->maxDays.check->setChecked(true);
-  page->maxDays.value->setText("60");
-  page->limitsAffect->setCurrentIndex(2);
-  page->linkPause->setText("250");
+  auto sheet = openAll();
+  for (const Row& row : rows) {
+    if (row.control == nullptr) continue;
+    QVERIFY2(shown(control(*sheet, row.control)) == (row.shows.isNull() ? row.before : row.shows), row.control);
+  }
+  QCOMPARE(sheet->limitsPage()->maxSize.unit->itemText(0), QStringLiteral("Kb"));  // unit lists are sorted
+  QCOMPARE(sheet->limitsPage()->maxTime.unit->itemText(0), QStringLiteral("Mins"));
+  QVERIFY(sheet->savePage()->noCache->toolTip().contains("no effect"));
+  clickOk(*sheet);
+  QVERIFY(m_messages.empty());
+  expectStored(&Row::kept);
+
+  sheet.reset();  // it stores the page shown last
+  const std::string fileBefore = test::readFile(m_dir->file("settings.conf"));
+  sheet = enterAll();
+  sheet->excludePage()->list->addUrl("http://cancelled.example/");
+  QTest::mouseClick(sheet->buttons()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+  QCOMPARE(sheet->result(), int(QDialog::Rejected));
+  QVERIFY(!sheet->isVisible());
+  expectStored(&Row::kept);
+  QVERIFY(m_document->controller().exclusions().isAllowedUrl("http://cancelled.example/"));
+  QCOMPARE(test::readFile(m_dir->file("settings.conf")), fileBefore);
+
+  sheet = enterAll();
   clickOk(*sheet);
   QVERIFY(m_messages.empty());
   QCOMPARE(sheet->result(), int(QDialog::Accepted));
+  expectStored(&Row::after);
+}
 
-  for (const CrawlSettings& r : {settings(), storedSettings()}) {
-    QCOMPARE(r.threads, 3);
-    QCOMPARE(r.objectDelay, 7);
-    QCOMPARE(r.maxSize, 3000);
-    QCOMPARE(r.minSize, 10);
-    QCOMPARE(r.maxTime, 120);
-    QCOMPARE(r.maxTotalTime, 7200);
-    QCOMPARE(r.maxDays, 60);
-    QCOMPARE(r.limitFlags, kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge);
-    QCOMPARE(r.limitBinaries, int(kLimitHtmlFiles));
-    QCOMPARE(r.linkPause, 250);
+// Each switch greys the controls it governs, from the start and on every
+// click; a page opened with the switch set starts greyed.
+void OptionsSheetTest::switchesGreyWhatTheyGovern() {
+  struct Switch {
+    const char* name;
+    bool greysWhenTicked;
+    QStringList governed;
+  };
+  const Switch switches[] = {
+      {"downloadAll", true, {"downloadTypes", "fileExtensions", "downloadUnknown"}},
+      {"saveAll", true, {"saveTypes"}},
+      {"readLocal", false, {"checkForChanges"}},
+      {"stripTags", true, {"fixLinks"}},
+      {"saveFiles", false, {"createTree", "noCache", "saveDirectory", "browseSaveDirectory", "saveTypes", "saveAll",
+                            "readLocal", "checkForChanges", "stripTags", "fixLinks"}},
+      {"autoDial", false, {"autoDisconnect"}},  // nothing to hang up after
+      {"minSizeCheck", false, {"minSize", "minSizeUnit"}},
+  };
+  m_connection.state.modem = true;
+  CrawlSettings& s = settings();
+  s.downloadAll = true;
+  s.saveFiles = true;
+  s.saveAll = false;
+  s.ignoreSavedFiles = true;
+  s.stripHtmlTags = false;
+  s.autoDial = true;
+  s.limitFlags = 0;
+  auto sheet = makeSheet();
+  QVERIFY(sheet->filterPage()->ignoreInline->isEnabled());
+  for (const Switch& row : switches) {
+    auto* box = sheet->findChild<QCheckBox*>(row.name);
+    for (int click = 0; click < 3; ++click) {
+      if (click > 0) box->click();
+      for (const QString& name : row.governed) {
+        QVERIFY2(sheet->findChild<QWidget*>(name)->isEnabled() == (box->isChecked() != row.greysWhenTicked),
+                 qPrintable(QString("%1 after %2 clicks of %3").arg(name).arg(click).arg(row.name)));
+      }
+    }
   }
 }
 
@@ -365,7 +479,6 @@ void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
   QVERIFY(sheet->pageShown(3));
   QVERIFY(!sheet->pageShown(4));
 }
-
 void OptionsSheetTest::delayEditFollowsTheThreads() {
   settings().threads = 2;
   auto sheet = makeSheet();
@@ -389,50 +502,6 @@ void OptionsSheetTest::delayEditFollowsTheThreads() {
   page->threads->stepBy(-5);
   QCOMPARE(page->threads->text(), QStringLiteral("0"));
 }
-
-void OptionsSheetTest::filterPageRoundTrip() {
-  CrawlSettings& s = settings();
-  s.downloadAll = false;
-  s.knownFileTypes = "text/html;image/gif;image/jpeg;application/zip";
-  s.downloadFileTypes = "text/html;image/gif";
-  s.downloadUnknown = true;
-  s.ignoreInline = false;
-  s.fileExtensions = "zip";
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(1);
-  FiltersPage* page = sheet->filterPage();
-  QVERIFY(!page->downloadAll->isChecked());
-  QCOMPARE(page->types->count(), 4);
-  QCOMPARE(page->types->checkedTypes(), std::string("image/gif;text/html"));  // list order
-  QCOMPARE(page->extensions->currentText(), QStringLiteral("zip"));
-  QList<QWidget*> choices = {page->types, page->extensions, page->downloadUnknown};
-  for (QWidget* w : choices) QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
-
-  page->downloadAll->click();  // on: the choices of what to download go grey
-  for (QWidget* w : choices) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-  QVERIFY(page->ignoreInline->isEnabled());
-  QVERIFY(page->scanScripts->isChecked());
-  page->scanScripts->setChecked(false);
-  page->types->item(2)->setCheckState(Qt::Checked);  // image/jpeg
-  page->downloadUnknown->setChecked(false);
-  page->ignoreInline->setChecked(true);
-  page->extensions->setEditText("pdf;zip");
-  clickOk(*sheet);
-  QVERIFY(m_messages.empty());
-  for (const CrawlSettings& r : {settings(), storedSettings()}) {
-    QVERIFY(r.downloadAll);
-    QCOMPARE(r.downloadFileTypes, std::string("image/gif;image/jpeg;text/html"));
-    QVERIFY(!r.downloadUnknown);
-    QVERIFY(r.ignoreInline);
-    QVERIFY(!r.scanScripts);
-    QCOMPARE(r.fileExtensions, std::string("pdf;zip"));
-    QCOMPARE(r.knownFileTypes, std::string("text/html;image/gif;image/jpeg;application/zip"));
-  }
-  auto again = makeSheet();  // stored on: grey from the start
-  FiltersPage* on = again->filterPage();
-  QVERIFY(!on->types->isEnabled() && !on->extensions->isEnabled() && !on->downloadUnknown->isEnabled());
-}
-
 void OptionsSheetTest::typeListMenu() {
   settings().downloadAll = false;
   settings().knownFileTypes = "text/html;Image/JPEG;image/gif;;unknown;audio/wav";
@@ -485,32 +554,29 @@ void OptionsSheetTest::typeListMenu() {
 void OptionsSheetTest::htmlTypesWarning() {
   settings().downloadAll = false;
   settings().downloadFileTypes = "text/html";
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(1);
-  TypeList* list = sheet->filterPage()->types;
-  list->setAllChecked(false);
-  for (int i = 0; i < list->count(); ++i) {
-    if (list->item(i)->text() == "image/gif") list->item(i)->setCheckState(Qt::Checked);
-  }
-  clickOk(*sheet);
-  QCOMPARE(m_messages.size(), size_t(1));
-  QCOMPARE(m_messages[0].text, QStringLiteral("You have not selected any HTML types to be downloaded.\nThis may prevent "
-                                               "any files from being downloaded at all."));
-  QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
-  QCOMPARE(sheet->result(), int(QDialog::Accepted));  // accepted all the same
-  QCOMPARE(settings().downloadFileTypes, std::string("image/gif"));
-
-  // No warning with an HTML type, with all types, or with no type at all.
-  for (int round = 0; round < 3; ++round) {
+  // Only image/gif: a warning, and the sheet is accepted all the same. An
+  // HTML type, all types, downloading all, or no type at all: no warning.
+  enum Choice { kGifOnly, kAllTypes, kDownloadAll, kNoType };
+  for (Choice choice : {kGifOnly, kAllTypes, kDownloadAll, kNoType}) {
     m_messages.clear();
-    auto again = makeSheet();
-    again->tabs()->setCurrentIndex(1);
-    TypeList* types = again->filterPage()->types;
-    if (round == 0) types->setAllChecked(true);
-    if (round == 1) again->filterPage()->downloadAll->setChecked(true);
-    if (round == 2) types->setAllChecked(false);
-    clickOk(*again);
-    QVERIFY2(m_messages.empty(), qPrintable(QString::number(round)));
+    auto sheet = makeSheet();
+    sheet->tabs()->setCurrentIndex(1);
+    TypeList* types = sheet->filterPage()->types;
+    types->setAllChecked(choice == kAllTypes);
+    if (choice == kGifOnly) types->findItems("image/gif", Qt::MatchExactly)[0]->setCheckState(Qt::Checked);
+    if (choice == kDownloadAll) sheet->filterPage()->downloadAll->setChecked(true);
+    clickOk(*sheet);
+    QCOMPARE(sheet->result(), int(QDialog::Accepted));
+    if (choice != kGifOnly) {
+      QVERIFY2(m_messages.empty(), qPrintable(QString::number(choice)));
+      continue;
+    }
+    QCOMPARE(m_messages.size(), size_t(1));
+    QCOMPARE(m_messages[0].text, QStringLiteral("You have not selected any HTML types to be downloaded.\nThis may "
+                                                 "prevent any files from being downloaded at all."));
+    QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(settings().downloadFileTypes, std::string("image/gif"));
+    settings().downloadFileTypes = "text/html";
   }
 }
 
@@ -519,82 +585,36 @@ void OptionsSheetTest::extensionsHistoryKeepsTwenty() {
   for (int i = 1; i <= 20; ++i) history << QStringLiteral("ext%1").arg(i);
   m_store->saveHistory("Filter History", "Filter", history);
   settings().downloadAll = false;
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(1);
-  QComboBox* box = sheet->filterPage()->extensions;
-  QCOMPARE(box->count(), 20);
-  QCOMPARE(box->itemText(0), QStringLiteral("ext1"));
-  box->setEditText("EXT5");
-  clickOk(*sheet);
+  auto enterExtensions = [this](const QString& text) {
+    auto sheet = makeSheet();
+    sheet->tabs()->setCurrentIndex(1);
+    QCOMPARE(sheet->filterPage()->extensions->count(), 20);
+    sheet->filterPage()->extensions->setEditText(text);
+    clickOk(*sheet);
+  };
+  enterExtensions("EXT5");
   QStringList stored = m_store->loadHistory("Filter History", "Filter");
   QCOMPARE(stored.size(), 20);
-  QCOMPARE(stored.front(), QStringLiteral("EXT5"));
+  QCOMPARE(stored.front(), QStringLiteral("EXT5"));  // moved to the front, ignoring case
   QVERIFY(!stored.contains("ext5"));
   QCOMPARE(stored.back(), QStringLiteral("ext20"));
-
-  auto next = makeSheet();
-  next->tabs()->setCurrentIndex(1);
-  next->filterPage()->extensions->setEditText("new");
-  clickOk(*next);
+  enterExtensions("new");
   stored = m_store->loadHistory("Filter History", "Filter");
   QCOMPARE(stored.size(), 20);
   QCOMPARE(stored.front(), QStringLiteral("new"));
   QVERIFY(!stored.contains("ext20"));  // the oldest fell off
 }
 
-void OptionsSheetTest::depthPageRoundTrip() {
-  m_connection.state.modem = true;
-  CrawlSettings& s = settings();
-  s.stayBelowRoot = false;
-  s.maxServerDepth = 0;
-  s.maxCrawlDepth = 10;
-  s.autoDial = true;
-  s.autoDisconnect = true;
-  s.userAgent = "Custom agent";
-  s.logFile = "";
-  s.showWarnings = true;
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(2);
-  DepthPage* page = sheet->depthPage();
-  QCOMPARE(page->userAgent->text(), QStringLiteral("Custom agent"));
-  page->stayBelowRoot->setChecked(true);
-  page->maxServerDepth->setText("3");
-  page->maxCrawlDepth->setText("50000");
-  page->autoDisconnect->setChecked(false);
-  page->autoDial->click();  // off
-  page->resetUserAgent->click();
-  QCOMPARE(page->userAgent->text(), QString::fromLatin1(kDefaultUserAgent));
-  page->userAgent->setText("Agent 2");
-  page->logFile->setText(QString::fromStdString(m_dir->file("crawl.log")));
-  page->showWarnings->setChecked(false);
-  clickOk(*sheet);
-  QVERIFY(m_messages.empty());
-  for (const CrawlSettings& r : {settings(), storedSettings()}) {
-    QVERIFY(r.stayBelowRoot);
-    QCOMPARE(r.maxServerDepth, 3);
-    QCOMPARE(r.maxCrawlDepth, 50000);
-    QVERIFY(!r.autoDial);
-    QVERIFY(!r.autoDisconnect);
-    QCOMPARE(r.userAgent, std::string("Agent 2"));
-    QCOMPARE(r.logFile, m_dir->file("crawl.log"));
-    QVERIFY(!r.showWarnings);
-  }
-}
-
-void OptionsSheetTest::modemBoxesFollowTheConnectionState() {
+void OptionsSheetTest::modemBoxesAskTheConnectionState() {
   settings().autoDial = true;
   auto sheet = makeSheet();
-  DepthPage* page = sheet->depthPage();
-  QVERIFY(!page->autoDial->isEnabled());  // no modem
-  QVERIFY(!page->autoDisconnect->isEnabled());
+  QVERIFY(!sheet->depthPage()->autoDial->isEnabled());  // no modem
+  QVERIFY(!sheet->depthPage()->autoDisconnect->isEnabled());
 
   m_connection.state.modem = true;
   auto modem = makeSheet();
-  page = modem->depthPage();
-  QVERIFY(page->autoDial->isEnabled());
-  QVERIFY(page->autoDisconnect->isEnabled());
-  page->autoDial->click();  // off: nothing to hang up after
-  QVERIFY(!page->autoDisconnect->isEnabled());
+  DepthPage* page = modem->depthPage();
+  page->autoDial->click();
   m_connection.state.modem = false;  // asked again on each click
   page->autoDial->click();
   QVERIFY(!page->autoDial->isEnabled());
@@ -610,8 +630,10 @@ void OptionsSheetTest::userAgentInStealthMode() {
   QVERIFY(plain->depthPage()->userAgent->isEnabled());
 }
 
-void OptionsSheetTest::logFolderPicker() {
+void OptionsSheetTest::folderPickers() {
   settings().logFile = "/var/tmp/old/sitegleaner.log";
+  settings().saveFiles = true;
+  settings().saveDirectory = "/home/user/Gleaned Sites";
   auto sheet = makeSheet();
   DepthPage* page = sheet->depthPage();
   m_folder = QString::fromStdString(m_dir->path()) + "/logs/";
@@ -626,94 +648,12 @@ void OptionsSheetTest::logFolderPicker() {
   page->browseLogFile->click();
   QCOMPARE(page->logFile->text(), QStringLiteral("/srv/logs/sitegleaner.log"));
 
-  settings().saveFiles = true;
-  settings().saveDirectory = "/home/user/Gleaned Sites";
-  auto save = makeSheet();
-  m_folderTitles.clear();
-  m_folderStarts.clear();
   m_folder = "/data/sites";
-  save->savePage()->browseLocation->click();
-  QCOMPARE(m_folderTitles, QStringList({"Select a directory in which local sites should be saved"}));
-  QCOMPARE(m_folderStarts, QStringList({"/home/user/Gleaned Sites"}));
-  QCOMPARE(save->savePage()->location->text(), QStringLiteral("/data/sites"));
+  sheet->savePage()->browseLocation->click();
+  QCOMPARE(m_folderTitles.back(), QStringLiteral("Select a directory in which local sites should be saved"));
+  QCOMPARE(m_folderStarts.back(), QStringLiteral("/home/user/Gleaned Sites"));
+  QCOMPARE(sheet->savePage()->location->text(), QStringLiteral("/data/sites"));
 }
-
-void OptionsSheetTest::savePageRoundTrip() {
-  CrawlSettings& s = settings();
-  s.saveFiles = true;
-  s.createTree = true;
-  s.noCache = false;
-  s.saveDirectory = "/home/user/Gleaned Sites";
-  s.knownFileTypes = "text/html;image/gif;image/jpeg";
-  s.saveFileTypes = "";
-  s.saveAll = true;
-  s.ignoreSavedFiles = false;
-  s.checkForChanges = true;
-  s.stripHtmlTags = false;
-  s.fixLinks = true;
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(3);
-  SavePage* page = sheet->savePage();
-  QVERIFY(page->noCache->toolTip().contains("no effect"));
-  page->createTree->setChecked(false);
-  page->noCache->setChecked(true);
-  page->location->setText("/data/mirror");
-  page->saveAll->setChecked(false);
-  page->types->setMajorChecked("image", true);
-  page->readLocal->setChecked(true);
-  page->checkForChanges->setChecked(false);
-  page->fixLinks->setChecked(false);
-  page->stripTags->setChecked(true);
-  page->saveFiles->setChecked(false);
-  clickOk(*sheet);
-  for (const CrawlSettings& r : {settings(), storedSettings()}) {
-    QVERIFY(!r.saveFiles);
-    QVERIFY(!r.createTree);
-    QVERIFY(r.noCache);
-    QCOMPARE(r.saveDirectory, std::string("/data/mirror"));
-    QCOMPARE(r.saveFileTypes, std::string("image/gif;image/jpeg"));
-    QVERIFY(!r.saveAll);
-    QVERIFY(r.ignoreSavedFiles);
-    QVERIFY(!r.checkForChanges);
-    QVERIFY(r.stripHtmlTags);
-    QVERIFY(!r.fixLinks);
-  }
-}
-
-void OptionsSheetTest::savePageEnablingChain() {
-  CrawlSettings& s = settings();
-  s.saveFiles = true;
-  s.saveAll = false;
-  s.ignoreSavedFiles = true;
-  s.stripHtmlTags = false;
-  auto sheet = makeSheet();
-  SavePage* page = sheet->savePage();
-  QList<QWidget*> others = {page->createTree, page->noCache, page->location, page->browseLocation, page->types,
-                            page->saveAll, page->readLocal, page->checkForChanges, page->stripTags, page->fixLinks};
-  for (QWidget* w : others) QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
-
-  page->saveFiles->click();  // off: everything else goes grey
-  for (QWidget* w : others) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-  QVERIFY(page->saveFiles->isEnabled());
-  page->saveFiles->click();
-  for (QWidget* w : others) QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
-
-  page->saveAll->click();
-  QVERIFY(!page->types->isEnabled());
-  page->saveAll->click();
-  QVERIFY(page->types->isEnabled());
-
-  page->readLocal->click();
-  QVERIFY(!page->checkForChanges->isEnabled());
-  page->readLocal->click();
-  QVERIFY(page->checkForChanges->isEnabled());
-
-  page->stripTags->click();
-  QVERIFY(!page->fixLinks->isEnabled());
-  page->stripTags->click();
-  QVERIFY(page->fixLinks->isEnabled());
-}
-
 void OptionsSheetTest::exclusionsAddRemoveAndTypeAhead() {
   m_document->controller().exclusions().load({"http://www.b.example/private/", "http://www.a.example/x/"});
   auto sheet = makeSheet();
@@ -767,7 +707,6 @@ void OptionsSheetTest::exclusionsAddRemoveAndTypeAhead() {
   QCOMPARE(none->excludePage()->list->focusPolicy(), Qt::NoFocus);
   QVERIFY(none->excludePage()->list->isEnabled());
 }
-
 void OptionsSheetTest::exclusionDroppedTwiceAddedOnce() {
   const std::string shortcut = m_dir->file("private.url");
   test::writeFile(shortcut, "[InternetShortcut]\nURL=www.excluded.example/private/\n");
@@ -776,87 +715,33 @@ void OptionsSheetTest::exclusionDroppedTwiceAddedOnce() {
   auto sheet = makeSheet();
   sheet->tabs()->setCurrentIndex(4);
   ExclusionList* list = sheet->excludePage()->list;
-  auto drop = [list](QMimeData* mime) {
-    QWidget* target = list->viewport();
-    QDragEnterEvent enter(QPoint(5, 5), Qt::LinkAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent event(QPointF(5, 5), Qt::LinkAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-    return event.isAccepted();
+  auto dropFile = [list](const std::string& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    return test::dropOn(list->viewport(), &mime);
   };
-  auto files = [](const std::string& path) {
-    auto* mime = new QMimeData;
-    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    return std::unique_ptr<QMimeData>(mime);
-  };
-  QVERIFY(drop(files(shortcut).get()));
-  QVERIFY(drop(files(shortcut).get()));
+  QVERIFY(dropFile(shortcut));
+  QVERIFY(dropFile(shortcut));
   QCOMPARE(list->urls(), QStringList({"http://www.excluded.example/private/"}));
   QCOMPARE(list->focusPolicy(), Qt::StrongFocus);
 
-  QVERIFY(drop(files(link).get()));
-  QMimeData text;
-  text.setText("HTTP://OTHER.example/dir/");  // the same, ignoring case
-  QVERIFY(drop(&text));
-  QMimeData bad;
-  bad.setText("mailto:someone@example.com");
-  drop(&bad);
+  QVERIFY(dropFile(link));
+  QVERIFY(test::dropText(list->viewport(), "HTTP://OTHER.example/dir/"));  // the same, ignoring case
+  test::dropText(list->viewport(), "mailto:someone@example.com");
   QMimeData nothing;
-  QVERIFY(!drop(&nothing));
+  QVERIFY(!test::dropOn(list->viewport(), &nothing));
   QCOMPARE(list->urls(), QStringList({"http://other.example/dir/", "http://www.excluded.example/private/"}));
 }
 
-void OptionsSheetTest::securityPageRoundTrip() {
-  CrawlSettings& s = settings();
-  s.username = "olduser";
-  s.password = "b2xkdXNlcjpvbGQ=";
-  s.proxyUsername = "";
-  s.proxyPassword = "";
-  s.promptForPassword = true;
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(5);
-  SecurityPage* page = sheet->securityPage();
-  QCOMPARE(page->username->text(), QStringLiteral("olduser"));
-  QCOMPARE(page->internetPassword->text(), QStringLiteral("Set Internet &Password"));
-  QVERIFY(!page->proxyPassword->isEnabled());
-
-  page->username->setText("alice");
-  m_password = QStringLiteral("secret");
-  page->internetPassword->click();
-  QCOMPARE(page->internetPassword->text(), QStringLiteral("Change Internet &Password"));
-  page->proxyUsername->setText("bob");
-  QVERIFY(page->proxyPassword->isEnabled());
-  m_password = QStringLiteral("p@ss");
-  page->proxyPassword->click();
-  QCOMPARE(page->proxyPassword->text(), QStringLiteral("Change Proxy Pass&word"));
-  page->promptForPassword->setChecked(false);
-  clickOk(*sheet);
-  for (const CrawlSettings& r : {settings(), storedSettings()}) {
-    QCOMPARE(r.username, std::string("alice"));
-    QCOMPARE(r.password, QByteArray("alice:secret").toBase64().toStdString());
-    QCOMPARE(r.proxyUsername, std::string("bob"));
-    QCOMPARE(r.proxyPassword, QByteArray("bob:p@ss").toBase64().toStdString());
-    QVERIFY(!r.promptForPassword);
-  }
-
-  // Changing only a user name leaves the stored credential as it was.
-  auto again = makeSheet();
-  again->tabs()->setCurrentIndex(5);
-  QCOMPARE(again->securityPage()->internetPassword->text(), QStringLiteral("Set Internet &Password"));
-  again->securityPage()->username->setText("carol");
-  clickOk(*again);
-  QCOMPARE(settings().username, std::string("carol"));
-  QCOMPARE(settings().password, QByteArray("alice:secret").toBase64().toStdString());
-}
-
-void OptionsSheetTest::passwordWithEmptyUserNameImpossible() {
+void OptionsSheetTest::passwordButtonsFollowTheUserNames() {
   settings().username = "";
   settings().password = "";
+  settings().proxyUsername = "";
   auto sheet = makeSheet();
   sheet->tabs()->setCurrentIndex(5);
   SecurityPage* page = sheet->securityPage();
   QVERIFY(!page->internetPassword->isEnabled());
+  QVERIFY(!page->proxyPassword->isEnabled());
   m_password = QStringLiteral("secret");
   page->setInternetPassword();  // even when asked directly
   QVERIFY(!page->holdsInternetPassword());
@@ -865,19 +750,34 @@ void OptionsSheetTest::passwordWithEmptyUserNameImpossible() {
   QVERIFY(page->internetPassword->isEnabled());
   page->internetPassword->click();
   QVERIFY(page->holdsInternetPassword());
+  QCOMPARE(page->internetPassword->text(), QStringLiteral("Change Internet &Password"));
   page->username->clear();  // drops the new password
   QVERIFY(!page->holdsInternetPassword());
   QVERIFY(!page->internetPassword->isEnabled());
   QCOMPARE(page->internetPassword->text(), QStringLiteral("Set Internet &Password"));
   page->username->setText("dave");
+  page->proxyUsername->setText("bob");
+  QVERIFY(page->proxyPassword->isEnabled());
+  page->proxyPassword->click();
+  QCOMPARE(page->proxyPassword->text(), QStringLiteral("Change Proxy Pass&word"));
   clickOk(*sheet);
   QCOMPARE(settings().password, std::string());
   QCOMPARE(storedSettings().password, std::string());
+
+  // Changing only a user name leaves the stored credential as it was.
+  settings().password = credential("dave:old").toStdString();
+  auto again = makeSheet();
+  again->tabs()->setCurrentIndex(5);
+  QCOMPARE(again->securityPage()->internetPassword->text(), QStringLiteral("Set Internet &Password"));
+  again->securityPage()->username->setText("carol");
+  clickOk(*again);
+  QCOMPARE(settings().username, std::string("carol"));
+  QCOMPARE(settings().password, credential("dave:old").toStdString());
 }
 
 void OptionsSheetTest::setPasswordDialogHidesText() {
   settings().username = "erin";
-  // The sheet's own "Set Password" dialog, answered as soon as it is up.
+  // The sheet's own "Set Password" dialog, not the hook.
   OptionsSheet sheet(*m_document, m_connection);
   sheet.hooks().message = [this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); };
   sheet.show();
@@ -885,26 +785,22 @@ void OptionsSheetTest::setPasswordDialogHidesText() {
   QString caption;
   bool hidden = false;
   int maximum = 0;
-  QTimer answer;
-  connect(&answer, &QTimer::timeout, [&] {
-    if (auto* dialog = qobject_cast<SetPasswordDialog*>(QApplication::activeModalWidget())) {
-      caption = dialog->windowTitle();
-      hidden = dialog->edit()->echoMode() == QLineEdit::Password;
-      maximum = dialog->edit()->maxLength();
-      QTest::keyClicks(dialog->edit(), "hunter2");
-      dialog->accept();
-    }
-  });
-  answer.start(10);
-  sheet.securityPage()->internetPassword->click();
-  answer.stop();
+  test::answeringModals<SetPasswordDialog>(
+      [&](SetPasswordDialog* dialog) {
+        caption = dialog->windowTitle();
+        hidden = dialog->edit()->echoMode() == QLineEdit::Password;
+        maximum = dialog->edit()->maxLength();
+        QTest::keyClicks(dialog->edit(), "hunter2");
+        dialog->accept();
+      },
+      [&] { sheet.securityPage()->internetPassword->click(); });
   QCOMPARE(caption, QStringLiteral("Set Password"));
   QVERIFY(hidden);
   QCOMPARE(maximum, 64);
   QVERIFY(sheet.securityPage()->holdsInternetPassword());
   clickOk(sheet);
   QVERIFY(m_messages.empty());
-  QCOMPARE(settings().password, QByteArray("erin:hunter2").toBase64().toStdString());
+  QCOMPARE(settings().password, credential("erin:hunter2").toStdString());
 }
 
 void OptionsSheetTest::okOpensOrClosesTheLogFile() {
@@ -926,36 +822,6 @@ void OptionsSheetTest::okOpensOrClosesTheLogFile() {
   QVERIFY(!logFileIsOpen());
   QCOMPARE(settings().logFile, std::string());
 }
-
-void OptionsSheetTest::cancelChangesNothing() {
-  settings().username = "frank";
-  m_store->save(settings(), m_document->controller().exclusions(), m_document->view);
-  const CrawlSettings before = settings();
-  const std::string fileBefore = test::readFile(m_dir->file("settings.conf"));
-  auto sheet = makeSheet();
-  for (int i = 0; i < 6; ++i) sheet->tabs()->setCurrentIndex(i);
-  sheet->limitsPage()->threads->setText("2");
-  sheet->filterPage()->downloadAll->click();
-  sheet->depthPage()->maxCrawlDepth->setText("3");
-  sheet->savePage()->saveFiles->click();
-  sheet->excludePage()->list->addUrl("http://cancelled.example/");
-  sheet->securityPage()->username->setText("grace");
-  m_password = QStringLiteral("x");
-  sheet->securityPage()->internetPassword->click();
-  QTest::mouseClick(sheet->buttons()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
-  QCOMPARE(sheet->result(), int(QDialog::Rejected));
-  QVERIFY(!sheet->isVisible());
-  QCOMPARE(settings().threads, before.threads);
-  QCOMPARE(settings().downloadAll, before.downloadAll);
-  QCOMPARE(settings().maxCrawlDepth, before.maxCrawlDepth);
-  QCOMPARE(settings().saveFiles, before.saveFiles);
-  QCOMPARE(settings().username, before.username);
-  QCOMPARE(settings().password, before.password);
-  QVERIFY(m_document->controller().exclusions().isAllowedUrl("http://cancelled.example/"));
-  QCOMPARE(test::readFile(m_dir->file("settings.conf")), fileBefore);
-  QVERIFY(m_messages.empty());
-}
-
 void OptionsSheetTest::lastTabIsRemembered() {
   auto sheet = makeSheet();
   sheet->tabs()->setCurrentIndex(4);
@@ -975,25 +841,20 @@ void OptionsSheetTest::lastTabIsRemembered() {
   auto odd = makeSheet();
   QCOMPARE(odd->tabs()->currentIndex(), 0);
 }
-
 void OptionsSheetTest::optionsCommandOpensTheSheet() {
   MainWindow window(*m_store);
   window.show();
   window.document().controller().settings.threads = 3;
-  QString title;
-  QTimer answer;
-  connect(&answer, &QTimer::timeout, [&] {
-    if (auto* sheet = qobject_cast<OptionsSheet*>(QApplication::activeModalWidget())) {
-      title = sheet->windowTitle();
-      sheet->limitsPage()->threads->setText("5");
-      sheet->accept();
-    }
-  });
-  answer.start(10);
   window.refresh();
   QVERIFY(window.action("options")->isEnabled());
-  window.action("options")->trigger();
-  answer.stop();
+  QString title;
+  test::answeringModals<OptionsSheet>(
+      [&](OptionsSheet* sheet) {
+        title = sheet->windowTitle();
+        sheet->limitsPage()->threads->setText("5");
+        sheet->accept();
+      },
+      [&] { window.action("options")->trigger(); });
   QCOMPARE(title, QStringLiteral("Sitegleaner Options"));
   QCOMPARE(window.document().controller().settings.threads, 5);
   QCOMPARE(m_store->readInt("General", "Threads", 0), 5);

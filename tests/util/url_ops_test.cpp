@@ -9,8 +9,7 @@ struct ParseCase {
   const char* input;
   bool accepted;
   const char* url;  // the caller's text afterwards
-  const char* server;
-  const char* object;
+  const char *server, *object;
   uint16_t port;
 };
 
@@ -64,9 +63,7 @@ TEST(UrlOps, SameUrlIgnoresCaseButNotPorts) {
 }
 
 struct CombineCase {
-  const char* base;
-  const char* link;
-  const char* url;
+  const char *base, *link, *url;
   const char* fragment;  // null: no "#" in the result
 };
 
@@ -188,9 +185,7 @@ TEST(UrlOps, DisplayPathCutsQueryFragmentAndAt) {
 }
 
 struct RelativeCase {
-  const char* base;
-  const char* target;
-  const char* result;
+  const char *base, *target, *result;
 };
 
 TEST(UrlOps, MakeRelativePath) {
