@@ -21,7 +21,8 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS links(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, url TEXT NOT NULL,"
     " first_url TEXT NOT NULL, depth INTEGER NOT NULL, inline INTEGER NOT NULL, state INTEGER NOT NULL,"
     " status INTEGER NOT NULL, information TEXT NOT NULL DEFAULT '', size INTEGER NOT NULL DEFAULT 0);"
-    "CREATE TABLE IF NOT EXISTS saved(url TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified INTEGER NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS saved(url TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified INTEGER NOT NULL,"
+    " local_name TEXT NOT NULL);";
 
 uint64_t fnv1a(std::string_view text) {
   uint64_t hash = 1469598103934665603ull;
@@ -79,7 +80,7 @@ struct CrawlJournal::Statements {
            one("UPDATE links SET state = 1 WHERE id = ?1", &take) &&
            one("UPDATE links SET url = ?2, state = ?3, status = ?4, information = ?5, size = ?6 WHERE id = ?1",
                &settle) &&
-           one("INSERT OR REPLACE INTO saved(url, etag, last_modified) VALUES(?1, ?2, ?3)", &save) &&
+           one("INSERT OR REPLACE INTO saved(url, etag, last_modified, local_name) VALUES(?1, ?2, ?3, ?4)", &save) &&
            one("DELETE FROM saved WHERE url = ?1", &forget);
   }
 };
@@ -251,15 +252,19 @@ std::string CrawlJournal::settingsText() const {
 }
 
 void CrawlJournal::loadSaved() {
+  m_savedNames.clear();
   m_saved.clear();
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(m_db, "SELECT url, etag, last_modified FROM saved", -1, &statement, nullptr) == SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, "SELECT url, etag, last_modified, local_name FROM saved", -1, &statement, nullptr) ==
+      SQLITE_OK) {
     while (sqlite3_step(statement) == SQLITE_ROW) {
-      m_saved[columnText(statement, 0)] =
-          Validators{columnText(statement, 1), static_cast<FileTime>(sqlite3_column_int64(statement, 2))};
+      Saved saved{{columnText(statement, 1), static_cast<FileTime>(sqlite3_column_int64(statement, 2))},
+                  columnText(statement, 3)};
+      m_saved[columnText(statement, 0)] = std::move(saved);
     }
   }
   sqlite3_finalize(statement);
+  for (const auto& [url, saved] : m_saved) m_savedNames.emplace(saved.localName, &url);
 }
 
 void CrawlJournal::beginDownload(const std::string& settingsText) {
@@ -355,14 +360,15 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
   op.size = record.receivedSize;
   const bool savedNow = record.status == LinkStatus::Complete && httpCode >= 200 && httpCode < 300 &&
                         !record.localSource;
-  const bool gone = httpCode == 404 || httpCode == 410;
+  const bool savedBefore = m_saved.count(record.url()) != 0;
+  const bool gone = savedBefore && (httpCode == 404 || httpCode == 410);
   if (updating()) {
     if (httpCode == 304) {
       ++m_unchanged;
     } else if (gone) {
       ++m_gone;
     } else if (savedNow) {
-      ++(m_saved.count(record.url()) ? m_changed : m_added);
+      ++(savedBefore ? m_changed : m_added);
     } else if (record.status == LinkStatus::Failed) {
       ++m_failed;
     }
@@ -375,6 +381,7 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
     save.url = std::move(url);
     save.etag = etag;
     save.lastModified = record.lastModified;
+    save.information = record.localName();
     append(std::move(save));
   } else if (gone) {
     Op forget;
@@ -387,8 +394,13 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
 bool CrawlJournal::validators(std::string_view url, Validators& out) const {
   auto it = m_saved.find(std::string(url));
   if (it == m_saved.end()) return false;
-  out = it->second;
+  out = it->second.validators;
   return true;
+}
+
+const std::string* CrawlJournal::urlSavedAt(const std::string& localName) const {
+  auto it = m_savedNames.find(localName);
+  return it == m_savedNames.end() ? nullptr : it->second;
 }
 
 CrawlJournal::Outcomes CrawlJournal::outcomes() const {
@@ -446,6 +458,7 @@ void CrawlJournal::writeBatch() {
         bindText(statement, 1, op.url);
         bindText(statement, 2, op.etag);
         sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(op.lastModified));
+        bindText(statement, 4, op.information);
         break;
       case Op::Kind::Forget:
         statement = m_statements->forget;

@@ -60,6 +60,12 @@ class CrawlJournal {
     FileTime lastModified = 0;
   };
 
+  // A URL an earlier download saved, and where.
+  struct Saved {
+    Validators validators;
+    std::string localName;  // relative to the save directory
+  };
+
   // What a download over an earlier mirror found, by link.
   struct Outcomes {
     int added = 0, changed = 0, unchanged = 0, gone = 0, failed = 0;
@@ -107,6 +113,8 @@ class CrawlJournal {
 
   // The validators stored for a URL saved by an earlier download.
   bool validators(std::string_view url, Validators& out) const;
+  // The URL an earlier download saved at localName, or null.
+  const std::string* urlSavedAt(const std::string& localName) const;
   // True when the download runs over a mirror an earlier download saved.
   bool updating() const { return !m_saved.empty(); }
   Outcomes outcomes() const;
@@ -140,7 +148,8 @@ class CrawlJournal {
   std::atomic<uint32_t> m_batchMs{250};
 
   // Read without a lock by workers: filled only between downloads.
-  std::unordered_map<std::string, Validators> m_saved;
+  std::unordered_map<std::string, Saved> m_saved;
+  std::unordered_map<std::string_view, const std::string*> m_savedNames;  // local name to a key of m_saved
 
   std::mutex m_mutex;
   std::condition_variable m_wake;

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "engine/link_processor.h"
+#include "engine/local_naming.h"
 #include "util/app_flags.h"
 #include "util/log.h"
 #include "util/string_utils.h"
@@ -187,6 +188,16 @@ void DownloadController::settle(LinkRecord& link, bool refused) {
     return;
   }
   m_journal.settled(link, refused, link.httpCode, link.etag);
+}
+
+const std::string* DownloadController::urlSavedAt(const CombinedUrl& url, bool inlineLink) const {
+  if (!m_journal.updating()) return nullptr;
+  HttpUrlParts parts = url.parts;
+  std::string text = url.url;
+  if (!url.partsValid && !parseHttpUrl(text, parts)) return nullptr;
+  const std::string* saved = m_journal.urlSavedAt(
+      localNameFor(parts.server, parts.port, parts.https, parts.object, settings.createTree, !inlineLink));
+  return saved != nullptr && *saved != url.url ? saved : nullptr;
 }
 
 std::string DownloadController::updateSummary() const {

@@ -124,6 +124,9 @@ class DownloadController : public LinkRecord {
   // Pending. Must be called before the link is queued again or announced,
   // by the worker that holds it.
   void settle(LinkRecord& link, bool refused);
+  // The URL an earlier download saved at the local file that url would
+  // have (as a page, or as an inline object), when that is another URL.
+  const std::string* urlSavedAt(const CombinedUrl& url, bool inlineLink) const;
   // "Update: ... new, ... changed, ..." when the download ran over a mirror
   // an earlier one saved; "" otherwise.
   std::string updateSummary() const;

@@ -238,6 +238,15 @@ bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool in
   if (rc == nullptr) return false;
 
   CombinedUrl combined = combineUrl(m_url, href);
+  // A saved copy names its links by their local files, which read back as
+  // other addresses (a folder's "default.html", a query's file name): the
+  // URL saved at that file is the link.
+  if (localSource) {
+    if (const std::string* saved = rc->urlSavedAt(combined, inlineFlag)) {
+      combined.url = *saved;
+      combined.partsValid = false;
+    }
+  }
   std::string redirected;
   if (rc->redirects().lookup(combined.url, redirected)) {
     combined.url = std::move(redirected);

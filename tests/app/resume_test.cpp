@@ -203,27 +203,31 @@ TEST_F(Console, ReRunAsksForChangesOnlyAndSumsThemUp) {
   TestServer server;
   UpdateSite site(server);
   const char* kDate = "Tue, 01 Dec 2026 10:00:00 GMT";
+  // A folder's page is saved as "sub/default.html", a name that reads back as another address.
   site.set("/", "<html><a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"old.html\">o</a>"
-                 "<img src=\"c.gif\"></html>",
+                 "<a href=\"sub/\">s</a><img src=\"c.gif\"></html>",
                  "\"root1\"");
   site.set("/a.html", "<html>first a</html>", "\"a1\"");
   site.set("/b.html", "<html>b</html>", "", kDate);
   site.set("/c.gif", "GIF89a", "\"c1\"");
   site.set("/old.html", "<html>old</html>", "\"o1\"");
+  site.set("/sub/", "<html><a href=\"../a.html\">up</a></html>", "\"s1\"");
   server.start();
   const std::vector<std::string> update = saving({"-set", "Ignore Saved Files=1", server.url("/")});
 
   ASSERT_EQ(run(saving({server.url("/")})).exitCode, 0);
-  EXPECT_EQ(site.bodiesSent(), 5);
+  EXPECT_EQ(site.bodiesSent(), 6);
+  const size_t requests = server.requests().size();
 
   ProcessResult unchanged = run(update);
   EXPECT_EQ(unchanged.exitCode, 0) << unchanged.out << unchanged.err;
   EXPECT_EQ(site.bodiesSent(), 0);
-  EXPECT_NE(unchanged.out.find("Update: 0 new, 0 changed, 5 unchanged, 0 gone, 0 failed."), std::string::npos)
+  EXPECT_EQ(server.requests().size(), 2 * requests);  // the same questions, nothing more
+  EXPECT_NE(unchanged.out.find("Update: 0 new, 0 changed, 6 unchanged, 0 gone, 0 failed."), std::string::npos)
       << unchanged.out;
 
   site.set("/", "<html><a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"old.html\">o</a>"
-                 "<a href=\"new.html\">n</a><img src=\"c.gif\"></html>",
+                 "<a href=\"sub/\">s</a><a href=\"new.html\">n</a><img src=\"c.gif\"></html>",
                  "\"root2\"");
   site.set("/a.html", "<html>second a</html>", "\"a2\"");
   site.set("/new.html", "<html>new</html>", "\"n1\"");
@@ -231,7 +235,7 @@ TEST_F(Console, ReRunAsksForChangesOnlyAndSumsThemUp) {
   ProcessResult changed = run(update);
   EXPECT_EQ(changed.exitCode, 0) << changed.out << changed.err;
   EXPECT_EQ(site.bodiesSent(), 3);  // the root, a.html and new.html
-  EXPECT_NE(changed.out.find("Update: 1 new, 2 changed, 2 unchanged, 1 gone, 0 failed."), std::string::npos)
+  EXPECT_NE(changed.out.find("Update: 1 new, 2 changed, 3 unchanged, 1 gone, 0 failed."), std::string::npos)
       << changed.out;
   EXPECT_EQ(readFile(hostDir(server) + "/a.html"), "<html>second a</html>");
 }
