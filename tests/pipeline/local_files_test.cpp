@@ -197,30 +197,6 @@ TEST_F(SavedCopies, OpenOutputFollowsTheSaveSettings) {
   }
 }
 
-TEST_F(SavedCopies, OutputCreatesDirectoriesOnceAndKeepsTheFirstCopy) {
-  setRoot("http://www.example.com/dir/page.html");
-  std::string file = controller.localFile();
-  std::string createdLine = "Created directory for file " + file;
-
-  std::unique_ptr<TempOutputFile> first = openOutput(controller);
-  ASSERT_NE(first, nullptr);
-  EXPECT_TRUE(logged(createdLine));
-  ASSERT_TRUE(first->write("first copy", 10));
-  ASSERT_TRUE(first->commit(true, fileTimeFromTimeT(1234567890)));
-  EXPECT_EQ(readFile(file), "first copy");
-
-  // A second download of the page fails half-way.
-  std::unique_ptr<TempOutputFile> second = openOutput(controller);
-  ASSERT_NE(second, nullptr);
-  EXPECT_FALSE(logged(createdLine));
-  ASSERT_TRUE(second->write("second", 6));
-  EXPECT_FALSE(second->commit(false, 0));
-  second.reset();
-  EXPECT_EQ(readFile(file), "first copy");
-  EXPECT_EQ(fileTimeFromUnix(statOf(file).st_mtim), fileTimeFromTimeT(1234567890));
-  EXPECT_TRUE(temporaries(dir.path()).empty());
-}
-
 // Two links that map to one local file: the second writer is refused and
 // reported, and neither truncates nor deletes the first one's file.
 TEST_F(SavedCopies, SecondOutputForOneLocalFileIsRefusedAndReported) {
