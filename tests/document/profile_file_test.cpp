@@ -90,8 +90,6 @@ bool readExact(std::string_view data, std::string& rootUrl, CrawlSettings& setti
   return readProfile(std::string_view(block.get(), data.size()), rootUrl, settings);
 }
 
-// --- The bytes -----------------------------------------------------------
-
 TEST(ProfileWrite, ExactBytesOfASmallProfile) {
   CrawlSettings s = secondRecord();
   s.username = "u";
@@ -150,8 +148,6 @@ TEST(ProfileWrite, CountedTextForms) {
     EXPECT_EQ(describe(back), describe(expected));
   }
 }
-
-// --- Reading back --------------------------------------------------------
 
 TEST(ProfileRead, RestoresFieldsOneToTwentySevenOnly) {
   const CrawlSettings written = firstRecord();
@@ -231,8 +227,6 @@ TEST(ProfileRead, MalformedCountsFailCleanly) {
     EXPECT_EQ(describe(settings), describe(secondRecord())) << c.what;
   }
 }
-
-// --- Files ---------------------------------------------------------------
 
 std::vector<std::string> namesIn(const std::string& dir) {
   std::vector<std::string> names;

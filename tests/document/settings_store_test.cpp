@@ -81,8 +81,6 @@ class SettingsStoreTest : public ::testing::Test {
   int m_cases = 0;
 };
 
-// --- The "General" values ------------------------------------------------
-
 TEST_F(SettingsStoreTest, FreshStoreYieldsTheDefaults) {
   // The defaults themselves are listed in the crawl settings' own test.
   CrawlSettings settings;
@@ -189,8 +187,6 @@ TEST_F(SettingsStoreTest, HandWrittenFileWithBlanksInNamesLoads) {
   EXPECT_FALSE(loaded.view.showAll);
 }
 
-// --- A value that cannot be read -----------------------------------------
-
 TEST_F(SettingsStoreTest, UnreadableValueTakesItsDefaultAlone) {
   const std::string text =
       "[General]\nLimit%20Binaries=three\nMaxCrawlDepth=7\nSave%20Directory=/from/the/file\nUsername=alice\n"
@@ -275,8 +271,6 @@ TEST_F(SettingsStoreTest, WhichStoredFormsCountAsFlags) {
   }
 }
 
-// --- Exclusions ----------------------------------------------------------
-
 TEST(SettingsStoreExclusions, SplitAtEveryLineFeedAndJoinedWithLineFeedsBetween) {
   struct Case {
     std::string text;
@@ -314,8 +308,6 @@ TEST_F(SettingsStoreTest, StoredExclusionsReplaceTheRules) {
   store.save(settings, exclusions, view);
   EXPECT_EQ(store.readText("General", "Exclusions"), QString("a.example/x\nb.example/y"));
 }
-
-// --- Histories -----------------------------------------------------------
 
 TEST_F(SettingsStoreTest, LoadingAHistorySkipsEmptyAndRepeatedEntries) {
   {
@@ -357,8 +349,6 @@ TEST_F(SettingsStoreTest, SavingAHistoryWritesAllTwentyNames) {
   EXPECT_EQ(saveAndRead({}), QStringList(kHistoryLength, QString()));
 }
 
-// --- Typed accessors -----------------------------------------------------
-
 TEST_F(SettingsStoreTest, AccessorsRoundTripAndFallBack) {
   const QByteArray state("\x00\xFF\x01state\x7F", 9);
   {
@@ -383,8 +373,6 @@ TEST_F(SettingsStoreTest, AccessorsRoundTripAndFallBack) {
   EXPECT_EQ(store.readInt("Window Pos", "Main", 13), 13);  // a text where a number is wanted: the fallback
   EXPECT_EQ(store.readInt("General", "Last Tab", -1), -1);  // sections do not mix
 }
-
-// --- The file's mode -----------------------------------------------------
 
 TEST_F(SettingsStoreTest, FileIsOwnerOnlyWhateverTheUmask) {
   for (mode_t mask : {mode_t(022), mode_t(0), mode_t(077)}) {
@@ -427,8 +415,6 @@ TEST_F(SettingsStoreTest, WiderModeOfAnExistingFileIsNarrowed) {
   EXPECT_EQ(fileMode(path()), 0600u);
   EXPECT_NE(test::readFile(path()).find("Threads=5"), std::string::npos);
 }
-
-// --- The standard place and the desktop ----------------------------------
 
 // QSettings fixes its search paths the first time any store is made in a
 // process, so this runs in a fresh process of its own.

@@ -87,8 +87,6 @@ ScanResult scanInBlocksOf(std::string_view page, size_t blockSize, const Adjust&
   return scan(page, adjust, cuts);
 }
 
-// --- findAttribute ---
-
 struct AttributeCase {
   const char* tag;
   const char* name;
@@ -144,8 +142,6 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
     EXPECT_EQ(prelowered->end, found->end);
   }
 }
-
-// --- Link rewriting ---
 
 struct RewriteCase {
   const char* what;
@@ -302,8 +298,6 @@ TEST(HtmlScanner, WithoutFixLinksThePageIsSavedAsReadAndLinksAreStillFollowed) {
   EXPECT_EQ(lone.output, "<a href=\"x.html\">a\r\nb</a>\r");
 }
 
-// --- Inline links and Ignore Inline ---
-
 struct InlineCase {
   const char* page;
   bool ignoreInline;
@@ -330,8 +324,6 @@ TEST(HtmlScanner, InlineFlagsAndIgnoreInline) {
     }
   }
 }
-
-// --- Robots meta tag ---
 
 TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
   const char* page =
@@ -381,8 +373,6 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
   EXPECT_EQ(test::drainLog(), std::vector<std::string>{});
 }
 
-// --- Title ---
-
 TEST(HtmlScanner, TitleComesFromBareTitleTagsOnly) {
   const std::pair<const char*, const char*> cases[] = {  // page, title
       {"<html><head><title>My page</title></head>", "My page"},
@@ -404,8 +394,6 @@ TEST(HtmlScanner, TitleIsBounded) {
   EXPECT_EQ(result.title, text.substr(0, kMaxTitleLength));
 }
 
-// --- Strip HTML Tags ---
-
 TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
   const char* page =
       "<html><head><title>Stripped</title></head>\r\n"
@@ -416,8 +404,6 @@ TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
   EXPECT_EQ(result.children, (std::vector<std::string>{"http://www.example.com/x.html",
                                                        "http://www.example.com/dir/a.gif (inline)"}));
 }
-
-// --- Line ends ---
 
 TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
   const std::pair<const char*, const char*> cases[] = {  // page, output
@@ -435,8 +421,6 @@ TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
   };
   for (const auto& [page, output] : cases) EXPECT_EQ(scan(page).output, output) << page;
 }
-
-// --- Blocks ---
 
 struct SplitPage {
   const char* what;
