@@ -48,9 +48,6 @@ std::string readAll(BodySource& source) {
 
 bool logged(const std::string& line) { return containsLine(drainLog(), line); }
 
-// ---------------------------------------------------------------------------
-// TempOutputFile
-
 TEST(TempOutputFile, CommitReplacesTheTargetAndLeavesNoTemporary) {
   TempDir dir;
   std::string target = dir.file("page.html");
@@ -123,9 +120,6 @@ TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
   EXPECT_TRUE(fs::is_directory(dir.file("blocked.html~.tmp")));
 }
 
-// ---------------------------------------------------------------------------
-// createPathDirectories
-
 TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
   TempDir dir;
   writeFile(dir.file("plain.txt"), "a file, not a directory");
@@ -143,9 +137,6 @@ TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
     EXPECT_FALSE(fs::exists(dir.file(absent))) << absent;
   }
 }
-
-// ---------------------------------------------------------------------------
-// openOutput and openLocalCopy on a real controller
 
 class SavedCopies : public ControllerTest {
  protected:
@@ -197,8 +188,6 @@ TEST_F(SavedCopies, OpenOutputFollowsTheSaveSettings) {
   }
 }
 
-// Two links that map to one local file: the second writer is refused and
-// reported, and neither truncates nor deletes the first one's file.
 TEST_F(SavedCopies, SecondOutputForOneLocalFileIsRefusedAndReported) {
   setRoot("http://www.example.com/dir/page.html");
   std::unique_ptr<TempOutputFile> first = openOutput(controller);
