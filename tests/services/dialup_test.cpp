@@ -146,9 +146,6 @@ TEST_F(DialupTest, EveryStartDialsAgain) {
   EXPECT_EQ(test::drainLog(), (Lines{"Modem disconnected.", "Modem disconnected."}));
 }
 
-// The layer of this system: whatever the machine's interfaces, it answers,
-// never reports a modem, and cannot dial or hang up; so on this system a
-// download always starts, and nothing is logged.
 TEST_F(DialupTest, SystemLayerHasNoModemAndNeverStopsADownload) {
   ConnectionStateLayer& layer = systemConnectionState();
   const ConnectionState state = layer.query();
