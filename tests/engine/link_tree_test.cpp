@@ -6,13 +6,8 @@
 #include <thread>
 
 #include "engine/engine_fixture.h"
-#include "util/url_ops.h"
 
 namespace sg::test {
-
-std::string ControllerTest::combineForFind(LinkRecord& parent, const std::string& href) {
-  return combineUrl(parent.url(), href).url;
-}
 
 namespace {
 
