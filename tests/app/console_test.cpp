@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "app/console_fixture.h"
-#include "document/profile_file.h"
 #include "support/posix_scopes.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -24,18 +23,6 @@ TEST_F(Console, CrawlsARootUrlIntoABrowsableMirror) {
   EXPECT_EQ(readFile(hostDir(server) + "/pic.gif"), "GIF89a");
   EXPECT_NE(readFile(hostDir(server) + "/gone.html").find("HTTP_STATUS_NOT_FOUND"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(sites() + "/Small site.desktop"));
-}
-
-TEST_F(Console, RunsAProfileFile) {
-  TestServer& server = smallSite();
-  CrawlSettings settings = CrawlSettings::defaults(home.file("Desktop"));
-  settings.saveFiles = true;
-  std::string error;
-  ASSERT_TRUE(saveProfileFile(home.file("site.glean"), server.url("/"), settings, error)) << error;
-  ProcessResult result = run({"-q", "-set", "Link Pause=0", "-set", "Save Directory=" + sites(),
-                              home.file("site.glean")});
-  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-  EXPECT_TRUE(std::filesystem::exists(hostDir(server) + "/a.html"));
 }
 
 TEST_F(Console, StealthCrawlsWhatRobotsRefuse) {
@@ -104,7 +91,7 @@ TEST_F(Console, IncompleteDownloadsExitOneAndSayWhatWasNotDone) {
   EXPECT_NE(cut.out.find("Download complete"), std::string::npos);
 }
 
-// A profile out of range and a bad stored value are the document's tests.
+// Profiles, and a bad stored value, are the document's tests.
 TEST_F(Console, ValuesOutOfRangeAreRefused) {
   ProcessResult huge = run(saving({"-set", "Threads=2147483647", "http://127.0.0.1/"}));
   EXPECT_EQ(huge.exitCode, 2);
