@@ -24,7 +24,6 @@ class MainWindowTest : public QObject {
   void showAllAndIncludeChangeTheRows();
   void logPaneFollowsOnlyAtTheEnd();
   void dropsAreRefusedDuringADownload();
-  void closeQueryAnsweredNoKeepsDownloading();
   void conditionsOfUseShownOncePerRelease();
   void placementAndLayoutComeBack();
   void browseOfflineOpensTheSavedRoot();
@@ -224,18 +223,6 @@ void MainWindowTest::dropsAreRefusedDuringADownload() {
   QVERIFY(drop("http://dropped.example.com/"));
   QCOMPARE(QString::fromStdString(window().document().controller().url()), QStringLiteral("http://dropped.example.com/"));
   QVERIFY(!window().document().downloading());
-}
-
-void MainWindowTest::closeQueryAnsweredNoKeepsDownloading() {
-  startCrawl("/slow");
-  m_rig->answer = false;
-  QVERIFY(!window().close());
-  QVERIFY(window().isVisible());
-  QVERIFY(window().document().downloading());
-  QVERIFY(!window().document().controller().cancelled);
-  QVERIFY(window().refreshing());
-  QVERIFY(stop());
-  QVERIFY(window().close());
 }
 
 void MainWindowTest::conditionsOfUseShownOncePerRelease() {
