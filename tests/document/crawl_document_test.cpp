@@ -135,9 +135,6 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   EXPECT_FALSE(document.downloading());
   EXPECT_EQ(host.urlBox.size(), urlsShown);
 
-  // Dropped text, which asks before it clears the download, is in the
-  // window's drop test.
-
   // An address that cannot be copied says so, in the log and the status bar.
   drainLog();
   EXPECT_FALSE(document.startDownload("ftp://example.com/"));

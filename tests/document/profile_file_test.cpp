@@ -90,8 +90,6 @@ bool readExact(std::string_view data, std::string& rootUrl, CrawlSettings& setti
   return readProfile(std::string_view(block.get(), data.size()), rootUrl, settings);
 }
 
-// --- The bytes -----------------------------------------------------------
-
 TEST(ProfileWrite, ExactBytesOfASmallProfile) {
   CrawlSettings s = secondRecord();
   s.username = "u";
@@ -151,8 +149,6 @@ TEST(ProfileWrite, CountedTextForms) {
   }
 }
 
-// --- Reading back --------------------------------------------------------
-
 TEST(ProfileRead, RestoresFieldsOneToTwentySevenOnly) {
   const CrawlSettings written = firstRecord();
   const CrawlSettings before = secondRecord();
@@ -206,24 +202,6 @@ TEST(ProfileRead, DataCutShortFailsUntilFieldTwentySevenIsWhole) {
   EXPECT_TRUE(readExact(bytes + std::string("\xFF\xFF\xFF\xFF extra", 10), rootUrl, settings));
 }
 
-TEST(ProfileRead, FieldsReadBeforeAFailureKeepTheirNewValues) {
-  const CrawlSettings written = firstRecord();
-  const CrawlSettings before = secondRecord();
-  const std::string bytes = writeProfile("http://a.example/", written);
-  // Cut inside field 14 (MaxServerDepth): the words of fields 6 to 13 end
-  // just before it.
-  const size_t field14 = 4 + 1 + 17 + (1 + written.username.size()) + (1 + written.proxyUsername.size()) +
-                         (1 + written.password.size()) + (1 + written.proxyPassword.size()) + 8 * 4;
-  std::string rootUrl = "http://kept.example/";
-  CrawlSettings settings = before;
-  EXPECT_FALSE(readExact(std::string_view(bytes).substr(0, field14 + 2), rootUrl, settings));
-
-  CrawlSettings expected = before;
-  for (size_t i = 0; i < 12; ++i) copyField(kProfileFieldNames[i], written, expected);  // fields 2-13
-  EXPECT_EQ(describe(settings), describe(expected));
-  EXPECT_EQ(rootUrl, "http://kept.example/");
-}
-
 TEST(ProfileRead, MalformedCountsFailCleanly) {
   const std::string versions("\x06\x00\x07\x00", 4);
   struct Case {
@@ -249,8 +227,6 @@ TEST(ProfileRead, MalformedCountsFailCleanly) {
     EXPECT_EQ(describe(settings), describe(secondRecord())) << c.what;
   }
 }
-
-// --- Files ---------------------------------------------------------------
 
 std::vector<std::string> namesIn(const std::string& dir) {
   std::vector<std::string> names;

@@ -32,20 +32,6 @@ TEST(CrawlSettings, DefaultsOfAFreshStoreInFieldOrder) {
   EXPECT_TRUE(std::string(kDefaultUserAgent).starts_with("Sitegleaner ["));
 }
 
-TEST(CrawlSettings, ConstructionValuesDifferWhereTheLoadMustFillIn) {
-  CrawlSettings s;
-  EXPECT_FALSE(s.showWarnings);
-  EXPECT_FALSE(s.createTree);
-  EXPECT_EQ(s.maxServerDepth, 1);
-  EXPECT_EQ(s.threads, 4);
-  EXPECT_EQ(s.maxSize, 20);
-  EXPECT_TRUE(s.saveDirectory.empty() && s.knownFileTypes.empty() && s.downloadFileTypes.empty() &&
-              s.userAgent.empty() && s.logFile.empty());
-  EXPECT_EQ(s.maxCrawlDepth, 10);
-  EXPECT_EQ(s.limitFlags, 4);
-  EXPECT_EQ(s.profileReserved, 1);
-}
-
 struct TextCase {
   const char* name;
   const char* value;

@@ -46,18 +46,6 @@ class ControllerTest : public ::testing::Test {
     controller.registerLink(controller, added);
   }
 
-  // Adds href to parent and returns the record now standing for it (or null).
-  LinkRecord* add(LinkRecord& parent, const std::string& href, bool inlineFlag = false,
-                  std::string* rewritten = nullptr) {
-    std::string out;
-    parent.addChild(href, &out, inlineFlag);
-    if (rewritten) *rewritten = out;
-    if (out.empty()) return nullptr;
-    return controller.find(combineForFind(parent, href));
-  }
-
-  static std::string combineForFind(LinkRecord& parent, const std::string& href);
-
   DownloadController controller;
   CountingObserver observer;
 };

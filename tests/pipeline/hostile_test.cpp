@@ -1,7 +1,3 @@
-// Servers and disks that misbehave, on purpose: every link ends saying what
-// happened to it, the download goes on, every limit holds while a server
-// keeps us waiting, credentials stay with the server the user entered, and
-// earlier copies survive; nothing is written outside the save directory.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

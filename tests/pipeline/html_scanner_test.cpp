@@ -87,17 +87,6 @@ ScanResult scanInBlocksOf(std::string_view page, size_t blockSize, const Adjust&
   return scan(page, adjust, cuts);
 }
 
-// Sets the process-wide stealth flag for one test and clears it again.
-class StealthScope {
- public:
-  explicit StealthScope(bool on) { setStealthMode(on); }
-  ~StealthScope() { setStealthMode(false); }
-  StealthScope(const StealthScope&) = delete;
-  StealthScope& operator=(const StealthScope&) = delete;
-};
-
-// --- findAttribute ---
-
 struct AttributeCase {
   const char* tag;
   const char* name;
@@ -112,18 +101,14 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
       {"a href=\"x.html\"", "href", "x.html", 8, 14},
       {"a href='x.html'", "href", "x.html", 8, 14},
       {"a href=x.html", "href", "x.html", 7, 13},
-      {"a href=x.html target=_top", "href", "x.html", 7, 13},
       {"a href=\"it's.html\"", "href", "it's.html", 8, 17},
       {"a href='say \"hi\".html'", "href", "say \"hi\".html", 8, 21},
       // Case of tag and attribute names; the value keeps its own.
       {"A HREF=\"X.html\"", "href", "X.html", 8, 14},
-      {"A hReF=x.html", "href", "x.html", 7, 13},
       // The name must not continue a word.
       {"img dynsrc=\"v.avi\" src=\"a.gif\"", "src", std::nullopt},
-      {"img dynsrc=\"v.avi\" src=\"a.gif\"", "dynsrc", "v.avi", 12, 17},
       {"img data-src=\"a.gif\"", "src", std::nullopt},
       {"href=x.html", "href", "x.html", 5, 11},
-      {"a\nhref=\"x.html\"", "href", "x.html", 8, 14},
       // A mention inside another quoted value is text; an unquoted one is not.
       {"a title=\"href\" href=\"x.html\"", "href", "x.html", 21, 27},
       {"a title=\"see href=y.html now\" href=\"x.html\"", "href", "x.html", 36, 42},
@@ -131,20 +116,15 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
       {"a title=see href=y.html", "href", "y.html", 17, 23},
       // Blanks around "=", and what is not a blank.
       {"a href = \"x.html\"", "href", "x.html", 10, 16},
-      {"a href  =  x.html", "href", "x.html", 11, 17},
       {"a href\t=\"x.html\"", "href", std::nullopt},
       {"a href=\t\"x.html\"", "href", "\t\"x.html\"", 7, 16},
       // Missing or empty values.
       {"a href=\"x.html", "href", std::nullopt},
       {"a href='x.html\"", "href", std::nullopt},
       {"a href=\"\"", "href", std::nullopt},
-      {"a href=''", "href", std::nullopt},
       {"a href=", "href", std::nullopt},
-      {"a href=  ", "href", std::nullopt},
       {"a href", "href", std::nullopt},
-      {"a href x=y", "href", std::nullopt},
       {"a", "href", std::nullopt},
-      {"", "href", std::nullopt},
   };
   for (const AttributeCase& c : cases) {
     SCOPED_TRACE(std::string(c.tag) + " / " + c.name);
@@ -162,8 +142,6 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
     EXPECT_EQ(prelowered->end, found->end);
   }
 }
-
-// --- Link rewriting ---
 
 struct RewriteCase {
   const char* what;
@@ -189,8 +167,6 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
       {"directory URL", "<a href=\"http://www.example.com/dir/\">", "<a href=\"default.html\">",
        {"http://www.example.com/dir/"}},
       {"blanks around =", "<a href = \"/x.html\">", "<a href = \"../x.html\">", {"http://www.example.com/x.html"}},
-      {"text around the tag", "see <a href=\"/x.html\">x</a> now", "see <a href=\"../x.html\">x</a> now",
-       {"http://www.example.com/x.html"}},
       {"fragment only", "<a href=\"#top\">top</a>", "<a href=\"#top\">top</a>", {}},
       {"mailto", "<a href=\"mailto:me@example.com\">", "<a href=\"mailto:me@example.com\">", {}},
       {"javascript", "<a href=\"javascript:history.back()\">", "<a href=\"javascript:history.back()\">", {}},
@@ -215,8 +191,6 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        {"http://www.example.com/dir/map.gif (inline)"}},
       {"a mention inside another value is text", "<a title=\"see href=/y.html now\" href=\"/x.html\">",
        "<a title=\"see href=/y.html now\" href=\"../x.html\">", {"http://www.example.com/x.html"}},
-      {"names in capitals, blanks around =", "<IMG SRC = \"/a.gif\">", "<IMG SRC = \"../a.gif\">",
-       {"http://www.example.com/a.gif (inline)"}},
       {"many attributes",
        "<a a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9 j=10 k=11 l=12 m=13 n=14 o=15 p=16 q=17 r=18 href=/x.html>",
        "<a a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9 j=10 k=11 l=12 m=13 n=14 o=15 p=16 q=17 r=18 href=../x.html>",
@@ -324,8 +298,6 @@ TEST(HtmlScanner, WithoutFixLinksThePageIsSavedAsReadAndLinksAreStillFollowed) {
   EXPECT_EQ(lone.output, "<a href=\"x.html\">a\r\nb</a>\r");
 }
 
-// --- Inline links and Ignore Inline ---
-
 struct InlineCase {
   const char* page;
   bool ignoreInline;
@@ -336,7 +308,6 @@ TEST(HtmlScanner, InlineFlagsAndIgnoreInline) {
   const InlineCase cases[] = {
       {"<img src=\"a.gif\">", false, {"http://www.example.com/dir/a.gif (inline)"}},
       {"<img src=\"a.gif\">", true, {}},
-      {"<IMG SRC=\"a.gif\">", true, {}},
       {"<img src=\"a.gif\" usemap=\"map.html\">", true, {}},
       {"<embed src=\"s.wav\">", true, {"http://www.example.com/dir/s.wav (inline)"}},
       {"<td background=\"bg.gif\">", true, {"http://www.example.com/dir/bg.gif (inline)"}},
@@ -353,8 +324,6 @@ TEST(HtmlScanner, InlineFlagsAndIgnoreInline) {
     }
   }
 }
-
-// --- Robots meta tag ---
 
 TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
   const char* page =
@@ -373,8 +342,9 @@ TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
   EXPECT_EQ(obeyed.children, std::vector<std::string>{"http://www.example.com/first.html"});
   EXPECT_EQ(test::drainLog(), std::vector<std::string>{information});
 
-  StealthScope stealth(true);
+  setStealthMode(true);
   ScanResult ignored = scan(page);
+  setStealthMode(false);
   EXPECT_TRUE(ignored.noFollow);
   EXPECT_EQ(ignored.information, information);
   EXPECT_EQ(ignored.output,
@@ -390,7 +360,6 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
   const char* pages[] = {
       "<meta name=\"robots\" content=\"index,follow\"><a href=\"x.html\">",
       "<meta name=\"description\" content=\"nofollow\"><a href=\"x.html\">",
-      "<meta content=\"nofollow\"><a href=\"x.html\">",
       "<meta name=robots><a href=\"x.html\">",
   };
   test::drainLog();
@@ -404,12 +373,9 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
   EXPECT_EQ(test::drainLog(), std::vector<std::string>{});
 }
 
-// --- Title ---
-
 TEST(HtmlScanner, TitleComesFromBareTitleTagsOnly) {
   const std::pair<const char*, const char*> cases[] = {  // page, title
       {"<html><head><title>My page</title></head>", "My page"},
-      {"<TITLE>My page</TITLE>", "My page"},
       {"<Title>My page</tItLe>", "My page"},
       {"<title lang=en>My page</title>", ""},
       {"<title >My page</title>", ""},
@@ -428,17 +394,6 @@ TEST(HtmlScanner, TitleIsBounded) {
   EXPECT_EQ(result.title, text.substr(0, kMaxTitleLength));
 }
 
-TEST(HtmlScanner, ScannerStartsTheTitleAfresh) {
-  auto controller = makeController();
-  controller->title = "from an earlier read";
-  HtmlScanner scanner(*controller);
-  std::string output;
-  scanner.scanBlock("<title>New</title>", output);
-  EXPECT_EQ(controller->title, "New");
-}
-
-// --- Strip HTML Tags ---
-
 TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
   const char* page =
       "<html><head><title>Stripped</title></head>\r\n"
@@ -450,18 +405,14 @@ TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
                                                        "http://www.example.com/dir/a.gif (inline)"}));
 }
 
-// --- Line ends ---
-
 TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
   const std::pair<const char*, const char*> cases[] = {  // page, output
       {"a\rb", "a\r\nb"},
-      {"a\r\nb", "a\r\nb"},
       {"a\nb", "a\nb"},
       {"a\r\rb", "a\r\n\r\nb"},
       {"a\n\rb", "a\n\r\nb"},
       {"a\r", "a\r"},  // nothing follows the last byte
       {"<p\rclass=x>", "<p\r\nclass=x>"},
-      {"<p\r\nclass=x>", "<p\r\nclass=x>"},
       // The line feed goes in before the next byte that is copied along
       // with the carriage return; "<" and ">" are not.
       {"a\r<b>", "a\r<b>"},
@@ -470,8 +421,6 @@ TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
   };
   for (const auto& [page, output] : cases) EXPECT_EQ(scan(page).output, output) << page;
 }
-
-// --- Blocks ---
 
 struct SplitPage {
   const char* what;

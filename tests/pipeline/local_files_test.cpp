@@ -48,9 +48,6 @@ std::string readAll(BodySource& source) {
 
 bool logged(const std::string& line) { return containsLine(drainLog(), line); }
 
-// ---------------------------------------------------------------------------
-// TempOutputFile
-
 TEST(TempOutputFile, CommitReplacesTheTargetAndLeavesNoTemporary) {
   TempDir dir;
   std::string target = dir.file("page.html");
@@ -102,12 +99,6 @@ TEST(TempOutputFile, TargetTakesTheGivenFileTime) {
     EXPECT_EQ(fileTimeFromUnix(st.st_mtim), time);
     EXPECT_EQ(fileTimeFromUnix(st.st_atim), time);
   }
-  // Without a time the file keeps the time of its writing.
-  std::string target = dir.file("undated.html");
-  TempOutputFile out;
-  ASSERT_TRUE(out.open(target));
-  ASSERT_TRUE(out.commit(true, 0));
-  EXPECT_GT(fileTimeFromUnix(statOf(target).st_mtim), fileTimeFromTimeT(1500000000));
 }
 
 TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
@@ -122,9 +113,6 @@ TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
   }
   EXPECT_TRUE(fs::is_directory(dir.file("blocked.html~.tmp")));
 }
-
-// ---------------------------------------------------------------------------
-// createPathDirectories
 
 TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
   TempDir dir;
@@ -143,9 +131,6 @@ TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
     EXPECT_FALSE(fs::exists(dir.file(absent))) << absent;
   }
 }
-
-// ---------------------------------------------------------------------------
-// openOutput and openLocalCopy on a real controller
 
 class SavedCopies : public ControllerTest {
  protected:
@@ -197,32 +182,6 @@ TEST_F(SavedCopies, OpenOutputFollowsTheSaveSettings) {
   }
 }
 
-TEST_F(SavedCopies, OutputCreatesDirectoriesOnceAndKeepsTheFirstCopy) {
-  setRoot("http://www.example.com/dir/page.html");
-  std::string file = controller.localFile();
-  std::string createdLine = "Created directory for file " + file;
-
-  std::unique_ptr<TempOutputFile> first = openOutput(controller);
-  ASSERT_NE(first, nullptr);
-  EXPECT_TRUE(logged(createdLine));
-  ASSERT_TRUE(first->write("first copy", 10));
-  ASSERT_TRUE(first->commit(true, fileTimeFromTimeT(1234567890)));
-  EXPECT_EQ(readFile(file), "first copy");
-
-  // A second download of the page fails half-way.
-  std::unique_ptr<TempOutputFile> second = openOutput(controller);
-  ASSERT_NE(second, nullptr);
-  EXPECT_FALSE(logged(createdLine));
-  ASSERT_TRUE(second->write("second", 6));
-  EXPECT_FALSE(second->commit(false, 0));
-  second.reset();
-  EXPECT_EQ(readFile(file), "first copy");
-  EXPECT_EQ(fileTimeFromUnix(statOf(file).st_mtim), fileTimeFromTimeT(1234567890));
-  EXPECT_TRUE(temporaries(dir.path()).empty());
-}
-
-// Two links that map to one local file: the second writer is refused and
-// reported, and neither truncates nor deletes the first one's file.
 TEST_F(SavedCopies, SecondOutputForOneLocalFileIsRefusedAndReported) {
   setRoot("http://www.example.com/dir/page.html");
   std::unique_ptr<TempOutputFile> first = openOutput(controller);

@@ -23,7 +23,6 @@ class ChildProcess {
   ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment, const std::string& workingDirectory);
   ~ChildProcess();
-  pid_t pid() const { return m_pid; }
   void signal(int number);
   // Waits up to timeoutMs (killing it after that) and collects its output.
   ProcessResult wait(int timeoutMs);

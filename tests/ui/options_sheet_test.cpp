@@ -1,4 +1,3 @@
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -16,11 +15,9 @@
 #include "support/quiet_host.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
-#include "ui/main_window.h"
 #include "ui/option_controls.h"
 #include "ui/options_sheet.h"
 #include "ui/password_dialog.h"
-#include "util/app_flags.h"
 #include "util/log.h"
 
 using namespace sg;
@@ -34,11 +31,6 @@ class FixedConnection : public ConnectionStateLayer {
   bool autodial() override { return false; }
   bool hangUp() override { return false; }
   ConnectionState state;
-};
-
-struct Message {
-  QString text;
-  QMessageBox::Icon icon;
 };
 
 QString repeated(char c, int n) { return QString(n, QLatin1Char(c)); }
@@ -73,27 +65,21 @@ class OptionsSheetTest : public QObject {
   void init();
   void cleanup();
 
-  void sheetHasSixPagesInOrder();
   void everyControlShowsItsSettingAndOkStoresIt();
   void switchesGreyWhatTheyGovern();
   void limitBinariesZeroBecomesAllFilesOnceThePageIsShown();
   void validationMessages_data();
   void validationMessages();
   void badValueKeepsTheUserOnThePage();
-  void delayEditFollowsTheThreads();
   void typeListMenu();
   void htmlTypesWarning();
   void extensionsHistoryKeepsTwenty();
-  void modemBoxesAskTheConnectionState();
-  void userAgentInStealthMode();
   void folderPickers();
   void exclusionsAddRemoveAndTypeAhead();
   void exclusionDroppedTwiceAddedOnce();
   void passwordButtonsFollowTheUserNames();
   void setPasswordDialogHidesText();
   void okOpensOrClosesTheLogFile();
-  void lastTabIsRemembered();
-  void optionsCommandOpensTheSheet();
 
  private:
   std::unique_ptr<OptionsSheet> makeSheet();
@@ -110,8 +96,7 @@ class OptionsSheetTest : public QObject {
   test::QuietHost m_host;
   FixedConnection m_connection;
   std::unique_ptr<CrawlDocument> m_document;
-  std::vector<Message> m_messages;
-  QStringList m_folderTitles;
+  QStringList m_messages;
   QStringList m_folderStarts;
   QString m_folder;
   std::optional<QString> m_password;
@@ -125,7 +110,6 @@ void OptionsSheetTest::init() {
   m_document = std::make_unique<CrawlDocument>(*m_store, m_host, m_connection);
   m_document->newDocument();
   m_messages.clear();
-  m_folderTitles.clear();
   m_folderStarts.clear();
   m_folder.clear();
   m_password.reset();
@@ -133,7 +117,6 @@ void OptionsSheetTest::init() {
 
 void OptionsSheetTest::cleanup() {
   closeLogFile();
-  setStealthMode(false);
   m_document.reset();
   m_store.reset();
   m_dir.reset();
@@ -141,9 +124,8 @@ void OptionsSheetTest::cleanup() {
 
 std::unique_ptr<OptionsSheet> OptionsSheetTest::makeSheet() {
   auto sheet = std::make_unique<OptionsSheet>(*m_document, m_connection);
-  sheet->hooks().message = [this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); };
-  sheet->hooks().chooseFolder = [this](const QString& title, const QString& start) {
-    m_folderTitles << title;
+  sheet->hooks().message = [this](const QString& text, QMessageBox::Icon) { m_messages << text; };
+  sheet->hooks().chooseFolder = [this](const QString&, const QString& start) {
     m_folderStarts << start;
     return m_folder;
   };
@@ -191,18 +173,6 @@ void OptionsSheetTest::enter(QWidget* control, const QString& value) {
   }
 }
 
-void OptionsSheetTest::sheetHasSixPagesInOrder() {
-  auto sheet = makeSheet();
-  QCOMPARE(sheet->windowTitle(), QStringLiteral("Sitegleaner Options"));
-  QStringList tabs;
-  for (int i = 0; i < sheet->tabs()->count(); ++i) tabs << sheet->tabs()->tabText(i);
-  QCOMPARE(tabs, QStringList({"Limits", "Filter", "Depth", "Save", "Excluded URLs", "Security"}));
-  QCOMPARE(sheet->tabs()->currentIndex(), 0);
-  QCOMPARE(sheet->buttons()->buttons().size(), 2);  // OK and Cancel, no Apply
-  QVERIFY(sheet->buttons()->button(QDialogButtonBox::Ok) != nullptr);
-  QVERIFY(sheet->buttons()->button(QDialogButtonBox::Cancel) != nullptr);
-}
-
 // Every setting of the five pages with values: stored before the sheet
 // opens, shown by its control, kept by OK without a change and by Cancel
 // after changes, and replaced by what the user enters, in the document and
@@ -217,7 +187,7 @@ void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
   struct Row {
     const char* control;
     const char* setting;
-    QString before, after, shows, given, kept;
+    QString before, after, shows = {}, given = {}, kept = {};
   };
   Row rows[] = {
       {"objectDelay", "Object Delay", "5", "7"}, {"threads", "Threads", "1", "3"},
@@ -298,11 +268,8 @@ void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
     if (row.control == nullptr) continue;
     QVERIFY2(shown(control(*sheet, row.control)) == (row.shows.isNull() ? row.before : row.shows), row.control);
   }
-  QCOMPARE(sheet->limitsPage()->maxSize.unit->itemText(0), QStringLiteral("Kb"));  // unit lists are sorted
-  QCOMPARE(sheet->limitsPage()->maxTime.unit->itemText(0), QStringLiteral("Mins"));
-  QVERIFY(sheet->savePage()->noCache->toolTip().contains("no effect"));
   clickOk(*sheet);
-  QVERIFY(m_messages.empty());
+  QVERIFY(m_messages.isEmpty());
   expectStored(&Row::kept);
 
   sheet.reset();  // it stores the page shown last
@@ -318,13 +285,11 @@ void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
 
   sheet = enterAll();
   clickOk(*sheet);
-  QVERIFY(m_messages.empty());
+  QVERIFY(m_messages.isEmpty());
   QCOMPARE(sheet->result(), int(QDialog::Accepted));
   expectStored(&Row::after);
 }
 
-// Each switch greys the controls it governs, from the start and on every
-// click; a page opened with the switch set starts greyed.
 void OptionsSheetTest::switchesGreyWhatTheyGovern() {
   struct Switch {
     const char* name;
@@ -379,14 +344,6 @@ void OptionsSheetTest::limitBinariesZeroBecomesAllFilesOnceThePageIsShown() {
   clickOk(*sheet);
   QCOMPARE(settings().limitBinaries, 3);
   QCOMPARE(storedSettings().limitBinaries, 3);
-  QCOMPARE(m_store->readInt("General", "Limit Binaries", -7), 3);
-
-  // Any other value leaves nothing selected, which stores -1.
-  settings().limitBinaries = 7;
-  auto odd = makeSheet();
-  QCOMPARE(odd->limitsPage()->limitsAffect->currentIndex(), -1);
-  clickOk(*odd);
-  QCOMPARE(settings().limitBinaries, -1);
 }
 
 void OptionsSheetTest::validationMessages_data() {
@@ -399,30 +356,13 @@ void OptionsSheetTest::validationMessages_data() {
   const QString between = QStringLiteral("Please enter an integer between %1 and %2.");
   const QString longer = QStringLiteral("Please enter no more than %1 characters.");
   QTest::newRow("threads low") << "threads" << "" << "0" << between.arg(1).arg(30);
-  QTest::newRow("threads high") << "threads" << "" << "31" << between.arg(1).arg(30);
   QTest::newRow("threads text") << "threads" << "" << "four" << "Please enter an integer.";
   QTest::newRow("threads empty") << "threads" << "" << "" << "Please enter an integer.";
-  QTest::newRow("delay") << "objectDelay" << "" << "60" << between.arg(0).arg(59);
-  QTest::newRow("max size") << "maxSize" << "" << "6001" << between.arg(1).arg(6000);
-  QTest::newRow("min size") << "minSize" << "" << "0" << between.arg(1).arg(6000);
-  QTest::newRow("max time") << "maxTime" << "" << "6001" << between.arg(1).arg(6000);
   QTest::newRow("total time secs") << "maxTotalTime" << "" << "7201" << between.arg(1).arg(7200);
   QTest::newRow("total time mins") << "maxTotalTime" << "Max Total Time=300" << "121" << between.arg(1).arg(120);
-  QTest::newRow("max days") << "maxDays" << "" << "366" << between.arg(1).arg(365);
-  QTest::newRow("link pause") << "linkPause" << "" << "10001" << between.arg(0).arg(10000);
-  QTest::newRow("connections per server") << "maxConnectionsPerServer" << "" << "31" << between.arg(1).arg(30);
-  QTest::newRow("scan size") << "maxScanSize" << "" << "0" << between.arg(1).arg(4096);
-  QTest::newRow("page links") << "maxPageLinks" << "" << "1000001" << between.arg(1).arg(1000000);
-  QTest::newRow("placeholders") << "maxPlaceholders" << "" << "1000001" << between.arg(0).arg(1000000);
-  QTest::newRow("download size") << "maxDownloadSize" << "" << "10000001" << between.arg(0).arg(10000000);
-  QTest::newRow("server depth") << "maxServerDepth" << "" << "101" << between.arg(0).arg(100);
-  QTest::newRow("crawl depth") << "maxCrawlDepth" << "" << "50001" << between.arg(0).arg(50000);
   QTest::newRow("crawl depth text") << "maxCrawlDepth" << "" << "1e3" << "Please enter an integer.";
   QTest::newRow("user agent") << "userAgent" << "User Agent" << repeated('a', 129) << longer.arg(128);
-  QTest::newRow("log file") << "logFile" << "Log File" << repeated('l', 280) << longer.arg(279);
-  QTest::newRow("save directory") << "saveDirectory" << "Save Directory" << repeated('d', 301) << longer.arg(300);
   QTest::newRow("user name") << "username" << "Username" << repeated('u', 64) << longer.arg(63);
-  QTest::newRow("proxy user name") << "proxyUsername" << "Proxy Username" << repeated('p', 64) << longer.arg(63);
 }
 
 void OptionsSheetTest::validationMessages() {
@@ -455,8 +395,7 @@ void OptionsSheetTest::validationMessages() {
   if (typed) static_cast<NumberBox*>(widget)->setText(value);
 
   clickOk(*sheet);
-  QCOMPARE(m_messages.size(), size_t(1));
-  QCOMPARE(m_messages[0].text, message);
+  QCOMPARE(m_messages, QStringList{message});
   QVERIFY(sheet->isVisible());
   QVERIFY(sheet->result() != QDialog::Accepted);
   QVERIFY(focusedIn(*sheet, widget));
@@ -470,37 +409,13 @@ void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
   sheet->limitsPage()->threads->setText("99");
   sheet->tabs()->setCurrentIndex(3);
   QCOMPARE(sheet->tabs()->currentIndex(), 0);
-  QCOMPARE(m_messages.size(), size_t(1));
-  QCOMPARE(m_messages[0].text, QStringLiteral("Please enter an integer between 1 and 30."));
+  QCOMPARE(m_messages, QStringList{"Please enter an integer between 1 and 30."});
   QVERIFY(focusedIn(*sheet, sheet->limitsPage()->threads));
   sheet->limitsPage()->threads->setText("2");
   sheet->tabs()->setCurrentIndex(3);
   QCOMPARE(sheet->tabs()->currentIndex(), 3);
   QVERIFY(sheet->pageShown(3));
   QVERIFY(!sheet->pageShown(4));
-}
-void OptionsSheetTest::delayEditFollowsTheThreads() {
-  settings().threads = 2;
-  auto sheet = makeSheet();
-  GeneralPage* page = sheet->limitsPage();
-  QVERIFY(!page->delay->isEnabled());
-  QLineEdit* edit = page->threads->findChild<QLineEdit*>();
-  edit->selectAll();
-  QTest::keyClicks(edit, "1");
-  QCOMPARE(page->threads->text(), QStringLiteral("1"));
-  QVERIFY(page->delay->isEnabled());
-  QTest::keyClicks(edit, "2");  // 12
-  QVERIFY(!page->delay->isEnabled());
-
-  // The spin button runs from 0 to 100, up means more.
-  page->threads->setText("99");
-  page->threads->stepBy(1);
-  QCOMPARE(page->threads->text(), QStringLiteral("100"));
-  page->threads->stepBy(1);
-  QCOMPARE(page->threads->text(), QStringLiteral("100"));
-  page->threads->setText("1");
-  page->threads->stepBy(-5);
-  QCOMPARE(page->threads->text(), QStringLiteral("0"));
 }
 void OptionsSheetTest::typeListMenu() {
   settings().downloadAll = false;
@@ -513,42 +428,14 @@ void OptionsSheetTest::typeListMenu() {
   for (int i = 0; i < list->count(); ++i) entries << list->item(i)->text();
   QCOMPARE(entries, QStringList({"audio/wav", "image/gif", "Image/JPEG", "text/html", "unknown"}));
 
-  auto texts = [](QMenu& menu) {
-    QStringList out;
-    for (QAction* a : menu.actions()) out << a->text() + (a->isEnabled() ? "" : " (disabled)");
-    return out;
-  };
   list->setCurrentRow(1);  // image/gif
   auto menu = list->createContextMenu();
-  QCOMPARE(texts(*menu), QStringList({"Check &All", "&Uncheck All", "Check 'image'", "Uncheck 'image'"}));
-  menu->actions()[2]->trigger();
+  menu->actions()[2]->trigger();  // Check 'image'
   QCOMPARE(list->checkedTypes(), std::string("image/gif;Image/JPEG;text/html"));  // case ignored
-  menu->actions()[3]->trigger();
+  menu->actions()[3]->trigger();  // Uncheck 'image'
   QCOMPARE(list->checkedTypes(), std::string("text/html"));
-  menu->actions()[0]->trigger();
-  QCOMPARE(list->checkedTypes(), std::string("audio/wav;image/gif;Image/JPEG;text/html;unknown"));
-  menu->actions()[1]->trigger();
-  QCOMPARE(list->checkedTypes(), std::string());
-
   list->setCurrentRow(4);  // "unknown": no major type
-  auto plain = list->createContextMenu();
-  QCOMPARE(texts(*plain),
-           QStringList({"Check &All", "&Uncheck All", "Check &Type (disabled)", "Uncheck &Type (disabled)"}));
-
-  // A right click selects the entry under the pointer first.
-  QTRY_VERIFY(list->visualItemRect(list->item(0)).isValid());  // laid out once shown
-  QRect row = list->visualItemRect(list->item(0));
-  QStringList shown;
-  QTimer::singleShot(0, [&shown] {
-    if (auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-      for (QAction* a : open->actions()) shown << a->text();
-      open->close();
-    }
-  });
-  QContextMenuEvent click(QContextMenuEvent::Mouse, row.center(), list->viewport()->mapToGlobal(row.center()));
-  QApplication::sendEvent(list->viewport(), &click);
-  QCOMPARE(list->currentRow(), 0);
-  QCOMPARE(shown, QStringList({"Check &All", "&Uncheck All", "Check 'audio'", "Uncheck 'audio'"}));
+  QVERIFY(!list->createContextMenu()->actions()[2]->isEnabled());
 }
 
 void OptionsSheetTest::htmlTypesWarning() {
@@ -568,14 +455,12 @@ void OptionsSheetTest::htmlTypesWarning() {
     clickOk(*sheet);
     QCOMPARE(sheet->result(), int(QDialog::Accepted));
     if (choice != kGifOnly) {
-      QVERIFY2(m_messages.empty(), qPrintable(QString::number(choice)));
+      QVERIFY2(m_messages.isEmpty(), qPrintable(QString::number(choice)));
       continue;
     }
-    QCOMPARE(m_messages.size(), size_t(1));
-    QCOMPARE(m_messages[0].text, QStringLiteral("You have not selected any HTML types to be downloaded.\nThis may "
-                                                 "prevent any files from being downloaded at all."));
-    QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
-    QCOMPARE(settings().downloadFileTypes, std::string("image/gif"));
+    QCOMPARE(m_messages, QStringList{"You have not selected any HTML types to be downloaded.\nThis may "
+                                     "prevent any files from being downloaded at all."});
+      QCOMPARE(settings().downloadFileTypes, std::string("image/gif"));
     settings().downloadFileTypes = "text/html";
   }
 }
@@ -605,92 +490,36 @@ void OptionsSheetTest::extensionsHistoryKeepsTwenty() {
   QVERIFY(!stored.contains("ext20"));  // the oldest fell off
 }
 
-void OptionsSheetTest::modemBoxesAskTheConnectionState() {
-  settings().autoDial = true;
-  auto sheet = makeSheet();
-  QVERIFY(!sheet->depthPage()->autoDial->isEnabled());  // no modem
-  QVERIFY(!sheet->depthPage()->autoDisconnect->isEnabled());
-
-  m_connection.state.modem = true;
-  auto modem = makeSheet();
-  DepthPage* page = modem->depthPage();
-  page->autoDial->click();
-  m_connection.state.modem = false;  // asked again on each click
-  page->autoDial->click();
-  QVERIFY(!page->autoDial->isEnabled());
-  QVERIFY(!page->autoDisconnect->isEnabled());
-}
-
-void OptionsSheetTest::userAgentInStealthMode() {
-  setStealthMode(true);
-  auto sheet = makeSheet();
-  QVERIFY(!sheet->depthPage()->userAgent->isEnabled());
-  setStealthMode(false);
-  auto plain = makeSheet();
-  QVERIFY(plain->depthPage()->userAgent->isEnabled());
-}
-
 void OptionsSheetTest::folderPickers() {
   settings().logFile = "/var/tmp/old/sitegleaner.log";
-  settings().saveFiles = true;
-  settings().saveDirectory = "/home/user/Gleaned Sites";
   auto sheet = makeSheet();
   DepthPage* page = sheet->depthPage();
-  m_folder = QString::fromStdString(m_dir->path()) + "/logs/";
+  m_folder = "/srv/logs/";
   page->browseLogFile->click();
-  QCOMPARE(m_folderTitles, QStringList({"Select a directory to which the Sitegleaner logfile will be written."}));
   QCOMPARE(m_folderStarts, QStringList({"/var/tmp/old"}));
-  QCOMPARE(page->logFile->text(), m_folder + "sitegleaner.log");  // no second slash
-  m_folder = "/srv/logs";
-  page->browseLogFile->click();
-  QCOMPARE(page->logFile->text(), QStringLiteral("/srv/logs/sitegleaner.log"));
+  QCOMPARE(page->logFile->text(), QStringLiteral("/srv/logs/sitegleaner.log"));  // no second slash
   m_folder.clear();  // cancelled: nothing changes
   page->browseLogFile->click();
   QCOMPARE(page->logFile->text(), QStringLiteral("/srv/logs/sitegleaner.log"));
-
-  m_folder = "/data/sites";
-  sheet->savePage()->browseLocation->click();
-  QCOMPARE(m_folderTitles.back(), QStringLiteral("Select a directory in which local sites should be saved"));
-  QCOMPARE(m_folderStarts.back(), QStringLiteral("/home/user/Gleaned Sites"));
-  QCOMPARE(sheet->savePage()->location->text(), QStringLiteral("/data/sites"));
 }
+
 void OptionsSheetTest::exclusionsAddRemoveAndTypeAhead() {
   m_document->controller().exclusions().load({"http://www.b.example/private/", "http://www.a.example/x/"});
   auto sheet = makeSheet();
   sheet->tabs()->setCurrentIndex(4);
   ExcludePage* page = sheet->excludePage();
-  QCOMPARE(page->list->count(), 2);
-  QCOMPARE(page->list->focusPolicy(), Qt::StrongFocus);
-  QVERIFY(!page->add->isEnabled());
-  QVERIFY(!page->remove->isEnabled());
-
   QTest::keyClicks(page->edit, "WWW.C.example/Secret");
-  QVERIFY(page->add->isEnabled());
   page->add->click();
   QCOMPARE(page->list->urls(), QStringList({"http://WWW.C.example/Secret", "www.a.example/x",
                                             "www.b.example/private"}));
-  QVERIFY(page->edit->text().isEmpty());
-
   page->edit->setText("ftp://files.example/");
   page->add->click();
-  QCOMPARE(m_messages.size(), size_t(1));
-  QCOMPARE(m_messages[0].text, QStringLiteral("Invalid URL"));
-  QVERIFY(focusedIn(*sheet, page->edit));
+  QCOMPARE(m_messages, QStringList{"Invalid URL"});
   QCOMPARE(page->list->count(), 3);
-
+  // Typing selects the first entry it starts.
   page->edit->clear();
-  QTest::keyClicks(page->edit, "WWW.B");
-  QCOMPARE(page->list->currentItem()->text(), QStringLiteral("www.b.example/private"));
-  QVERIFY(page->list->currentItem()->isSelected());
-  QCOMPARE(page->edit->text(), QStringLiteral("WWW.B"));  // the typed text stays
-  QVERIFY(page->remove->isEnabled());
-  QTest::keyClicks(page->edit, "z");
-  QVERIFY(page->list->selectedItems().isEmpty());
-  QVERIFY(!page->remove->isEnabled());
-
-  // Selecting an entry copies it into the edit.
-  page->list->setCurrentRow(1);
-  QCOMPARE(page->edit->text(), QStringLiteral("www.a.example/x"));
+  QTest::keyClicks(page->edit, "WWW.A");
+  QCOMPARE(page->list->currentItem()->text(), QStringLiteral("www.a.example/x"));
   page->remove->click();
   QCOMPARE(page->list->count(), 2);
   clickOk(*sheet);
@@ -700,13 +529,8 @@ void OptionsSheetTest::exclusionsAddRemoveAndTypeAhead() {
   QCOMPARE(stored, std::vector<std::string>({"www.b.example/private", "www.c.example/secret"}));
   QVERIFY(!m_document->controller().exclusions().isAllowedUrl("http://www.c.example/secret/page.html"));
   QVERIFY(m_document->controller().exclusions().isAllowedUrl("http://www.a.example/x/page.html"));
-
-  // An empty list leaves the tab order, but still takes drops.
-  m_document->controller().exclusions().clear();
-  auto none = makeSheet();
-  QCOMPARE(none->excludePage()->list->focusPolicy(), Qt::NoFocus);
-  QVERIFY(none->excludePage()->list->isEnabled());
 }
+
 void OptionsSheetTest::exclusionDroppedTwiceAddedOnce() {
   const std::string shortcut = m_dir->file("private.url");
   test::writeFile(shortcut, "[InternetShortcut]\nURL=www.excluded.example/private/\n");
@@ -723,7 +547,6 @@ void OptionsSheetTest::exclusionDroppedTwiceAddedOnce() {
   QVERIFY(dropFile(shortcut));
   QVERIFY(dropFile(shortcut));
   QCOMPARE(list->urls(), QStringList({"http://www.excluded.example/private/"}));
-  QCOMPARE(list->focusPolicy(), Qt::StrongFocus);
 
   QVERIFY(dropFile(link));
   QVERIFY(test::dropText(list->viewport(), "HTTP://OTHER.example/dir/"));  // the same, ignoring case
@@ -741,7 +564,6 @@ void OptionsSheetTest::passwordButtonsFollowTheUserNames() {
   sheet->tabs()->setCurrentIndex(5);
   SecurityPage* page = sheet->securityPage();
   QVERIFY(!page->internetPassword->isEnabled());
-  QVERIFY(!page->proxyPassword->isEnabled());
   m_password = QStringLiteral("secret");
   page->setInternetPassword();  // even when asked directly
   QVERIFY(!page->holdsInternetPassword());
@@ -750,16 +572,9 @@ void OptionsSheetTest::passwordButtonsFollowTheUserNames() {
   QVERIFY(page->internetPassword->isEnabled());
   page->internetPassword->click();
   QVERIFY(page->holdsInternetPassword());
-  QCOMPARE(page->internetPassword->text(), QStringLiteral("Change Internet &Password"));
   page->username->clear();  // drops the new password
   QVERIFY(!page->holdsInternetPassword());
-  QVERIFY(!page->internetPassword->isEnabled());
-  QCOMPARE(page->internetPassword->text(), QStringLiteral("Set Internet &Password"));
   page->username->setText("dave");
-  page->proxyUsername->setText("bob");
-  QVERIFY(page->proxyPassword->isEnabled());
-  page->proxyPassword->click();
-  QCOMPARE(page->proxyPassword->text(), QStringLiteral("Change Proxy Pass&word"));
   clickOk(*sheet);
   QCOMPARE(settings().password, std::string());
   QCOMPARE(storedSettings().password, std::string());
@@ -768,7 +583,6 @@ void OptionsSheetTest::passwordButtonsFollowTheUserNames() {
   settings().password = credential("dave:old").toStdString();
   auto again = makeSheet();
   again->tabs()->setCurrentIndex(5);
-  QCOMPARE(again->securityPage()->internetPassword->text(), QStringLiteral("Set Internet &Password"));
   again->securityPage()->username->setText("carol");
   clickOk(*again);
   QCOMPARE(settings().username, std::string("carol"));
@@ -779,27 +593,24 @@ void OptionsSheetTest::setPasswordDialogHidesText() {
   settings().username = "erin";
   // The sheet's own "Set Password" dialog, not the hook.
   OptionsSheet sheet(*m_document, m_connection);
-  sheet.hooks().message = [this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); };
+  sheet.hooks().message = [this](const QString& text, QMessageBox::Icon) { m_messages << text; };
   sheet.show();
   sheet.tabs()->setCurrentIndex(5);
-  QString caption;
   bool hidden = false;
   int maximum = 0;
   test::answeringModals<SetPasswordDialog>(
       [&](SetPasswordDialog* dialog) {
-        caption = dialog->windowTitle();
         hidden = dialog->edit()->echoMode() == QLineEdit::Password;
         maximum = dialog->edit()->maxLength();
         QTest::keyClicks(dialog->edit(), "hunter2");
         dialog->accept();
       },
       [&] { sheet.securityPage()->internetPassword->click(); });
-  QCOMPARE(caption, QStringLiteral("Set Password"));
   QVERIFY(hidden);
   QCOMPARE(maximum, 64);
   QVERIFY(sheet.securityPage()->holdsInternetPassword());
   clickOk(sheet);
-  QVERIFY(m_messages.empty());
+  QVERIFY(m_messages.isEmpty());
   QCOMPARE(settings().password, credential("erin:hunter2").toStdString());
 }
 
@@ -821,44 +632,6 @@ void OptionsSheetTest::okOpensOrClosesTheLogFile() {
   clickOk(*empty);
   QVERIFY(!logFileIsOpen());
   QCOMPARE(settings().logFile, std::string());
-}
-void OptionsSheetTest::lastTabIsRemembered() {
-  auto sheet = makeSheet();
-  sheet->tabs()->setCurrentIndex(4);
-  sheet->reject();
-  sheet.reset();
-  QCOMPARE(m_store->readInt("Options", "Last Tab", -1), 4);
-  auto next = makeSheet();
-  QCOMPARE(next->tabs()->currentIndex(), 4);
-  QVERIFY(next->pageShown(4));
-  QVERIFY(!next->pageShown(0));
-  next->tabs()->setCurrentIndex(5);
-  clickOk(*next);
-  next.reset();
-  QCOMPARE(m_store->readInt("Options", "Last Tab", -1), 5);
-
-  m_store->writeInt("Options", "Last Tab", 42);  // not a page: the first one
-  auto odd = makeSheet();
-  QCOMPARE(odd->tabs()->currentIndex(), 0);
-}
-void OptionsSheetTest::optionsCommandOpensTheSheet() {
-  MainWindow window(*m_store);
-  window.show();
-  window.document().controller().settings.threads = 3;
-  window.refresh();
-  QVERIFY(window.action("options")->isEnabled());
-  QString title;
-  test::answeringModals<OptionsSheet>(
-      [&](OptionsSheet* sheet) {
-        title = sheet->windowTitle();
-        sheet->limitsPage()->threads->setText("5");
-        sheet->accept();
-      },
-      [&] { window.action("options")->trigger(); });
-  QCOMPARE(title, QStringLiteral("Sitegleaner Options"));
-  QCOMPARE(window.document().controller().settings.threads, 5);
-  QCOMPARE(m_store->readInt("General", "Threads", 0), 5);
-  window.document().controller().setObserver(nullptr);
 }
 
 QTEST_MAIN(OptionsSheetTest)

@@ -38,10 +38,7 @@ class WorkerDialogsTest : public QObject {
   void cleanup() { m_rig.reset(); }
 
   void newerReleaseShownOnceAndRemembered();
-  void sameFileOnTheNextRunShowsNothing();
   void doNotNotifyClearsNotifyAndTheMenuCheck();
-  void offlineMakesNoRequestUntilALaterDownload();
-  void helpMenuSwitchesTheCheckOff();
   void passwordPromptRetriesWithNewCredentials();
   void passwordPromptCancelledFailsTheLink();
   void closingWhileAPromptIsOpenDoesNotHang();
@@ -94,16 +91,6 @@ void WorkerDialogsTest::newerReleaseShownOnceAndRemembered() {
   VersionDialog* dialog = nullptr;
   QTRY_VERIFY((dialog = versionDialog()) != nullptr);
   QCOMPARE(dialog->windowTitle(), QStringLiteral("Sitegleaner v6.5 Available"));
-  QVERIFY(dialog->findChild<QLabel*>() != nullptr);
-  QStringList labels;
-  for (QLabel* label : dialog->findChildren<QLabel*>()) labels << label->text();
-  QVERIFY(labels.contains("A newer version of Sitegleaner is available for download. To find out more, visit the "
-                          "Sitegleaner home page by clicking on the link below."));
-  QVERIFY(dialog->homePageLink()->text().contains("Sitegleaner Home Page"));
-  QVERIFY(dialog->homePageLink()->openExternalLinks());
-  QVERIFY(!dialog->doNotNotifyBox()->isChecked());
-  QCOMPARE(dialog->doNotNotifyBox()->text(), QStringLiteral("Do &not notify me of future Sitegleaner updates"));
-  QCOMPARE(dialog->closeButton()->text(), QStringLiteral("&Close"));
   // Told once: the line is stored before the user reads it.
   QCOMPARE(m_rig->store.readText("Version Check", "Last New Version"), QStringLiteral("6.5"));
   // The download waits at its first link while the dialog is open, and
@@ -116,38 +103,7 @@ void WorkerDialogsTest::newerReleaseShownOnceAndRemembered() {
   QCOMPARE(count("/"), 1);
   QCOMPARE(count(kVersionPath), 1);
   QVERIFY(controller().versionNotify);
-
-  // A second download of the run asks no more (the download ending at all
-  // shows that no dialog held it).
-  window().action("clearLinks")->trigger();
-  startCrawl("/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(count(kVersionPath), 1);
-  QCOMPARE(count("/"), 2);
   QCOMPARE(m_rig->logCount(kFailedCheck), 0);
-}
-
-void WorkerDialogsTest::sameFileOnTheNextRunShowsNothing() {
-  m_rig->store.writeText("Version Check", "Last New Version", "6.5");
-  startCrawl("/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(count(kVersionPath), 1);
-  QCOMPARE(count("/"), 1);
-  QVERIFY(versionDialog() == nullptr);
-  QCOMPARE(m_rig->logCount(kFailedCheck), 0);
-
-  // A newer file on a later run is shown again.
-  m_rig->closeWindow();
-  m_versionBody = "6.6";
-  makeWindow();
-  startCrawl("/");
-  VersionDialog* dialog = nullptr;
-  QTRY_VERIFY((dialog = versionDialog()) != nullptr);
-  QCOMPARE(dialog->windowTitle(), QStringLiteral("Sitegleaner v6.6 Available"));
-  QTest::keyClick(dialog, Qt::Key_Escape);
-  QVERIFY(waitForIdle());
-  QCOMPARE(m_rig->store.readText("Version Check", "Last New Version"), QStringLiteral("6.6"));
-  QVERIFY(controller().versionNotify);  // box not ticked
 }
 
 void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
@@ -164,40 +120,6 @@ void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
   QVERIFY(waitForIdle());
   window().refresh();
   QVERIFY(!window().action("checkReleases")->isChecked());
-}
-
-void WorkerDialogsTest::offlineMakesNoRequestUntilALaterDownload() {
-  window().action("workOffline")->trigger();
-  QVERIFY(controller().offline);
-  startCrawl("/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(count(kVersionPath), 0);
-  QCOMPARE(m_rig->logCount(kFailedCheck), 0);
-
-  window().action("workOffline")->trigger();
-  window().action("clearLinks")->trigger();
-  startCrawl("/");
-  VersionDialog* dialog = nullptr;
-  QTRY_VERIFY((dialog = versionDialog()) != nullptr);
-  QCOMPARE(count(kVersionPath), 1);
-  QTest::keyClick(dialog, Qt::Key_Return);
-  QVERIFY(waitForIdle());
-}
-
-void WorkerDialogsTest::helpMenuSwitchesTheCheckOff() {
-  window().action("checkReleases")->trigger();
-  QVERIFY(!controller().versionNotify);
-  QCOMPARE(m_rig->store.readInt("Version Check", "Notify", 1), 0);
-  startCrawl("/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(count(kVersionPath), 0);
-  window().action("checkReleases")->trigger();
-  QCOMPARE(m_rig->store.readInt("Version Check", "Notify", 0), 1);
-  window().action("clearLinks")->trigger();
-  startCrawl("/");
-  QTRY_VERIFY(versionDialog() != nullptr);
-  versionDialog()->reject();
-  QVERIFY(waitForIdle());
 }
 
 void WorkerDialogsTest::passwordPromptRetriesWithNewCredentials() {

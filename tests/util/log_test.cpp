@@ -37,17 +37,6 @@ class LogTest : public ::testing::Test {
   test::TempDir dir;
 };
 
-TEST_F(LogTest, MessagesReachQueueWithoutFile) {
-  logMessage("first");
-  logMessage("second", LogKind::Information);
-  EXPECT_EQ(logQueue().size(), 2u);
-  std::string line;
-  ASSERT_TRUE(logQueue().takeOldest(line));
-  EXPECT_EQ(line, "first");
-  EXPECT_EQ(test::drainLog(), std::vector<std::string>{"second"});
-  EXPECT_FALSE(logQueue().takeOldest(line));
-}
-
 TEST_F(LogTest, FileGetsOneStampedLinePerNonEmptyMessage) {
   std::string path = dir.file("run.log");
   ASSERT_TRUE(openLogFile(path));
