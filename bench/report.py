@@ -592,6 +592,11 @@ def main():
       "and `--disable-security-limits` lets both be lifted; `-c8` gives it 8 connections and `-I0` "
       "leaves out its index page.\n")
 
+    # Written by bench/update.sh, which measures the journal and re-runs.
+    journal = os.path.join(root, "bench", "JOURNAL.md")
+    if os.path.exists(journal):
+        w(open(journal).read().strip() + "\n")
+
     findings = os.path.join(root, "bench", "FINDINGS.md")
     if os.path.exists(findings):
         w(open(findings).read().strip() + "\n")
