@@ -188,7 +188,7 @@ lines = [
     f"| wget with `--backup-converted` (-K) | {med('wgetk-update', 0):.2f} | {med('wgetk-update', 3):,.0f} | "
     f"{med('wgetk-update', 4):,.0f} | {med('wgetk-update', 5):,.0f} |",
     "",
-    f"Sitegleaner's summary of its re-run: `{summary}`. wget's `--mirror` (time-stamping, -N) fetches "
+    f"Sitegleaner's summary of its re-run: `{summary}` wget's `--mirror` (time-stamping, -N) fetches "
     "every page again, because the pages it converted no longer match the server's; with the originals "
     "kept (-K) it gets 304 for the root and stops there, since it does not read an unchanged page for "
     "its links, so a change below the root is never seen. Sitegleaner asks about every file (with "

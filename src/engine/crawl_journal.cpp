@@ -24,15 +24,6 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS saved(url TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified INTEGER NOT NULL,"
     " local_name TEXT NOT NULL);";
 
-uint64_t fnv1a(std::string_view text) {
-  uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
-
 std::string columnText(sqlite3_stmt* statement, int column) {
   const unsigned char* text = sqlite3_column_text(statement, column);
   return text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(statement, column)) : "";
@@ -57,6 +48,7 @@ struct CrawlJournal::Op {
   uint64_t size = 0;
   std::string etag;
   FileTime lastModified = 0;
+  std::string localName;
 };
 
 struct CrawlJournal::Statements {
@@ -101,7 +93,7 @@ std::string CrawlJournal::directoryFor(const std::string& saveDirectory, const s
   }
   std::string base = saveDirectory;
   if (!base.empty() && base.back() != '/') base += '/';
-  return base + ".sitegleaner/" + host + strprintf("-%016llx", static_cast<unsigned long long>(fnv1a(rootUrl)));
+  return base + ".sitegleaner/" + host + strprintf("-%016llx", static_cast<unsigned long long>(fnv1aHash(rootUrl)));
 }
 
 bool CrawlJournal::exec(const char* sql, std::string* error) const {
@@ -381,7 +373,7 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
     save.url = std::move(url);
     save.etag = etag;
     save.lastModified = record.lastModified;
-    save.information = record.localName();
+    save.localName = record.localName();
     append(std::move(save));
   } else if (gone) {
     Op forget;
@@ -458,7 +450,7 @@ void CrawlJournal::writeBatch() {
         bindText(statement, 1, op.url);
         bindText(statement, 2, op.etag);
         sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(op.lastModified));
-        bindText(statement, 4, op.information);
+        bindText(statement, 4, op.localName);
         break;
       case Op::Kind::Forget:
         statement = m_statements->forget;

@@ -25,15 +25,6 @@ bool isReservedNameChar(unsigned char c) {
   }
 }
 
-uint64_t fnv1a(std::string_view text) {
-  uint64_t hash = 1469598103934665603ULL;
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 1099511628211ULL;
-  }
-  return hash;
-}
-
 // A component that is too long keeps its start and its extension, with a
 // hash of the whole component between them so that names stay distinct.
 std::string shortenComponent(std::string_view component) {
@@ -41,7 +32,7 @@ std::string shortenComponent(std::string_view component) {
   size_t dot = component.rfind('.');
   if (dot != std::string_view::npos && component.size() - dot <= 16) extension = component.substr(dot);
   char hash[18];
-  std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(fnv1a(component)));
+  std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(fnv1aHash(component)));
   size_t keep = kMaxNameComponent - extension.size() - 17;
   // Never through the middle of a UTF-8 letter.
   while (keep > 0 && keep < component.size() && (static_cast<unsigned char>(component[keep]) & 0xC0) == 0x80) --keep;

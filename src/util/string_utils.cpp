@@ -150,4 +150,13 @@ void appendUtf8(std::string& out, uint32_t code) {
   }
 }
 
+uint64_t fnv1aHash(std::string_view text) {
+  uint64_t hash = 1469598103934665603ULL;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
 }  // namespace sg

@@ -43,4 +43,8 @@ void appendUtf8(std::string& out, uint32_t code);
 // Base64 (RFC 2045 alphabet, "=" padding, no line breaks).
 std::string base64Encode(std::string_view bytes);
 
+// The 64-bit FNV-1a hash, for names that must stay the same from run to
+// run (std::hash need not).
+uint64_t fnv1aHash(std::string_view text);
+
 }  // namespace sg
