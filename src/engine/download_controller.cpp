@@ -180,6 +180,11 @@ size_t DownloadController::resumeFromJournal() {
   return resume.size();
 }
 
+void DownloadController::resumeLater(const std::vector<LinkRecord*>& records) {
+  for (LinkRecord* record : records) m_journal.queued(*record);
+  m_queue.resumeLater(records);
+}
+
 void DownloadController::settle(LinkRecord& link, bool refused) {
   if (!refused && cancelled && link.status == LinkStatus::Failed) {
     link.status = LinkStatus::Pending;

@@ -62,6 +62,8 @@ class DownloadController : public LinkRecord {
   // check.
   void stop();
   void addLink(LinkRecord* record) { m_queue.addLink(record); }
+  // Puts links found during a stop on the resume list (and in the journal).
+  void resumeLater(const std::vector<LinkRecord*>& records);
   // Ordinary processing of a link by the installed processor.
   bool processLink(LinkRecord& link, HttpConnection& connection, bool& timedOut);
 

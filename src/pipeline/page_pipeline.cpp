@@ -253,7 +253,15 @@ bool queueChildren(LinkRecord& link) {
   logMessage(line);
   setThreadStatus(line);
   for (size_t i = 0; i < link.childCount(); ++i) {
-    if (rc.cancelled || !rc.include) return false;
+    if (rc.cancelled) {
+      // A stop between the page's links: the rest wait for the resume with
+      // the links queued before them, or the page, settled, would lose them.
+      std::vector<LinkRecord*> rest;
+      for (size_t j = i; j < link.childCount(); ++j) rest.push_back(link.child(j));
+      rc.resumeLater(rest);
+      return false;
+    }
+    if (!rc.include) return false;
     rc.addLink(link.child(i));
   }
   return true;
