@@ -11,7 +11,7 @@ jobs="${SITEGLEANER_JOBS:-2}"
 export QT_QPA_PLATFORM=offscreen
 
 # Beside the build's own packages, the validators of the installed files.
-./scripts/install-deps.sh desktop-file-utils appstream libxml2-utils
+./scripts/install-deps.sh desktop-file-utils appstream libxml2-utils groff-base dpkg-dev
 
 configure_and_test() {
   local dir="$1"; shift
@@ -30,6 +30,12 @@ cmake --install build/test --prefix "$prefix" >/dev/null
 desktop-file-validate "$prefix"/share/applications/*.desktop
 appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml
 xmllint --noout "$prefix"/share/mime/packages/*.xml "$prefix"/share/icons/hicolor/scalable/apps/*.svg
+# The manual page formats without a warning.
+warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/sitegleaner.1" 2>&1)
+if [ -n "$warnings" ]; then
+  echo "$warnings"
+  exit 1
+fi
 # The installed program finds its desktop module: without it the window
 # ends at once with status 2; with it the window stays open until stopped.
 status=0
@@ -40,6 +46,21 @@ if [ "$status" -ne 124 ]; then
   exit 1
 fi
 echo "Installed files validate; the installed program opens its window"
+# The Debian package builds (some seconds) and depends on what the program links.
+packages=$(mktemp -d)
+if ! output=$(cpack --config build/test/CPackConfig.cmake -B "$packages" 2>&1); then
+  echo "$output"
+  exit 1
+fi
+depends=$(dpkg-deb -f "$packages"/sitegleaner_*.deb Depends)
+rm -rf "$packages"
+for library in libcurl4 libqt6widgets6 libsqlite3-0; do
+  if [[ "$depends" != *"$library"* ]]; then
+    echo "The Debian package does not depend on $library: $depends"
+    exit 1
+  fi
+done
+echo "The Debian package builds"
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

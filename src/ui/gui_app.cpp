@@ -10,6 +10,7 @@
 #include "document/settings_store.h"
 #include "services/version_check.h"
 #include "ui/about_dialog.h"
+#include "ui/app_icons.h"
 #include "ui/main_window.h"
 #include "util/app_flags.h"
 #include "util/log.h"
@@ -30,6 +31,9 @@ int runDesktop(int& argc, char** argv, const CommandLine& line) {
   QApplication application(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Corvalin"));
   QApplication::setApplicationName(QStringLiteral("Sitegleaner"));
+  // Ties the windows to the launcher (and its icon) on Wayland and X11.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
+  QApplication::setWindowIcon(applicationIcon());
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
 

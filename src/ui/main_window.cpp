@@ -21,6 +21,7 @@
 #include <QUrl>
 
 #include "ui/about_dialog.h"
+#include "ui/app_icons.h"
 #include "ui/link_views.h"
 #include "ui/options_sheet.h"
 #include "ui/panes.h"
@@ -61,6 +62,7 @@ QLabel* fixedPane(const QString& initial, QWidget* parent) {
 MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStateLayer* connection)
     : m_settings(store), m_timing(timing), m_connection(connection) {
   setObjectName(QStringLiteral("mainWindow"));
+  setWindowIcon(applicationIcon());
   ask = [this](const QString& question) {
     return QMessageBox::question(this, tr("Sitegleaner"), question, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
@@ -87,6 +89,7 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
 
   createViews();
   createActions();
+  setCommandIcons();
   createMenus();
   createToolBar();
   createDockWindows();
@@ -278,6 +281,27 @@ void MainWindow::createActions() {
   });
 }
 
+// Icons of the commands on the toolbar and in the menus; the text stays in
+// the menus, the tooltips and the status bar.
+void MainWindow::setCommandIcons() {
+  const struct {
+    const char* action;
+    QStringList themeNames;
+    QStyle::StandardPixmap fallback;
+  } icons[] = {
+      {"go", {"media-playback-start", "go-next"}, QStyle::SP_MediaPlay},
+      {"stop", {"process-stop"}, QStyle::SP_BrowserStop},
+      {"options", {"document-properties", "preferences-system"}, QStyle::SP_FileDialogDetailedView},
+      {"browseOffline", {"internet-web-browser", "folder-open"}, QStyle::SP_DirOpenIcon},
+      {"openProfile", {"document-open"}, QStyle::SP_DialogOpenButton},
+      {"saveProfileAs", {"document-save-as"}, QStyle::SP_DialogSaveButton},
+      {"exit", {"application-exit"}, QStyle::SP_DialogCloseButton},
+      {"help", {"help-contents"}, QStyle::SP_DialogHelpButton},
+      {"about", {"help-about"}, QStyle::SP_MessageBoxInformation},
+  };
+  for (const auto& entry : icons) action(entry.action)->setIcon(commandIcon(entry.themeNames, entry.fallback));
+}
+
 void MainWindow::createMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
   file->addAction(action("go"));
@@ -306,6 +330,8 @@ void MainWindow::createToolBar() {
   m_toolBar = addToolBar(tr("Toolbar"));
   m_toolBar->setObjectName(QStringLiteral("toolBar"));
   m_toolBar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+  // Icons alone, or with their text where the desktop asks for it.
+  m_toolBar->setToolButtonStyle(Qt::ToolButtonFollowStyle);
   m_urlBox = new UrlBox(m_settings, m_toolBar);
   m_urlBox->setToolTip(tr("Start Address (Alt+A)"));
   m_urlBox->setStatusTip(kIdleMessage);

@@ -112,6 +112,7 @@ class MainWindow : public QMainWindow, public DocumentHost {
   std::string savedRootFile() const;
   bool openUrl(const QUrl& url);
   void createActions();
+  void setCommandIcons();
   void createMenus();
   void createToolBar();
   void createDockWindows();

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QWidgetAction>
 
 #include "support/qt_events.h"
 #include "support/window_rig.h"
@@ -29,6 +31,7 @@ class MainWindowTest : public QObject {
   void browseOfflineOpensTheSavedRoot();
   void treeItemsReadWhatTellsThemApart_data();
   void treeItemsReadWhatTellsThemApart();
+  void iconsDrawWithoutAnIconTheme();
 
  private:
   MainWindow& window() { return *m_rig->window; }
@@ -258,6 +261,14 @@ void MainWindowTest::placementAndLayoutComeBack() {
   QVERIFY(!again.statusBar()->isVisibleTo(&again));
   QVERIFY(!again.action("toggleStatusBar")->isChecked());
   again.document().controller().setObserver(nullptr);
+}
+
+void MainWindowTest::iconsDrawWithoutAnIconTheme() {
+  QVERIFY(!window().windowIcon().pixmap(32).isNull());
+  for (QAction* a : window().findChild<QToolBar*>(QStringLiteral("toolBar"))->actions()) {
+    if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) continue;
+    QVERIFY2(!a->icon().pixmap(16).isNull(), qPrintable(a->objectName()));
+  }
 }
 
 QTEST_MAIN(MainWindowTest)
