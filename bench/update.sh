@@ -201,7 +201,7 @@ text = open(report).read()
 start = text.find("## Crawl journal and updates")
 if start >= 0:
     end = text.find("\n## ", start + 1)
-    text = text[:start] + section + (text[end + 1:] if end >= 0 else "")
+    text = text[:start] + section + ("\n" + text[end + 1:] if end >= 0 else "")
 else:
     anchor = text.find("## Where Sitegleaner spends")
     text = text[:anchor] + section + "\n" + text[anchor:] if anchor >= 0 else text + "\n" + section
