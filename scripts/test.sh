@@ -36,6 +36,23 @@ if [ -n "$warnings" ]; then
   echo "$warnings"
   exit 1
 fi
+# The installed program crawls the sample site in console mode into a copy
+# that browses offline.
+build/test/examples/sample_site_server --port-file "$home/port" >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 100); do [ -s "$home/port" ] && break; sleep 0.05; done
+port=$(cat "$home/port")
+status=0
+HOME="$home" XDG_CONFIG_HOME="$home" SITEGLEANER_VERSION_SERVER=127.0.0.1:9 timeout 120 "$prefix/bin/sitegleaner" \
+  -console -q -set "Save Files=1" -set "Save Directory=$home/mirror" -set "Link Pause=0" -set "MaxCrawlDepth=3" \
+  "http://127.0.0.1:$port/" >"$home/crawl.log" 2>&1 || status=$?
+kill "$server" 2>/dev/null || true
+wait "$server" 2>/dev/null || true
+if [ "$status" -ne 0 ] || [ ! -s "$home/mirror/127.0.0.1_$port/default.html" ]; then
+  cat "$home/crawl.log"
+  echo "The installed program did not crawl the sample site (status $status)"
+  exit 1
+fi
 # The installed program finds its desktop module: without it the window
 # ends at once with status 2; with it the window stays open until stopped.
 status=0
@@ -45,7 +62,7 @@ if [ "$status" -ne 124 ]; then
   echo "The installed program did not open its window (status $status)"
   exit 1
 fi
-echo "Installed files validate; the installed program opens its window"
+echo "Installed files validate; the installed program crawls the sample site and opens its window"
 # The Debian package builds (some seconds) and depends on what the program links.
 packages=$(mktemp -d)
 if ! output=$(cpack --config build/test/CPackConfig.cmake -B "$packages" 2>&1); then
