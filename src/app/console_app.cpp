@@ -117,8 +117,8 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
     if (m_line.resume) return JournalChoice::Resume;
     if (m_line.restart) return JournalChoice::Restart;
     // Unattended, nothing is thrown away on a guess: the user says which.
-    m_resumeRefusal = strprintf(text::kJournalFound, url.c_str(), static_cast<int>(waiting)) + " " +
-                      text::kJournalConsoleHint;
+    m_resumeRefusal =
+        strprintf(text::kJournalFound, url.c_str(), static_cast<int>(waiting)) + " " + text::kJournalConsoleHint;
     return JournalChoice::Cancel;
   }
 

@@ -88,7 +88,8 @@ std::string CrawlJournal::directoryFor(const std::string& saveDirectory, const s
   if (size_t scheme = rest.find("://"); scheme != std::string_view::npos) rest.remove_prefix(scheme + 3);
   std::string host(rest.substr(0, std::min(rest.find('/'), size_t{80})));
   for (char& c : host) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
     if (!plain) c = '_';
   }
   std::string base = saveDirectory;
@@ -136,8 +137,8 @@ bool CrawlJournal::open(const std::string& directory, const std::string& rootUrl
   }
   std::lock_guard db(m_dbMutex);
   const std::string file = directory + "/journal.db";
-  if (sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK) {
     error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
     sqlite3_close(m_db);
     m_db = nullptr;
@@ -350,8 +351,8 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
   op.status = record.status;
   op.information = record.information;
   op.size = record.receivedSize;
-  const bool savedNow = record.status == LinkStatus::Complete && httpCode >= 200 && httpCode < 300 &&
-                        !record.localSource;
+  const bool savedNow =
+      record.status == LinkStatus::Complete && httpCode >= 200 && httpCode < 300 && !record.localSource;
   const bool savedBefore = m_saved.count(record.url()) != 0;
   const bool gone = savedBefore && (httpCode == 404 || httpCode == 410);
   if (updating()) {
@@ -369,7 +370,7 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
   append(std::move(op));
   if (savedNow) {
     Op save;
-  save.kind = Op::Kind::Save;
+    save.kind = Op::Kind::Save;
     save.url = std::move(url);
     save.etag = etag;
     save.lastModified = record.lastModified;
@@ -377,7 +378,7 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
     append(std::move(save));
   } else if (gone) {
     Op forget;
-  forget.kind = Op::Kind::Forget;
+    forget.kind = Op::Kind::Forget;
     forget.url = std::move(url);
     append(std::move(forget));
   }

@@ -141,8 +141,8 @@ class CrawlJournal {
   // Lock order: m_dbMutex before m_mutex, so that batches reach the file in
   // the order they were written.
   mutable std::mutex m_dbMutex;
-  sqlite3* m_db = nullptr;                    // guarded by m_dbMutex
-  std::unique_ptr<Statements> m_statements;   // guarded by m_dbMutex
+  sqlite3* m_db = nullptr;                   // guarded by m_dbMutex
+  std::unique_ptr<Statements> m_statements;  // guarded by m_dbMutex
   std::string m_directory;
   std::string m_rootUrl;
   std::atomic<uint32_t> m_batchMs{250};
@@ -153,10 +153,10 @@ class CrawlJournal {
 
   std::mutex m_mutex;
   std::condition_variable m_wake;
-  std::vector<Op> m_ops;                                       // guarded by m_mutex
-  std::unordered_map<const LinkRecord*, int64_t> m_ids;        // guarded by m_mutex
-  int64_t m_lastId = 0;                                        // guarded by m_mutex
-  bool m_stopWriter = false;                                   // guarded by m_mutex
+  std::vector<Op> m_ops;                                 // guarded by m_mutex
+  std::unordered_map<const LinkRecord*, int64_t> m_ids;  // guarded by m_mutex
+  int64_t m_lastId = 0;                                  // guarded by m_mutex
+  bool m_stopWriter = false;                             // guarded by m_mutex
   std::thread m_writer;
 
   std::atomic<int> m_added{0}, m_changed{0}, m_unchanged{0}, m_gone{0}, m_failed{0};

@@ -226,8 +226,7 @@ std::string settingsSummary(const CrawlSettings& settings) {
     const std::string_view name = field.name;
     // No credential is written down, and the type lists grow as a crawl
     // meets new types.
-    if (name == "Password" || name == "Proxy Password" || name == "Known File Types" ||
-        name == "Download File Types") {
+    if (name == "Password" || name == "Proxy Password" || name == "Known File Types" || name == "Download File Types") {
       continue;
     }
     std::visit(

@@ -542,8 +542,9 @@ SavePage::SavePage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hooks, pa
   grid->addWidget(fixLinks, row++, 0, 1, 3);
   crawlJournal = new QCheckBox(tr("Keep a &journal, so that a stopped download can be resumed"), this);
   crawlJournal->setObjectName(QStringLiteral("crawlJournal"));
-  crawlJournal->setToolTip(tr("Written as the download goes, in the hidden folder .sitegleaner below the save "
-                              "folder; it also lets a later download ask only for what changed"));
+  crawlJournal->setToolTip(
+      tr("Written as the download goes, in the hidden folder .sitegleaner below the save "
+         "folder; it also lets a later download ask only for what changed"));
   grid->addWidget(crawlJournal, row++, 0, 1, 3);
   grid->setColumnStretch(1, 1);
 
@@ -575,9 +576,9 @@ void SavePage::load(const CrawlSettings& s) {
 
 void SavePage::updateEnabling() {
   bool saving = saveFiles->isChecked();
-  for (QWidget* control : std::initializer_list<QWidget*>{createTree, noCache, location, browseLocation,
-                                                          m_locationLabel, saveAll, readLocal, stripTags,
-                                                          crawlJournal}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{createTree, noCache, location, browseLocation, m_locationLabel, saveAll,
+                                       readLocal, stripTags, crawlJournal}) {
     enableControl(control, saving);
   }
   enableControl(types, saving && !saveAll->isChecked());

@@ -34,8 +34,9 @@ inline constexpr const char* kJournalUnusable =
     "cannot be resumed after a stop.";
 inline constexpr const char* kJournalFound = "A stopped download of %s was found with %d links still to fetch.";
 inline constexpr const char* kJournalResuming = "Resuming the stopped download of %s: %d links to fetch.";
-inline constexpr const char* kJournalRestarting = "Starting %s again from the beginning; the stopped download's %d "
-                                                  "links still to fetch are forgotten.";
+inline constexpr const char* kJournalRestarting =
+    "Starting %s again from the beginning; the stopped download's %d "
+    "links still to fetch are forgotten.";
 inline constexpr const char* kJournalSettingsChanged =
     "The options were changed since the download was stopped; it goes on with the current ones.";
 inline constexpr const char* kJournalConsoleHint =

@@ -41,7 +41,7 @@ class Console : public ::testing::Test {
   // The usual switches of a test crawl: save into the temporary home,
   // without the politeness pause.
   std::vector<std::string> saving(std::vector<std::string> more) {
-    std::vector<std::string> arguments = {"-q", "-set", "Save Files=1", "-set", "Save Directory=" + sites(),
+    std::vector<std::string> arguments = {"-q",   "-set",        "Save Files=1", "-set", "Save Directory=" + sites(),
                                           "-set", "Link Pause=0"};
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;

@@ -37,8 +37,8 @@ class ChainSite {
         std::unique_lock lock(mutex);
         opened.wait_for(lock, std::chrono::seconds(30), [this] { return !closed; });
       }
-      std::string body = "<html><title>Page " + std::to_string(n) + "</title><img src=\"img/" + std::to_string(n) +
-                         ".gif\">";
+      std::string body =
+          "<html><title>Page " + std::to_string(n) + "</title><img src=\"img/" + std::to_string(n) + ".gif\">";
       for (int next = n + 1; next <= std::min(n + 3, kPages); ++next) {
         body += "<a href=\"p" + std::to_string(next) + ".html\">next</a>";
       }
@@ -204,9 +204,10 @@ TEST_F(Console, ReRunAsksForChangesOnlyAndSumsThemUp) {
   UpdateSite site(server);
   const char* kDate = "Tue, 01 Dec 2026 10:00:00 GMT";
   // A folder's page is saved as "sub/default.html", a name that reads back as another address.
-  site.set("/", "<html><a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"old.html\">o</a>"
-                 "<a href=\"sub/\">s</a><img src=\"c.gif\"></html>",
-                 "\"root1\"");
+  site.set("/",
+           "<html><a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"old.html\">o</a>"
+           "<a href=\"sub/\">s</a><img src=\"c.gif\"></html>",
+           "\"root1\"");
   site.set("/a.html", "<html>first a</html>", "\"a1\"");
   site.set("/b.html", "<html>b</html>", "", kDate);
   site.set("/c.gif", "GIF89a", "\"c1\"");
@@ -226,9 +227,10 @@ TEST_F(Console, ReRunAsksForChangesOnlyAndSumsThemUp) {
   EXPECT_NE(unchanged.out.find("Update: 0 new, 0 changed, 6 unchanged, 0 gone, 0 failed."), std::string::npos)
       << unchanged.out;
 
-  site.set("/", "<html><a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"old.html\">o</a>"
-                 "<a href=\"sub/\">s</a><a href=\"new.html\">n</a><img src=\"c.gif\"></html>",
-                 "\"root2\"");
+  site.set("/",
+           "<html><a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"old.html\">o</a>"
+           "<a href=\"sub/\">s</a><a href=\"new.html\">n</a><img src=\"c.gif\"></html>",
+           "\"root2\"");
   site.set("/a.html", "<html>second a</html>", "\"a2\"");
   site.set("/new.html", "<html>new</html>", "\"n1\"");
   site.set("/old.html", "", "", "", 410);

@@ -25,13 +25,40 @@ using test::TempDir;
 // The stored settings of a profile, fields 2 to 35 in file order; field 1
 // is the root URL and field 15 the reserved profile field.
 const char* const kProfileFieldNames[] = {
-    "Username", "Proxy Username", "Password", "Proxy Password",                                        // 2-5
-    "Show Warnings", "Stay Below Root", "Save Files", "Save All", "Ignore Saved Files", "Create Tree",  // 6-11
-    "Limit Binaries", "MaxCrawlDepth", "MaxServerDepth", "(profile field 15)", "Threads",              // 12-16
-    "Download Unknown", "Download All", "Fix Links", "Download File Types", "Save File Types",          // 17-21
-    "Max Size", "Min Size", "Max Time", "Max Total Time", "Limit Flags", "Prompt For Password",        // 22-27
-    "No Cache", "Save Directory", "Max Days", "AutoDial", "Ignore Inline", "User Agent",               // 28-33
-    "Object Delay", "Log File",                                                                        // 34-35
+    "Username",
+    "Proxy Username",
+    "Password",
+    "Proxy Password",  // 2-5
+    "Show Warnings",
+    "Stay Below Root",
+    "Save Files",
+    "Save All",
+    "Ignore Saved Files",
+    "Create Tree",  // 6-11
+    "Limit Binaries",
+    "MaxCrawlDepth",
+    "MaxServerDepth",
+    "(profile field 15)",
+    "Threads",  // 12-16
+    "Download Unknown",
+    "Download All",
+    "Fix Links",
+    "Download File Types",
+    "Save File Types",  // 17-21
+    "Max Size",
+    "Min Size",
+    "Max Time",
+    "Max Total Time",
+    "Limit Flags",
+    "Prompt For Password",  // 22-27
+    "No Cache",
+    "Save Directory",
+    "Max Days",
+    "AutoDial",
+    "Ignore Inline",
+    "User Agent",  // 28-33
+    "Object Delay",
+    "Log File",  // 34-35
 };
 constexpr size_t kFieldsRead = 26;  // fields 2 to 27
 
@@ -60,25 +87,72 @@ std::string shortText(const std::string& text) { return static_cast<char>(text.s
 // Two records that differ in every value a profile carries.
 CrawlSettings firstRecord() {
   CrawlSettings s = CrawlSettings::defaults("/home/one/Desktop");
-  s.username = "alice"; s.proxyUsername = "proxy alice"; s.password = "YWxpY2U6c2VjcmV0";
-  s.proxyPassword = "cHJveHk6cHc="; s.showWarnings = true; s.stayBelowRoot = true; s.saveFiles = true;
-  s.saveAll = false; s.ignoreSavedFiles = true; s.createTree = false; s.limitBinaries = 2; s.maxCrawlDepth = 50000;
-  s.maxServerDepth = 100; s.profileReserved = -7; s.threads = 30; s.downloadUnknown = false; s.downloadAll = false;
-  s.fixLinks = false; s.downloadFileTypes = "text/html;image/gif";
-  s.saveFileTypes = ""; s.maxSize = 6000; s.minSize = 1; s.maxTime = 60; s.maxTotalTime = 7200; s.limitFlags = 31;
-  s.promptForPassword = false; s.noCache = true; s.saveDirectory = "/home/one/Gleaned \xE9t\xE9"; s.maxDays = 365;
-  s.autoDial = false; s.ignoreInline = true; s.userAgent = ""; s.objectDelay = 59; s.logFile = "one.log";
+  s.username = "alice";
+  s.proxyUsername = "proxy alice";
+  s.password = "YWxpY2U6c2VjcmV0";
+  s.proxyPassword = "cHJveHk6cHc=";
+  s.showWarnings = true;
+  s.stayBelowRoot = true;
+  s.saveFiles = true;
+  s.saveAll = false;
+  s.ignoreSavedFiles = true;
+  s.createTree = false;
+  s.limitBinaries = 2;
+  s.maxCrawlDepth = 50000;
+  s.maxServerDepth = 100;
+  s.profileReserved = -7;
+  s.threads = 30;
+  s.downloadUnknown = false;
+  s.downloadAll = false;
+  s.fixLinks = false;
+  s.downloadFileTypes = "text/html;image/gif";
+  s.saveFileTypes = "";
+  s.maxSize = 6000;
+  s.minSize = 1;
+  s.maxTime = 60;
+  s.maxTotalTime = 7200;
+  s.limitFlags = 31;
+  s.promptForPassword = false;
+  s.noCache = true;
+  s.saveDirectory = "/home/one/Gleaned \xE9t\xE9";
+  s.maxDays = 365;
+  s.autoDial = false;
+  s.ignoreInline = true;
+  s.userAgent = "";
+  s.objectDelay = 59;
+  s.logFile = "one.log";
   return s;
 }
 
 CrawlSettings secondRecord() {
   CrawlSettings s = CrawlSettings::defaults("/home/two/Desktop");
-  s.username = "bob"; s.proxyUsername = ""; s.password = "Ym9iOnB3"; s.proxyPassword = ""; s.showWarnings = false;
-  s.saveAll = true; s.createTree = true; s.limitBinaries = 1; s.maxCrawlDepth = 3; s.maxServerDepth = 2;
-  s.profileReserved = 1; s.threads = 2; s.downloadFileTypes = "text/plain"; s.saveFileTypes = "image/png";
-  s.maxSize = 20; s.minSize = 9; s.maxTime = 61; s.maxTotalTime = 90; s.limitFlags = 0; s.noCache = false;
-  s.saveDirectory = "/home/two/Sites"; s.maxDays = 7; s.autoDial = true; s.ignoreInline = false;
-  s.userAgent = "Two/2.0"; s.objectDelay = 3; s.logFile = "";
+  s.username = "bob";
+  s.proxyUsername = "";
+  s.password = "Ym9iOnB3";
+  s.proxyPassword = "";
+  s.showWarnings = false;
+  s.saveAll = true;
+  s.createTree = true;
+  s.limitBinaries = 1;
+  s.maxCrawlDepth = 3;
+  s.maxServerDepth = 2;
+  s.profileReserved = 1;
+  s.threads = 2;
+  s.downloadFileTypes = "text/plain";
+  s.saveFileTypes = "image/png";
+  s.maxSize = 20;
+  s.minSize = 9;
+  s.maxTime = 61;
+  s.maxTotalTime = 90;
+  s.limitFlags = 0;
+  s.noCache = false;
+  s.saveDirectory = "/home/two/Sites";
+  s.maxDays = 7;
+  s.autoDial = true;
+  s.ignoreInline = false;
+  s.userAgent = "Two/2.0";
+  s.objectDelay = 3;
+  s.logFile = "";
   return s;
 }
 
@@ -101,12 +175,15 @@ TEST(ProfileWrite, ExactBytesOfASmallProfile) {
   s.profileReserved = -2;
 
   const std::string expected =
-      le16(6) + le16(7) + "\x13" "http://a.example/x/" +                               // versions, 1 root URL
-      shortText("u") + shortText("") + shortText("dTpw") + shortText("") +            // 2-5 user names, passwords
-      le32(0) + le32(0) + le32(0) + le32(1) + le32(0) + le32(1) + le32(1) +           // 6-12 flags, Limit Binaries
-      "\x78\x56\x34\x12" + le32(2) + "\xFE\xFF\xFF\xFF" + le32(2) +                   // 13-16 depths, reserved, Threads
+      le16(6) + le16(7) +
+      "\x13"
+      "http://a.example/x/" +  // versions, 1 root URL
+      shortText("u") +
+      shortText("") + shortText("dTpw") + shortText("") +                    // 2-5 user names, passwords
+      le32(0) + le32(0) + le32(0) + le32(1) + le32(0) + le32(1) + le32(1) +  // 6-12 flags, Limit Binaries
+      "\x78\x56\x34\x12" + le32(2) + "\xFE\xFF\xFF\xFF" + le32(2) +          // 13-16 depths, reserved, Threads
       le32(1) + le32(1) + le32(1) + shortText("text/plain") + shortText("image/png") +  // 17-21
-      le32(20) + le32(9) + le32(61) + le32(90) + le32(0) + le32(1) + le32(0) +        // 22-28 limits, flags
+      le32(20) + le32(9) + le32(61) + le32(90) + le32(0) + le32(1) + le32(0) +          // 22-28 limits, flags
       shortText("/d") + le32(7) + le32(1) + le32(0) + shortText("UA") + le32(3) + shortText("l");  // 29-35
   EXPECT_EQ(writeProfile("http://a.example/x/", s), expected);
   EXPECT_EQ(expected.substr(0, 4), std::string("\x06\x00\x07\x00", 4));

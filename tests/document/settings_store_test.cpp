@@ -30,26 +30,57 @@ std::vector<std::string> savedPatterns(const ServerRuleTable& table) {
 // A record in which every value differs from its default.
 CrawlSettings changedRecord() {
   CrawlSettings s;
-  s.stayBelowRoot = true; s.maxServerDepth = 3; s.maxCrawlDepth = 50000; s.autoDial = false; s.autoDisconnect = false;
+  s.stayBelowRoot = true;
+  s.maxServerDepth = 3;
+  s.maxCrawlDepth = 50000;
+  s.autoDial = false;
+  s.autoDisconnect = false;
   s.userAgent = "Agent/1.0 (x; y) = z";
   s.username = "Zoë Brontë";  // UTF-8
-  s.password = "Wm/Dqzpz+ZWNyZXQ="; s.proxyUsername = "proxy user"; s.proxyPassword = "cHJveHk6cGFzcw==";
-  s.promptForPassword = false; s.noCache = true; s.knownFileTypes = "text/html;image/png";
-  s.downloadFileTypes = "text/html;text/plain"; s.downloadAll = false; s.downloadUnknown = false;
-  s.fileExtensions = "htm, html; asp"; s.ignoreInline = true; s.saveFiles = true;
+  s.password = "Wm/Dqzpz+ZWNyZXQ=";
+  s.proxyUsername = "proxy user";
+  s.proxyPassword = "cHJveHk6cGFzcw==";
+  s.promptForPassword = false;
+  s.noCache = true;
+  s.knownFileTypes = "text/html;image/png";
+  s.downloadFileTypes = "text/html;text/plain";
+  s.downloadAll = false;
+  s.downloadUnknown = false;
+  s.fileExtensions = "htm, html; asp";
+  s.ignoreInline = true;
+  s.saveFiles = true;
   s.saveDirectory = "/home/user/My Sites/Gleaned \xE9t\xE9";  // Latin-1 bytes, not UTF-8
-  s.createTree = false; s.saveAll = false; s.saveFileTypes = "image/gif"; s.ignoreSavedFiles = true;
-  s.checkForChanges = false; s.fixLinks = false; s.stripHtmlTags = true; s.threads = 30; s.objectDelay = 59;
-  s.maxSize = 6000000; s.minSize = 1; s.maxTime = 7; s.maxTotalTime = 7200; s.maxDays = 365; s.limitFlags = 31;
-  s.limitBinaries = 3; s.linkPause = 0; s.maxScanSize = 4096; s.maxPageLinks = 1; s.maxPlaceholders = 0;
-  s.maxDownloadSize = 10000000; s.scanScripts = false; s.maxConnectionsPerServer = 30; s.showWarnings = false;
+  s.createTree = false;
+  s.saveAll = false;
+  s.saveFileTypes = "image/gif";
+  s.ignoreSavedFiles = true;
+  s.checkForChanges = false;
+  s.fixLinks = false;
+  s.stripHtmlTags = true;
+  s.threads = 30;
+  s.objectDelay = 59;
+  s.maxSize = 6000000;
+  s.minSize = 1;
+  s.maxTime = 7;
+  s.maxTotalTime = 7200;
+  s.maxDays = 365;
+  s.limitFlags = 31;
+  s.limitBinaries = 3;
+  s.linkPause = 0;
+  s.maxScanSize = 4096;
+  s.maxPageLinks = 1;
+  s.maxPlaceholders = 0;
+  s.maxDownloadSize = 10000000;
+  s.scanScripts = false;
+  s.maxConnectionsPerServer = 30;
+  s.showWarnings = false;
   s.crawlJournal = false;
   s.logFile = "";  // empty, while its default is not
   return s;
 }
 
 struct Loaded {
-  CrawlSettings settings;  // construction values, as at the first load
+  CrawlSettings settings;               // construction values, as at the first load
   std::vector<std::string> exclusions;  // as saved
   ViewOptions view;
   std::vector<std::string> unreadable;
@@ -122,9 +153,21 @@ TEST_F(SettingsStoreTest, SaveThenLoadRestoresEveryValue) {
 
 TEST_F(SettingsStoreTest, TextsComeBackByteForByte) {
   const std::string texts[] = {
-      "", "plain", "with blanks inside", "  leading and trailing  ", "a=b;c,d", "\"quoted\" and \\backslash\\",
-      "Zoë, Ærø, 東京", "\xFF\xFE\x80 not UTF-8", std::string("nul\0inside", 10), "line\nfeed\r\nand\ttab",
-      "@ByteArray(looks special)", "@Invalid()", "#not a comment", "[not a section]", "%20 percent",
+      "",
+      "plain",
+      "with blanks inside",
+      "  leading and trailing  ",
+      "a=b;c,d",
+      "\"quoted\" and \\backslash\\",
+      "Zoë, Ærø, 東京",
+      "\xFF\xFE\x80 not UTF-8",
+      std::string("nul\0inside", 10),
+      "line\nfeed\r\nand\ttab",
+      "@ByteArray(looks special)",
+      "@Invalid()",
+      "#not a comment",
+      "[not a section]",
+      "%20 percent",
       std::string(5000, 'x'),
   };
   for (const std::string& text : texts) {
@@ -173,8 +216,9 @@ TEST_F(SettingsStoreTest, GeneralValuesFormTheGeneralSectionOfTheFile) {
 }
 
 TEST_F(SettingsStoreTest, HandWrittenFileWithBlanksInNamesLoads) {
-  test::writeFile(path(), "[General]\nSave Directory=/srv/my sites\nKnown File Types=text/html, image/png\n"
-                          "Threads = 12\nFix Links=0\n[View]\nShow All=0\n");
+  test::writeFile(path(),
+                  "[General]\nSave Directory=/srv/my sites\nKnown File Types=text/html, image/png\n"
+                  "Threads = 12\nFix Links=0\n[View]\nShow All=0\n");
   Loaded loaded = load();
   EXPECT_TRUE(loaded.unreadable.empty());
   EXPECT_EQ(loaded.settings.saveDirectory, "/srv/my sites");
@@ -239,9 +283,15 @@ TEST_F(SettingsStoreTest, WhichStoredFormsCountAsNumbers) {
     bool readable;      // and within the setting's range
     int number;
   } cases[] = {
-      {"42", true, true, 42}, {"-3", true, false, -3}, {"\" 9 \"", true, true, 9},
-      {"2147483647", true, false, 2147483647}, {"", false, false, 0}, {"12x", false, false, 0},
-      {"99999999999", false, false, 0}, {"1, 2", false, false, 0}, {"@Rect(1 2 3 4)", false, false, 0},
+      {"42", true, true, 42},
+      {"-3", true, false, -3},
+      {"\" 9 \"", true, true, 9},
+      {"2147483647", true, false, 2147483647},
+      {"", false, false, 0},
+      {"12x", false, false, 0},
+      {"99999999999", false, false, 0},
+      {"1, 2", false, false, 0},
+      {"@Rect(1 2 3 4)", false, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
@@ -277,10 +327,17 @@ TEST(SettingsStoreExclusions, SplitAtEveryLineFeedAndJoinedWithLineFeedsBetween)
     std::vector<std::string> entries;
     bool joinsBack;  // joining the entries gives the text again
   } cases[] = {
-      {"", {}, true},           {"a", {"a"}, true},          {"a\n", {"a"}, false},
-      {"a\nb", {"a", "b"}, true}, {"a\n\nb", {"a", "", "b"}, true}, {"a\nb\n", {"a", "b"}, false},
-      {"a\n\n", {"a", ""}, false}, {"\n", {""}, false},        {"\n\n", {"", ""}, false},
-      {"\na", {"", "a"}, true},   {"a b\r\nc", {"a b\r", "c"}, true},
+      {"", {}, true},
+      {"a", {"a"}, true},
+      {"a\n", {"a"}, false},
+      {"a\nb", {"a", "b"}, true},
+      {"a\n\nb", {"a", "", "b"}, true},
+      {"a\nb\n", {"a", "b"}, false},
+      {"a\n\n", {"a", ""}, false},
+      {"\n", {""}, false},
+      {"\n\n", {"", ""}, false},
+      {"\na", {"", "a"}, true},
+      {"a b\r\nc", {"a b\r", "c"}, true},
       {"x.example/p\ny.example", {"x.example/p", "y.example"}, true},
   };
   for (const Case& c : cases) {
@@ -313,10 +370,11 @@ TEST_F(SettingsStoreTest, LoadingAHistorySkipsEmptyAndRepeatedEntries) {
   {
     SettingsStore store(qpath());
     const std::pair<const char*, const char*> entries[] = {
-        {"URL 1", "http://a.example/"},  {"URL 2", ""},  {"URL 3", "HTTP://A.Example/"}, {"URL 4", "http://b.example/"},
-        {"URL 7", "http://ä.example/"}, {"URL 8", "http://Ä.example/"}, {"URL 20", "http://last.example/"},
-        {"URL 21", "http://beyond.example/"}, {"URL 0", "http://before.example/"},
-        {"URL5", "no blank before the number"}};
+        {"URL 1", "http://a.example/"},      {"URL 2", ""},
+        {"URL 3", "HTTP://A.Example/"},      {"URL 4", "http://b.example/"},
+        {"URL 7", "http://ä.example/"},      {"URL 8", "http://Ä.example/"},
+        {"URL 20", "http://last.example/"},  {"URL 21", "http://beyond.example/"},
+        {"URL 0", "http://before.example/"}, {"URL5", "no blank before the number"}};
     for (const auto& [name, value] : entries) store.writeText("URL History", name, value);
   }
   SettingsStore store(qpath());
@@ -370,7 +428,7 @@ TEST_F(SettingsStoreTest, AccessorsRoundTripAndFallBack) {
   EXPECT_EQ(store.readText("Window Pos", "Main"), QString("0,1,-1,-1,10,20,800,600"));
   EXPECT_EQ(store.readText("Window Pos", "Empty", "fallback"), QString(""));  // present but empty is not missing
   EXPECT_EQ(store.readBytes("Toolbars", "State"), state);
-  EXPECT_EQ(store.readInt("Window Pos", "Main", 13), 13);  // a text where a number is wanted: the fallback
+  EXPECT_EQ(store.readInt("Window Pos", "Main", 13), 13);   // a text where a number is wanted: the fallback
   EXPECT_EQ(store.readInt("General", "Last Tab", -1), -1);  // sections do not mix
 }
 

@@ -112,7 +112,8 @@ TEST_F(Fidelity, BodiesThatAreNotPagesAreSavedByteForByte) {
 }
 
 TEST(AttributeValues, AreTakenAsBrowsersTakeThem) {
-  const std::pair<const char*, const char*> cases[] = {  // value, the URL a browser takes
+  const std::pair<const char*, const char*> cases[] = {
+      // value, the URL a browser takes
       {" https://other.example/x/ ", "https://other.example/x/"},
       {"\tpage\n.html\r", "page.html"},
       {"a.html?x=1&amp;y=2", "a.html?x=1&y=2"},

@@ -55,7 +55,8 @@ class Hostile : public PipelineTest {
             std::string(1000, 'b'));
     } else if (path == "/huge-head") {
       std::string head = "HTTP/1.1 200 OK\r\n";
-      for (int i = 0; head.size() < 1024 * 1024; ++i) head += "X-Filler-" + std::to_string(i) + ": " + std::string(100, 'f') + "\r\n";
+      for (int i = 0; head.size() < 1024 * 1024; ++i)
+        head += "X-Filler-" + std::to_string(i) + ": " + std::string(100, 'f') + "\r\n";
       write(head + "Content-Length: 2\r\n\r\nok");
     } else if (path == "/bad-status") {
       write("HTTP/1.1 abc Whatever\r\nContent-Length: 2\r\n\r\nok");
@@ -258,12 +259,11 @@ TEST_F(Hostile, RedirectsToOtherSchemesAndPortsAndInLoops) {
   LinkRecord* moved = link("/to-other-port");
   EXPECT_EQ(moved->status, LinkStatus::Complete);
   EXPECT_EQ(moved->url(), other.url("/there.html"));
-  EXPECT_TRUE(std::filesystem::exists(controller.settings.saveDirectory + "/127.0.0.1_" +
-                                      std::to_string(other.port()) + "/there.html"));
+  EXPECT_TRUE(std::filesystem::exists(controller.settings.saveDirectory + "/127.0.0.1_" + std::to_string(other.port()) +
+                                      "/there.html"));
   LinkRecord* secure = link("/to-https");
   EXPECT_EQ(secure->status, LinkStatus::Failed);
-  EXPECT_EQ(secure->information.rfind("An error occurred in the secure channel support", 0), 0u)
-      << secure->information;
+  EXPECT_EQ(secure->information.rfind("An error occurred in the secure channel support", 0), 0u) << secure->information;
   EXPECT_EQ(link("/a")->status, LinkStatus::Failed);
   EXPECT_EQ(link("/a")->information, "Maximum number of redirections reached.");
 }
@@ -271,8 +271,9 @@ TEST_F(Hostile, RedirectsToOtherSchemesAndPortsAndInLoops) {
 TEST_F(Hostile, HostileBytesInUrlsAndTitles) {
   static const char kTitle[] = "Bad \x00title\xff\xfe";
   std::string title(kTitle, sizeof kTitle - 1);
-  server.page("/", "<html><title>" + title + "</title><a href=\"a%00b.html\">nul</a><a href=\"\xff\xfe.html\">bytes</a>"
-                   "<a href=\"%2e%2e/%2e%2e/escape.html\">up</a></html>");
+  server.page("/", "<html><title>" + title +
+                       "</title><a href=\"a%00b.html\">nul</a><a href=\"\xff\xfe.html\">bytes</a>"
+                       "<a href=\"%2e%2e/%2e%2e/escape.html\">up</a></html>");
   server.start();
   crawl("/");
   EXPECT_EQ(controller.status, LinkStatus::Complete);
@@ -459,8 +460,9 @@ TEST_F(Hostile, PlaceholdersAreNeverTakenForSavedCopies) {
 
 // Read, its links followed, but not saved: a failure, not a success.
 TEST_F(Hostile, PagesThatCannotBeSavedFailAndNothingLeavesTheCopy) {
-  server.page("/", "<html><head><base href=\"http://elsewhere.example/\"></head><a href=\"sub/page.html\">s</a>"
-                   "<a href=\"dir/page.html\">d</a>");
+  server.page("/",
+              "<html><head><base href=\"http://elsewhere.example/\"></head><a href=\"sub/page.html\">s</a>"
+              "<a href=\"dir/page.html\">d</a>");
   server.page("/sub/page.html", "<html>below a link</html>");
   server.page("/dir/page.html", "<html>below a file</html>");
   server.start();
@@ -489,9 +491,9 @@ TEST_F(Hostile, ReadOnlySaveDirectory) {
     if (std::getenv("SG_AS_NOBODY") != nullptr) GTEST_SKIP() << "could not drop privileges";
     std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
     ProcessResult result = runProcess(
-        "/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
-                             std::filesystem::read_symlink("/proc/self/exe").string(),
-                             "--gtest_filter=Hostile.ReadOnlySaveDirectory"},
+        "/usr/bin/setpriv",
+        {"--reuid=65534", "--regid=65534", "--clear-groups", std::filesystem::read_symlink("/proc/self/exe").string(),
+         "--gtest_filter=Hostile.ReadOnlySaveDirectory"},
         {{"SG_AS_NOBODY", "1"}}, dir.path());
     if (result.exitCode == 127 || result.out.find("SKIPPED") != std::string::npos) GTEST_SKIP() << result.err;
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;

@@ -104,8 +104,8 @@ TEST(TempOutputFile, TargetTakesTheGivenFileTime) {
 TEST(TempOutputFile, OpenFailsWhereNoTemporaryCanBeMade) {
   TempDir dir;
   fs::create_directory(dir.file("blocked.html~.tmp"));
-  for (const auto& [target, error] : {std::pair{dir.file("missing/page.html"), ENOENT},
-                                      std::pair{dir.file("blocked.html"), EISDIR}}) {
+  for (const auto& [target, error] :
+       {std::pair{dir.file("missing/page.html"), ENOENT}, std::pair{dir.file("blocked.html"), EISDIR}}) {
     TempOutputFile out;
     EXPECT_FALSE(out.open(target)) << target;
     EXPECT_EQ(out.error(), error) << target;
@@ -120,8 +120,9 @@ TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
   // Paths below dir and whether a directory is made for each, in order:
   // each row sees what the rows before it made.
   const std::pair<const char*, bool> cases[] = {
-      {"a/b/c/file.html", true}, {"a/b/c/other.html", false}, {"a/b/d/file.html", true}, {"a//e/file.html", true},
-      {"top.html", false},       {"f/", true},                {"plain.txt/file.html", false},
+      {"a/b/c/file.html", true},      {"a/b/c/other.html", false}, {"a/b/d/file.html", true},
+      {"a//e/file.html", true},       {"top.html", false},         {"f/", true},
+      {"plain.txt/file.html", false},
   };
   for (const auto& [path, created] : cases) EXPECT_EQ(createPathDirectories(dir.file(path)), created) << path;
   for (const char* made : {"a/b/c", "a/b/d", "a/e", "f"}) {

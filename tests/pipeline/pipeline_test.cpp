@@ -400,11 +400,11 @@ TEST_F(PipelineTest, WriteFailureIsAFailureNotSaved) {
   const std::string bigPath = hostDir() + "/big.bin";
   std::filesystem::create_directories(hostDir());
   writeFile(bigPath, "earlier copy");
-  ProcessResult child = runProcess(
-      std::filesystem::read_symlink("/proc/self/exe").string(),
-      {"--gtest_filter=PipelineTest.WriteFailureIsAFailureNotSaved"},
-      {{"SG_LIMITED_CRAWL_URL", server.base()}, {"SG_LIMITED_CRAWL_DIR", controller.settings.saveDirectory}},
-      dir.path());
+  ProcessResult child =
+      runProcess(std::filesystem::read_symlink("/proc/self/exe").string(),
+                 {"--gtest_filter=PipelineTest.WriteFailureIsAFailureNotSaved"},
+                 {{"SG_LIMITED_CRAWL_URL", server.base()}, {"SG_LIMITED_CRAWL_DIR", controller.settings.saveDirectory}},
+                 dir.path());
   EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
   EXPECT_EQ(readFile(bigPath), "earlier copy");
   EXPECT_FALSE(std::filesystem::exists(bigPath + "~.tmp"));

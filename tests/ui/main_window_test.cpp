@@ -50,7 +50,8 @@ class MainWindowTest : public QObject {
 void MainWindowTest::init() {
   m_rig = std::make_unique<test::WindowRig>();
   test::TestServer& server = m_rig->server;
-  server.page("/", "<html><title>Home</title><a href=\"a.html\">a</a><a href=\"b.html\">b</a><img src=\"pic.gif\"></html>");
+  server.page("/",
+              "<html><title>Home</title><a href=\"a.html\">a</a><a href=\"b.html\">b</a><img src=\"pic.gif\"></html>");
   server.page("/a.html", "<html><a href=\"a1.html\">a1</a><a href=\"a2.html\">a2</a></html>");
   server.page("/a1.html", "a1");
   server.page("/a2.html", "a2");
@@ -224,7 +225,8 @@ void MainWindowTest::dropsAreRefusedDuringADownload() {
            QString::fromStdString(m_rig->server.url("/slow")));
   m_rig->answer = true;
   QVERIFY(drop("http://dropped.example.com/"));
-  QCOMPARE(QString::fromStdString(window().document().controller().url()), QStringLiteral("http://dropped.example.com/"));
+  QCOMPARE(QString::fromStdString(window().document().controller().url()),
+           QStringLiteral("http://dropped.example.com/"));
   QVERIFY(!window().document().downloading());
 }
 

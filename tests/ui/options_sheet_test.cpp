@@ -190,37 +190,63 @@ void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
     QString before, after, shows = {}, given = {}, kept = {};
   };
   Row rows[] = {
-      {"objectDelay", "Object Delay", "5", "7"}, {"threads", "Threads", "1", "3"},
+      {"objectDelay", "Object Delay", "5", "7"},
+      {"threads", "Threads", "1", "3"},
       {"maxSizeCheck", "Limit Flags", QString::number(kLimitMaxSize | kLimitTotalTime),
        QString::number(kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge), "1", "0"},
       // The largest unit that shows the stored value whole; units apply
       // even to limits that are switched off.
-      {"maxSize", "Max Size", "2000", "3000", "2", "3"}, {"maxSizeUnit", nullptr, "Mb", "Mb"},
-      {"minSizeCheck", nullptr, "0", "1"}, {"minSize", "Min Size", "2048", "10"}, {"minSizeUnit", nullptr, "Kb", "Kb"},
-      {"maxTimeCheck", nullptr, "0", "1"}, {"maxTime", "Max Time", "90", "120", "90", "2"},
-      {"maxTimeUnit", nullptr, "Secs", "Mins"}, {"maxTotalTimeCheck", nullptr, "1", "1"},
-      {"maxTotalTime", "Max Total Time", "300", "7200", "5", "7200"}, {"maxTotalTimeUnit", nullptr, "Mins", "Secs"},
-      {"maxDaysCheck", nullptr, "0", "1"}, {"maxDays", "Max Days", "30", "60"},
+      {"maxSize", "Max Size", "2000", "3000", "2", "3"},
+      {"maxSizeUnit", nullptr, "Mb", "Mb"},
+      {"minSizeCheck", nullptr, "0", "1"},
+      {"minSize", "Min Size", "2048", "10"},
+      {"minSizeUnit", nullptr, "Kb", "Kb"},
+      {"maxTimeCheck", nullptr, "0", "1"},
+      {"maxTime", "Max Time", "90", "120", "90", "2"},
+      {"maxTimeUnit", nullptr, "Secs", "Mins"},
+      {"maxTotalTimeCheck", nullptr, "1", "1"},
+      {"maxTotalTime", "Max Total Time", "300", "7200", "5", "7200"},
+      {"maxTotalTimeUnit", nullptr, "Mins", "Secs"},
+      {"maxDaysCheck", nullptr, "0", "1"},
+      {"maxDays", "Max Days", "30", "60"},
       {"limitsAffect", "Limit Binaries", "1", "2", "Binary Files", "Html Files"},
-      {"linkPause", "Link Pause", "500", "250"}, {"maxConnectionsPerServer", "Max Connections Per Server", "8", "2"},
-      {"maxScanSize", "Max Scan Size", "64", "100"}, {"maxPageLinks", "Max Page Links", "100000", "500"},
-      {"maxPlaceholders", "Max Placeholders", "100000", "0"}, {"maxDownloadSize", "Max Download Size", "0", "2048"},
+      {"linkPause", "Link Pause", "500", "250"},
+      {"maxConnectionsPerServer", "Max Connections Per Server", "8", "2"},
+      {"maxScanSize", "Max Scan Size", "64", "100"},
+      {"maxPageLinks", "Max Page Links", "100000", "500"},
+      {"maxPlaceholders", "Max Placeholders", "100000", "0"},
+      {"maxDownloadSize", "Max Download Size", "0", "2048"},
       {nullptr, "Known File Types", known, known},
       // Ticked types in list order, not in the stored order.
-      {"downloadTypes", "Download File Types", "text/html;image/gif", "image/gif;image/jpeg;text/html",
-       "image/gif;text/html", {}, "image/gif;text/html"},
-      {"downloadUnknown", "Download Unknown", "1", "0"}, {"fileExtensions", "File Extensions", "zip", "pdf;zip"},
-      {"downloadAll", "Download All", "0", "1"}, {"ignoreInline", "Ignore Inline", "0", "1"},
+      {"downloadTypes",
+       "Download File Types",
+       "text/html;image/gif",
+       "image/gif;image/jpeg;text/html",
+       "image/gif;text/html",
+       {},
+       "image/gif;text/html"},
+      {"downloadUnknown", "Download Unknown", "1", "0"},
+      {"fileExtensions", "File Extensions", "zip", "pdf;zip"},
+      {"downloadAll", "Download All", "0", "1"},
+      {"ignoreInline", "Ignore Inline", "0", "1"},
       {"scanScripts", "Scan Scripts", "1", "0"},
-      {"stayBelowRoot", "Stay Below Root", "0", "1"}, {"maxServerDepth", "MaxServerDepth", "0", "3"},
-      {"maxCrawlDepth", "MaxCrawlDepth", "10", "50000"}, {"autoDisconnect", "AutoDisconnect", "1", "0"},
-      {"autoDial", "AutoDial", "1", "0"}, {"userAgent", "User Agent", "Custom agent", "Agent 2"},
-      {"logFile", "Log File", "", log}, {"showWarnings", "Show Warnings", "1", "0"},
-      {"createTree", "Create Tree", "1", "0"}, {"noCache", "No Cache", "0", "1"},
+      {"stayBelowRoot", "Stay Below Root", "0", "1"},
+      {"maxServerDepth", "MaxServerDepth", "0", "3"},
+      {"maxCrawlDepth", "MaxCrawlDepth", "10", "50000"},
+      {"autoDisconnect", "AutoDisconnect", "1", "0"},
+      {"autoDial", "AutoDial", "1", "0"},
+      {"userAgent", "User Agent", "Custom agent", "Agent 2"},
+      {"logFile", "Log File", "", log},
+      {"showWarnings", "Show Warnings", "1", "0"},
+      {"createTree", "Create Tree", "1", "0"},
+      {"noCache", "No Cache", "0", "1"},
       {"saveDirectory", "Save Directory", "/home/user/Gleaned Sites", "/data/mirror"},
-      {"saveAll", "Save All", "1", "0"}, {"saveTypes", "Save File Types", "", "image/gif;image/jpeg"},
-      {"readLocal", "Ignore Saved Files", "0", "1"}, {"checkForChanges", "Check For Changes", "1", "0"},
-      {"stripTags", "Strip HTML Tags", "0", "1"}, {"fixLinks", "Fix Links", "1", "0"},
+      {"saveAll", "Save All", "1", "0"},
+      {"saveTypes", "Save File Types", "", "image/gif;image/jpeg"},
+      {"readLocal", "Ignore Saved Files", "0", "1"},
+      {"checkForChanges", "Check For Changes", "1", "0"},
+      {"stripTags", "Strip HTML Tags", "0", "1"},
+      {"fixLinks", "Fix Links", "1", "0"},
       {"saveFiles", "Save Files", "1", "0"},
       {"username", "Username", "olduser", "alice"},
       {"setInternetPassword", "Password", credential("olduser:old"), credential("alice:secret"),
@@ -301,8 +327,10 @@ void OptionsSheetTest::switchesGreyWhatTheyGovern() {
       {"saveAll", true, {"saveTypes"}},
       {"readLocal", false, {"checkForChanges"}},
       {"stripTags", true, {"fixLinks"}},
-      {"saveFiles", false, {"createTree", "noCache", "saveDirectory", "browseSaveDirectory", "saveTypes", "saveAll",
-                            "readLocal", "checkForChanges", "stripTags", "fixLinks"}},
+      {"saveFiles",
+       false,
+       {"createTree", "noCache", "saveDirectory", "browseSaveDirectory", "saveTypes", "saveAll", "readLocal",
+        "checkForChanges", "stripTags", "fixLinks"}},
       {"autoDial", false, {"autoDisconnect"}},  // nothing to hang up after
       {"minSizeCheck", false, {"minSize", "minSizeUnit"}},
   };
@@ -355,14 +383,23 @@ void OptionsSheetTest::validationMessages_data() {
   QTest::addColumn<QString>("message");
   const QString between = QStringLiteral("Please enter an integer between %1 and %2.");
   const QString longer = QStringLiteral("Please enter no more than %1 characters.");
-  QTest::newRow("threads low") << "threads" << "" << "0" << between.arg(1).arg(30);
+  QTest::newRow("threads low") << "threads"
+                               << ""
+                               << "0" << between.arg(1).arg(30);
   QTest::newRow("threads text") << "threads" << "" << "four" << "Please enter an integer.";
-  QTest::newRow("threads empty") << "threads" << "" << "" << "Please enter an integer.";
+  QTest::newRow("threads empty") << "threads"
+                                 << ""
+                                 << ""
+                                 << "Please enter an integer.";
   QTest::newRow("total time secs") << "maxTotalTime" << "" << "7201" << between.arg(1).arg(7200);
-  QTest::newRow("total time mins") << "maxTotalTime" << "Max Total Time=300" << "121" << between.arg(1).arg(120);
+  QTest::newRow("total time mins") << "maxTotalTime"
+                                   << "Max Total Time=300"
+                                   << "121" << between.arg(1).arg(120);
   QTest::newRow("crawl depth text") << "maxCrawlDepth" << "" << "1e3" << "Please enter an integer.";
-  QTest::newRow("user agent") << "userAgent" << "User Agent" << repeated('a', 129) << longer.arg(128);
-  QTest::newRow("user name") << "username" << "Username" << repeated('u', 64) << longer.arg(63);
+  QTest::newRow("user agent") << "userAgent"
+                              << "User Agent" << repeated('a', 129) << longer.arg(128);
+  QTest::newRow("user name") << "username"
+                             << "Username" << repeated('u', 64) << longer.arg(63);
 }
 
 void OptionsSheetTest::validationMessages() {
@@ -430,9 +467,9 @@ void OptionsSheetTest::typeListMenu() {
 
   list->setCurrentRow(1);  // image/gif
   auto menu = list->createContextMenu();
-  menu->actions()[2]->trigger();  // Check 'image'
+  menu->actions()[2]->trigger();                                                  // Check 'image'
   QCOMPARE(list->checkedTypes(), std::string("image/gif;Image/JPEG;text/html"));  // case ignored
-  menu->actions()[3]->trigger();  // Uncheck 'image'
+  menu->actions()[3]->trigger();                                                  // Uncheck 'image'
   QCOMPARE(list->checkedTypes(), std::string("text/html"));
   list->setCurrentRow(4);  // "unknown": no major type
   QVERIFY(!list->createContextMenu()->actions()[2]->isEnabled());
@@ -460,7 +497,7 @@ void OptionsSheetTest::htmlTypesWarning() {
     }
     QCOMPARE(m_messages, QStringList{"You have not selected any HTML types to be downloaded.\nThis may "
                                      "prevent any files from being downloaded at all."});
-      QCOMPARE(settings().downloadFileTypes, std::string("image/gif"));
+    QCOMPARE(settings().downloadFileTypes, std::string("image/gif"));
     settings().downloadFileTypes = "text/html";
   }
 }
@@ -510,8 +547,8 @@ void OptionsSheetTest::exclusionsAddRemoveAndTypeAhead() {
   ExcludePage* page = sheet->excludePage();
   QTest::keyClicks(page->edit, "WWW.C.example/Secret");
   page->add->click();
-  QCOMPARE(page->list->urls(), QStringList({"http://WWW.C.example/Secret", "www.a.example/x",
-                                            "www.b.example/private"}));
+  QCOMPARE(page->list->urls(),
+           QStringList({"http://WWW.C.example/Secret", "www.a.example/x", "www.b.example/private"}));
   page->edit->setText("ftp://files.example/");
   page->add->click();
   QCOMPARE(m_messages, QStringList{"Invalid URL"});
