@@ -35,19 +35,12 @@ void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
 
 }  // namespace
 
+// One change waiting for the writer: the link row as it is to be written,
+// and for a saved URL what the server said of it and where it went.
 struct CrawlJournal::Op {
-  enum class Kind { Queue, Take, Settle, Save, Forget } kind = Kind::Queue;
-  int64_t id = 0;
-  int64_t parent = 0;
-  std::string url;
-  int depth = 0;
-  bool inlineLink = false;
-  State state = State::Queued;
-  LinkStatus status = LinkStatus::Pending;
-  std::string information;
-  uint64_t size = 0;
-  std::string etag;
-  FileTime lastModified = 0;
+  ChangeKind kind = ChangeKind::Queue;
+  Link link;
+  Validators validators;
   std::string localName;
 };
 
@@ -312,45 +305,30 @@ void CrawlJournal::append(Op op) {
   if (full) m_wake.notify_one();
 }
 
+CrawlJournal::Op CrawlJournal::change(ChangeKind kind, const LinkRecord& record) {
+  Op op;
+  op.kind = kind;
+  std::lock_guard lock(m_mutex);
+  op.link.id = idOf(record);
+  if (kind == ChangeKind::Queue) op.link.parent = record.parent ? idOf(*record.parent) : 0;
+  return op;
+}
+
 void CrawlJournal::queued(const LinkRecord& record) {
   if (!isOpen()) return;
-  Op op;
-  op.kind = Op::Kind::Queue;
-  {
-    std::lock_guard lock(m_mutex);
-    op.id = idOf(record);
-    op.parent = record.parent ? idOf(*record.parent) : 0;
-  }
-  op.url = record.url();
-  op.depth = record.depth;
-  op.inlineLink = record.inlineLink;
+  Op op = change(ChangeKind::Queue, record);
+  op.link.url = record.url();
+  op.link.depth = record.depth;
+  op.link.inlineLink = record.inlineLink;
   append(std::move(op));
 }
 
 void CrawlJournal::taken(const LinkRecord& record) {
-  if (!isOpen()) return;
-  Op op;
-  op.kind = Op::Kind::Take;
-  {
-    std::lock_guard lock(m_mutex);
-    op.id = idOf(record);
-  }
-  append(std::move(op));
+  if (isOpen()) append(change(ChangeKind::Take, record));
 }
 
 void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode, const std::string& etag) {
   if (!isOpen()) return;
-  Op op;
-  op.kind = Op::Kind::Settle;
-  {
-    std::lock_guard lock(m_mutex);
-    op.id = idOf(record);
-  }
-  op.url = record.url();
-  op.state = refused ? State::Refused : State::Settled;
-  op.status = record.status;
-  op.information = record.information;
-  op.size = record.receivedSize;
   const bool savedNow =
       record.status == LinkStatus::Complete && httpCode >= 200 && httpCode < 300 && !record.localSource;
   const bool savedBefore = m_saved.count(record.url()) != 0;
@@ -366,21 +344,21 @@ void CrawlJournal::settled(const LinkRecord& record, bool refused, int httpCode,
       ++m_failed;
     }
   }
-  std::string url = op.url;
-  append(std::move(op));
+  Op op = change(ChangeKind::Settle, record);
+  op.link.url = record.url();
+  op.link.state = refused ? State::Refused : State::Settled;
+  op.link.status = record.status;
+  op.link.information = record.information;
+  op.link.size = record.receivedSize;
+  append(op);
   if (savedNow) {
-    Op save;
-    save.kind = Op::Kind::Save;
-    save.url = std::move(url);
-    save.etag = etag;
-    save.lastModified = record.lastModified;
-    save.localName = record.localName();
-    append(std::move(save));
+    op.kind = ChangeKind::Save;
+    op.validators = Validators{etag, record.lastModified};
+    op.localName = record.localName();
+    append(std::move(op));
   } else if (gone) {
-    Op forget;
-    forget.kind = Op::Kind::Forget;
-    forget.url = std::move(url);
-    append(std::move(forget));
+    op.kind = ChangeKind::Forget;
+    append(std::move(op));
   }
 }
 
@@ -428,37 +406,37 @@ void CrawlJournal::writeBatch() {
   for (const Op& op : ops) {
     sqlite3_stmt* statement = nullptr;
     switch (op.kind) {
-      case Op::Kind::Queue:
+      case ChangeKind::Queue:
         statement = m_statements->queue;
-        sqlite3_bind_int64(statement, 2, op.parent);
-        bindText(statement, 3, op.url);
-        sqlite3_bind_int(statement, 4, op.depth);
-        sqlite3_bind_int(statement, 5, op.inlineLink ? 1 : 0);
+        sqlite3_bind_int64(statement, 2, op.link.parent);
+        bindText(statement, 3, op.link.url);
+        sqlite3_bind_int(statement, 4, op.link.depth);
+        sqlite3_bind_int(statement, 5, op.link.inlineLink ? 1 : 0);
         break;
-      case Op::Kind::Take:
+      case ChangeKind::Take:
         statement = m_statements->take;
         break;
-      case Op::Kind::Settle:
+      case ChangeKind::Settle:
         statement = m_statements->settle;
-        bindText(statement, 2, op.url);
-        sqlite3_bind_int(statement, 3, static_cast<int>(op.state));
-        sqlite3_bind_int(statement, 4, static_cast<int>(op.status));
-        bindText(statement, 5, op.information);
-        sqlite3_bind_int64(statement, 6, static_cast<sqlite3_int64>(op.size));
+        bindText(statement, 2, op.link.url);
+        sqlite3_bind_int(statement, 3, static_cast<int>(op.link.state));
+        sqlite3_bind_int(statement, 4, static_cast<int>(op.link.status));
+        bindText(statement, 5, op.link.information);
+        sqlite3_bind_int64(statement, 6, static_cast<sqlite3_int64>(op.link.size));
         break;
-      case Op::Kind::Save:
+      case ChangeKind::Save:
         statement = m_statements->save;
-        bindText(statement, 1, op.url);
-        bindText(statement, 2, op.etag);
-        sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(op.lastModified));
+        bindText(statement, 1, op.link.url);
+        bindText(statement, 2, op.validators.etag);
+        sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(op.validators.lastModified));
         bindText(statement, 4, op.localName);
         break;
-      case Op::Kind::Forget:
+      case ChangeKind::Forget:
         statement = m_statements->forget;
-        bindText(statement, 1, op.url);
+        bindText(statement, 1, op.link.url);
         break;
     }
-    if (op.kind != Op::Kind::Save && op.kind != Op::Kind::Forget) sqlite3_bind_int64(statement, 1, op.id);
+    if (op.kind != ChangeKind::Save && op.kind != ChangeKind::Forget) sqlite3_bind_int64(statement, 1, op.link.id);
     sqlite3_step(statement);
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);

@@ -126,8 +126,12 @@ class CrawlJournal {
   void setBatchInterval(uint32_t ms) { m_batchMs = ms; }
 
  private:
+  enum class ChangeKind { Queue, Take, Settle, Save, Forget };
   struct Op;
   int64_t idOf(const LinkRecord& record);  // REQUIRES: m_mutex held
+  // A change of the given kind to record's row, its id (and for a queued
+  // link its parent's) filled in.
+  Op change(ChangeKind kind, const LinkRecord& record);
   struct Statements;
   void append(Op op);
   void writerLoop();
