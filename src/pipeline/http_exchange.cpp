@@ -91,22 +91,22 @@ void conditionalHeader(const LinkRecord& link, std::string& headers) {
   if (s.ignoreSavedFiles && s.checkForChanges) {
     std::string path = link.localFile();
     struct stat info {};
-    // A placeholder is no copy: its date says nothing of the page.
-    if (!path.empty() && stat(path.c_str(), &info) == 0 && !isPlaceholderFile(path)) {
-      time_t saved = info.st_mtime;
-      bool known = false;
+    if (!path.empty() && stat(path.c_str(), &info) == 0) {
       // What the server said of the copy an earlier download saved is
       // asked back exactly; a server that keeps no dates still answers to
       // its entity tag.
       CrawlJournal::Validators stored;
-      if (rc->journal().validators(link.url(), stored)) {
-        known = true;
-        if (!stored.etag.empty()) headers += "If-None-Match: " + stored.etag + "\r\n";
-        if (stored.lastModified != 0) saved = timeTFromFileTime(stored.lastModified);
-      }
-      if ((known || limited) && (!haveReference || saved > reference)) {
-        reference = saved;
-        haveReference = true;
+      const bool known = rc->journal().validators(link.url(), stored);
+      const time_t saved = known && stored.lastModified != 0 ? timeTFromFileTime(stored.lastModified) : info.st_mtime;
+      const bool later = (known || limited) && (!haveReference || saved > reference);
+      // A placeholder is no copy (its date says nothing of the page); the
+      // file is looked into only when the copy would be asked about.
+      if ((later || (known && !stored.etag.empty())) && !isPlaceholderFile(path)) {
+        if (known && !stored.etag.empty()) headers += "If-None-Match: " + stored.etag + "\r\n";
+        if (later) {
+          reference = saved;
+          haveReference = true;
+        }
       }
     }
   }
