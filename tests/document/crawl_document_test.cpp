@@ -90,7 +90,8 @@ TEST_F(Document, TitleFollowsRootBatchAndOfflineState) {
 TEST_F(Document, UrlListQueuesWebUrlsOnlyAndSaysWhatItSkipped) {
   writeFile(dir.file("mixed.txt"),
             "www.example.com/docs/\n\nftp://ftp.example.com/x\n  https://secure.example.com/  \n"
-            "\x01\xff garbage\x7f\nrandomword\nhttp://bad host/\n" + std::string(20000, 'a') + ".example.com\n");
+            "\x01\xff garbage\x7f\nrandomword\nhttp://bad host/\n" +
+                std::string(20000, 'a') + ".example.com\n");
   writeFile(dir.file("second.txt"), "http://second.example.com/\r\nlocalhost:8080/x");
   writeFile(dir.file("empty.txt"), "");
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
@@ -134,26 +135,6 @@ TEST_F(Document, OpenArgumentTellsProfilesListsAndUrlsApart) {
   EXPECT_EQ(document.controller().settings.maxCrawlDepth, 4);
   EXPECT_FALSE(document.downloading());
   EXPECT_EQ(host.urlBox.size(), urlsShown);
-
-  // An address that cannot be copied says so, in the log and the status bar.
-  drainLog();
-  EXPECT_FALSE(document.startDownload("ftp://example.com/"));
-  const std::string refused = "Cannot copy ftp://example.com/: only http and https addresses can be copied.";
-  EXPECT_EQ(host.statusMessage, refused);
-  EXPECT_TRUE(containsLine(drainLog(), refused));
-}
-
-TEST_F(Document, AListGivenWithQuitWhenDoneIsWorkedOffAtOnce) {
-  TestServer server;
-  server.page("/", "listed");
-  server.start();
-  writeFile(dir.file("run.txt"), server.url("/") + "\n");
-  document.setCommandLineMode(true);
-  document.openArgument(dir.file("run.txt"), false);
-  EXPECT_TRUE(document.downloading());
-  ASSERT_TRUE(host.deliverEnd(document));
-  EXPECT_EQ(server.count("/"), 1u);
-  EXPECT_TRUE(host.quit);
 }
 
 TEST_F(Document, GoResumesTheSameRootAndStartsAfreshForAnother) {

@@ -71,8 +71,8 @@ TEST_F(Download, RootWithoutLinksRunsOneWorkerAndEndsOnce) {
 TEST_F(Download, InlineObjectsFirstLastListedFirstThenPagesInOrder) {
   server.start();
   controller.settings.threads = 1;
-  processor.children["/"] = {{"p1.html"}, {"i1.gif", true}, {"p2.html"}, {"i2.gif", true},
-                             {"p3.html"}, {"i3.gif", true}};
+  processor.children["/"] = {{"p1.html"},      {"i1.gif", true}, {"p2.html"},
+                             {"i2.gif", true}, {"p3.html"},      {"i3.gif", true}};
   setRoot(server.url("/"));
   startAndWait();
   EXPECT_EQ(processor.order(),
@@ -120,19 +120,6 @@ TEST_F(Download, DelayBetweenObjectsOnlyWithOneThread) {
   EXPECT_GE(ticks[1] - ticks[0], 450u);
 }
 
-TEST_F(Download, NoDelayWithSeveralThreads) {
-  server.start();
-  controller.timing.delayUnitMs = 20000;  // a delay would show as a 20 s wait
-  controller.settings.objectDelay = 5;
-  controller.settings.threads = 2;
-  processor.children["/"] = {{"a.html"}, {"b.html"}};
-  uint32_t started = tickCount();
-  setRoot(server.url("/"));
-  startAndWait();
-  EXPECT_LT(tickCount() - started, 15000u);
-  EXPECT_EQ(processor.order().size(), 3u);
-}
-
 TEST_F(Download, StopThenStartResumesInPendingOrder) {
   server.start();
   controller.settings.threads = 1;
@@ -167,8 +154,7 @@ TEST_F(Download, StopThenStartResumesInPendingOrder) {
 
   processor.before = nullptr;
   startAndWait(2);
-  EXPECT_EQ(processor.order(),
-            (std::vector<std::string>{"/", "/i.gif", "/a.html", "/b.html", "/c.html"}));
+  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/i.gif", "/a.html", "/b.html", "/c.html"}));
   EXPECT_TRUE(containsLine(drainLog(), "Resuming download."));
   EXPECT_EQ(controller.pendingText(), "0 pending");
   EXPECT_EQ(observer.ends(), 2);
@@ -209,41 +195,10 @@ TEST_F(Download, UnreachableServerCostsOnlyItsOwnLinks) {
   int connectErrors = 0;
   for (const auto& line : drainLog()) connectErrors += line.rfind("Error connecting to 127.0.0.1 - ", 0) == 0;
   EXPECT_EQ(connectErrors, 1);
-
-  // Without its root there is no download: it ends aborted, the root kept
-  // to resume.
-  DownloadController other;
-  other.settings = controller.settings;
-  other.setProcessor(&processor);
-  other.setObserver(&observer);
-  ASSERT_TRUE(other.initialise(deadServer + "/", nullptr, 0));
-  ASSERT_TRUE(other.start());
-  ASSERT_TRUE(observer.wait(2));
-  ASSERT_TRUE(other.workQueue().waitForWorkers(30000));
-  EXPECT_TRUE(other.cancelled);
-  EXPECT_EQ(other.pendingText(), "1 to resume");
-  other.setObserver(nullptr);
-}
-
-TEST_F(Download, OneConnectionServesConsecutiveLinksOfAServer) {
-  server.page("/", "root");
-  server.page("/a.html", "a");
-  server.page("/b.html", "b");
-  server.start();
-  controller.settings.threads = 1;
-  processor.fetch = true;
-  std::string port = std::to_string(server.port());
-  processor.children["/"] = {{"http://LOCALHOST:" + port + "/a.html"}, {"http://localhost:" + port + "/b.html"}};
-  setRoot("http://localhost:" + port + "/");
-  startAndWait();
-  EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/a.html", "/b.html"}));
-  EXPECT_EQ(server.count("/robots.txt"), 1u);
-  EXPECT_EQ(server.clientPorts().size(), 1u);
 }
 
 TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
-  server.page("/robots.txt",
-              "User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /private/\n", "text/plain");
+  server.page("/robots.txt", "User-agent: other\nDisallow: /\n\nUser-agent: *\nDisallow: /private/\n", "text/plain");
   server.start();
   controller.settings.threads = 1;
   processor.children["/"] = {{"private/a.html"}, {"public.html"}, {"private"}};
@@ -254,10 +209,6 @@ TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
   EXPECT_EQ(processor.refused(), (std::vector<std::string>{"/private/a.html"}));
   EXPECT_TRUE(containsLine(drainLog(), "Access denied to /private/a.html on 127.0.0.1"));
   EXPECT_EQ(controller.find(server.url("/private/a.html"))->status, LinkStatus::Pending);
-  EXPECT_EQ(server.count("/robots.txt"), 1u);
-
-  // A second download in the same run does not ask again.
-  startAndWait(2);
   EXPECT_EQ(server.count("/robots.txt"), 1u);
 }
 
@@ -284,8 +235,8 @@ TEST_F(Download, CrawlDelaySpacesTheRequestsOfEveryWorker) {
     // Two milliseconds for the clock's whole milliseconds.
     EXPECT_GE(times[k] - robots, std::chrono::milliseconds(200 * k - 2)) << "request " << k;
   }
-  EXPECT_TRUE(
-      containsLine(drainLog(), "127.0.0.1 asks for 0.2 s between requests (Crawl-delay): every worker keeps to it there"));
+  EXPECT_TRUE(containsLine(drainLog(),
+                           "127.0.0.1 asks for 0.2 s between requests (Crawl-delay): every worker keeps to it there"));
 }
 
 TEST_F(Download, NoMoreWorkersAtOneServerThanItsCapWhileOthersWorkElsewhere) {
@@ -357,16 +308,6 @@ TEST_F(Download, DestroyingTheControllerJoinsWorkersStuckOnTheNetwork) {
   const auto before = std::chrono::steady_clock::now();
   local.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));  // not the 60 s time-out
-}
-
-TEST_F(Download, StartIsRefusedWhenDialingFails) {
-  server.start();
-  setRoot(server.url("/"));
-  controller.workQueue().abortToResume(&controller);  // something to resume
-  controller.setDialHook([] { return false; });
-  EXPECT_FALSE(controller.start());
-  EXPECT_EQ(controller.pendingText(), "1 to resume");
-  EXPECT_TRUE(processor.order().empty());
 }
 
 TEST(TypeFilter, GrowsTheTypeListsWithNewTypes) {

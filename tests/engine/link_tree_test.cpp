@@ -65,28 +65,6 @@ TEST_F(LinkTree, HostCaseMakesTwoLinksButOneExclusionCoversBoth) {
   EXPECT_EQ(controller.childCount(), 2u);
 }
 
-TEST_F(LinkTree, ChildBeyondCrawlDepthIsKeptButNotIncluded) {
-  controller.settings.maxCrawlDepth = 1;
-  setRoot("http://www.example.com/");
-  ASSERT_TRUE(controller.addChild("one.html", nullptr, false));
-  LinkRecord* one = controller.child(0);
-  EXPECT_TRUE(one->include);
-  ASSERT_TRUE(one->addChild("two.html", nullptr, false));
-  LinkRecord* two = one->child(0);
-  EXPECT_EQ(two->depth, 2);
-  EXPECT_FALSE(two->include);
-  EXPECT_EQ(controller.find("http://www.example.com/two.html"), two);
-}
-
-TEST_F(LinkTree, RedirectMapReplacesMovedUrls) {
-  setRoot("http://www.example.com/");
-  controller.redirects().record("http://www.example.com/old.html", "http://www.example.com/new/place.html");
-  std::string rewritten;
-  EXPECT_TRUE(controller.addChild("old.html", &rewritten, false));
-  EXPECT_EQ(controller.child(0)->url(), "http://www.example.com/new/place.html");
-  EXPECT_EQ(rewritten, "/S/www.example.com/new/place.html");
-}
-
 TEST_F(LinkTree, AliasFindsTheSameRecord) {
   setRoot("http://www.example.com/");
   controller.addChild("a.html", nullptr, false);

@@ -37,7 +37,8 @@ TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
     if (status == 200) {
       server.stalledBody("/robots.txt", "", 3000);  // the head, then nothing
     } else {
-      server.http().Get("/robots.txt", [status](const httplib::Request&, httplib::Response& res) { res.status = status; });
+      server.http().Get("/robots.txt",
+                        [status](const httplib::Request&, httplib::Response& res) { res.status = status; });
     }
     server.start();
     auto connection = connectTo(server);
@@ -76,13 +77,6 @@ TEST_F(RobotsServer, AFailingServerIsRefusedUntilItsFileIsReadAgain) {
   EXPECT_TRUE(containsLine(
       log, "The robots file of 127.0.0.1 could not be read (HTTP 503): its pages are refused until it is read again"));
   EXPECT_TRUE(containsLine(log, "Access denied to /a on 127.0.0.1"));
-  // Once the retry time has passed the file is asked for again.
-  robotsCache().clear();
-  robotsCache().setRetryMs(0);
-  readRobots(*connection);
-  readRobots(*connection);
-  EXPECT_EQ(server.count("/robots.txt"), 3u);
-  robotsCache().setRetryMs(60 * 1000);
 }
 
 TEST_F(RobotsServer, RefusalIsLoggedAndStealthIgnoresIt) {
@@ -124,18 +118,6 @@ TEST(ThreadStatus, LinesBySlotWithGapsAndRemovals) {
   EXPECT_TRUE(table.collectThreadLines(empty));  // a change, but nothing to show
   EXPECT_TRUE(empty.empty());
   EXPECT_TRUE(table.collectThreadLines(empty));  // the flag stays set while empty
-}
-
-TEST(ThreadStatus, WorkersReportUnderTheirSlot) {
-  std::thread worker([] {
-    setCurrentThreadSlot(4);
-    setThreadStatus("Downloading /x");
-  });
-  worker.join();
-  std::vector<std::string> lines;
-  threadStatusTable().collectThreadLines(lines);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[4], "5: Downloading /x");
 }
 
 }  // namespace

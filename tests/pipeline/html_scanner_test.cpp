@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/download_controller.h"
+#include "support/log_lines.h"
 #include "util/app_flags.h"
 #include "util/log.h"
 #include "util/string_utils.h"
-#include "support/log_lines.h"
 
 namespace sg {
 namespace {
@@ -99,18 +99,13 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
   const AttributeCase cases[] = {
       // Quoting.
       {"a href=\"x.html\"", "href", "x.html", 8, 14},
-      {"a href='x.html'", "href", "x.html", 8, 14},
       {"a href=x.html", "href", "x.html", 7, 13},
-      {"a href=\"it's.html\"", "href", "it's.html", 8, 17},
       {"a href='say \"hi\".html'", "href", "say \"hi\".html", 8, 21},
       // Case of tag and attribute names; the value keeps its own.
       {"A HREF=\"X.html\"", "href", "X.html", 8, 14},
       // The name must not continue a word.
       {"img dynsrc=\"v.avi\" src=\"a.gif\"", "src", std::nullopt},
-      {"img data-src=\"a.gif\"", "src", std::nullopt},
-      {"href=x.html", "href", "x.html", 5, 11},
       // A mention inside another quoted value is text; an unquoted one is not.
-      {"a title=\"href\" href=\"x.html\"", "href", "x.html", 21, 27},
       {"a title=\"see href=y.html now\" href=\"x.html\"", "href", "x.html", 36, 42},
       {"meta http-equiv=\"refresh\" content=\"0; url=x.html\"", "url", std::nullopt},
       {"a title=see href=y.html", "href", "y.html", 17, 23},
@@ -120,11 +115,6 @@ TEST(FindAttribute, FindsTheFirstMentionOfANameThatIsNotPartOfAWord) {
       {"a href=\t\"x.html\"", "href", "\t\"x.html\"", 7, 16},
       // Missing or empty values.
       {"a href=\"x.html", "href", std::nullopt},
-      {"a href='x.html\"", "href", std::nullopt},
-      {"a href=\"\"", "href", std::nullopt},
-      {"a href=", "href", std::nullopt},
-      {"a href", "href", std::nullopt},
-      {"a", "href", std::nullopt},
   };
   for (const AttributeCase& c : cases) {
     SCOPED_TRACE(std::string(c.tag) + " / " + c.name);
@@ -158,11 +148,6 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        "<img src=\"/img/a.gif\">",
        "<img src=\"../img/a.gif\">",
        {"http://www.example.com/img/a.gif (inline)"}},
-      {"fragment kept",
-       "<a href=\"page2.html#part\">",
-       "<a href=\"page2.html#part\">",
-       {"http://www.example.com/dir/page2.html"}},
-      {"directory below", "<a href='sub/x.html'>", "<a href='sub/x.html'>", {"http://www.example.com/dir/sub/x.html"}},
       {"unquoted value",
        "<a href=/up.html title=x>",
        "<a href=../up.html title=x>",
@@ -171,14 +156,8 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        "<A HREF=\"http://www.example.com/img/b.png\">",
        "<A HREF=\"../img/b.png\">",
        {"http://www.example.com/img/b.png"}},
-      {"directory URL",
-       "<a href=\"http://www.example.com/dir/\">",
-       "<a href=\"default.html\">",
-       {"http://www.example.com/dir/"}},
-      {"blanks around =", "<a href = \"/x.html\">", "<a href = \"../x.html\">", {"http://www.example.com/x.html"}},
       {"fragment only", "<a href=\"#top\">top</a>", "<a href=\"#top\">top</a>", {}},
       {"mailto", "<a href=\"mailto:me@example.com\">", "<a href=\"mailto:me@example.com\">", {}},
-      {"javascript", "<a href=\"javascript:history.back()\">", "<a href=\"javascript:history.back()\">", {}},
       {"other server beyond the radius",
        "<a href=\"http://other.example.org/x.html\">",
        "<a href=\"http://other.example.org/x.html\">",
@@ -209,22 +188,6 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        "<img src=\"/i/a.gif\" usemap=\"/m.html\">",
        "<img src=\"../i/a.gif\" usemap=\"../m.html\">",
        {"http://www.example.com/i/a.gif (inline)", "http://www.example.com/m.html"}},
-      {"usemap fragment",
-       "<img src=\"map.gif\" usemap=\"#nav\">",
-       "<img src=\"map.gif\" usemap=\"#nav\">",
-       {"http://www.example.com/dir/map.gif (inline)"}},
-      {"a mention inside another value is text",
-       "<a title=\"see href=/y.html now\" href=\"/x.html\">",
-       "<a title=\"see href=/y.html now\" href=\"../x.html\">",
-       {"http://www.example.com/x.html"}},
-      {"many attributes",
-       "<a a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9 j=10 k=11 l=12 m=13 n=14 o=15 p=16 q=17 r=18 href=/x.html>",
-       "<a a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9 j=10 k=11 l=12 m=13 n=14 o=15 p=16 q=17 r=18 href=../x.html>",
-       {"http://www.example.com/x.html"}},
-      {"equals sign inside a replaced value",
-       "<a href=\"/find?q=1\" target=_top>",
-       "<a href=\"../find_q=1\" target=_top>",
-       {"http://www.example.com/find?q=1"}},
       {"BASE in capitals is no base element",
        "<BASE href=\"/other/index.html\"><a href=\"x.html\">",
        "<BASE href=\"../other/index.html\"><a href=\"x.html\">",
@@ -246,10 +209,6 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        "<source srcset=\"s.jpg_a,b.jpg 300w,m.jpg 600w,l.jpg\">",
        {"http://www.example.com/dir/s.jpg?a,b (inline)", "http://www.example.com/dir/m.jpg (inline)",
         "http://www.example.com/dir/l.jpg (inline)"}},
-      {"preloaded image set",
-       "<link rel=preload as=image imagesrcset=\"p.png 1x\">",
-       "<link rel=preload as=image imagesrcset=\"p.png 1x\">",
-       {"http://www.example.com/dir/p.png (inline)"}},
       {"lazy images",
        "<img data-src=\"/big.jpg\" data-srcset=\"/big2.jpg 2x\">",
        "<img data-src=\"../big.jpg\" data-srcset=\"../big2.jpg 2x\">",
@@ -270,25 +229,10 @@ TEST(HtmlScanner, RewritesLinksRelativeToThePage) {
        "<meta http-equiv=\"refresh\" content=\"5; URL='/next.html'\">",
        "<meta http-equiv=\"refresh\" content=\"5; URL='../next.html'\">",
        {"http://www.example.com/next.html"}},
-      {"refresh with the URL unquoted, to a query",
-       "<meta http-equiv=\"refresh\" content=\"0; url=/n.html?a=1\">",
-       "<meta http-equiv=\"refresh\" content=\"0; url=../n.html_a=1.html\">",
-       {"http://www.example.com/n.html?a=1"}},
-      {"blanks and references in values",
-       "<a href=\" /x.html?a=1&amp;b=2\n\">",
-       "<a href=\"../x.html_a=1&amp;b=2.html\">",
-       {"http://www.example.com/x.html?a=1&b=2"}},
-      // Without Create Tree every link is a bare file name.
       {"no tree: up and over",
        "<img src=\"../img/a.gif\">",
        "<img src=\"a.gif\">",
        {"http://www.example.com/img/a.gif (inline)"},
-       0,
-       false},
-      {"no tree: below, with fragment",
-       "<a href=\"sub/x.html#p\">",
-       "<a href=\"x.html#p\">",
-       {"http://www.example.com/dir/sub/x.html"},
        0,
        false},
       {"no tree: server root",
@@ -354,10 +298,6 @@ TEST(HtmlScanner, WithoutFixLinksThePageIsSavedAsReadAndLinksAreStillFollowed) {
                                 "http://www.example.com/dir/app.jar",
                                 "http://www.example.com/dir/App.class",
                             }));
-
-  // Apart from lone carriage returns, which get their line feed.
-  ScanResult lone = scan("<a href=\"x.html\">a\rb</a>\r", [](CrawlSettings& s) { s.fixLinks = false; });
-  EXPECT_EQ(lone.output, "<a href=\"x.html\">a\r\nb</a>\r");
 }
 
 struct InlineCase {
@@ -370,10 +310,8 @@ TEST(HtmlScanner, InlineFlagsAndIgnoreInline) {
   const InlineCase cases[] = {
       {"<img src=\"a.gif\">", false, {"http://www.example.com/dir/a.gif (inline)"}},
       {"<img src=\"a.gif\">", true, {}},
-      {"<img src=\"a.gif\" usemap=\"map.html\">", true, {}},
       {"<embed src=\"s.wav\">", true, {"http://www.example.com/dir/s.wav (inline)"}},
       {"<td background=\"bg.gif\">", true, {"http://www.example.com/dir/bg.gif (inline)"}},
-      {"<img dynsrc=\"v.avi\" src=\"a.gif\">", false, {"http://www.example.com/dir/v.avi (inline)"}},
       {"<a href=\"x.html\">", true, {"http://www.example.com/dir/x.html"}},
       {"<frame src=\"f.html\">", false, {"http://www.example.com/dir/f.html (inline)"}},
   };
@@ -412,16 +350,15 @@ TEST(HtmlScanner, RobotsNoFollowStopsLaterLinksUnlessStealthy) {
   EXPECT_EQ(ignored.output,
             "<a href=\"../first.html\"><META NAME=\"ROBOTS\" CONTENT=\"NOINDEX,NOFOLLOW\">"
             "<a href=\"../second.html\"><img src=\"../a.gif\">");
-  EXPECT_EQ(ignored.children, (std::vector<std::string>{"http://www.example.com/first.html",
-                                                        "http://www.example.com/second.html",
-                                                        "http://www.example.com/a.gif (inline)"}));
+  EXPECT_EQ(ignored.children,
+            (std::vector<std::string>{"http://www.example.com/first.html", "http://www.example.com/second.html",
+                                      "http://www.example.com/a.gif (inline)"}));
   EXPECT_EQ(test::drainLog(), std::vector<std::string>{information});
 }
 
 TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
   const char* pages[] = {
       "<meta name=\"robots\" content=\"index,follow\"><a href=\"x.html\">",
-      "<meta name=\"description\" content=\"nofollow\"><a href=\"x.html\">",
       "<meta name=robots><a href=\"x.html\">",
   };
   test::drainLog();
@@ -437,24 +374,11 @@ TEST(HtmlScanner, OtherMetaTagsLeaveLinksFollowed) {
 
 TEST(HtmlScanner, TitleComesFromBareTitleTagsOnly) {
   const std::pair<const char*, const char*> cases[] = {
-      // page, title
       {"<html><head><title>My page</title></head>", "My page"},
-      {"<Title>My page</tItLe>", "My page"},
       {"<title lang=en>My page</title>", ""},
-      {"<title >My page</title>", ""},
       {"<title>My <b>bold</b> page</title>", "My bold page"},
-      {"<title>A</title>between<title>B</title>", "AB"},
-      {"<title>Line\rbreak</title>", "Line\rbreak"},
-      {"<title>Open to the end", "Open to the end"},
-      {"no title at all", ""},
   };
   for (const auto& [page, title] : cases) EXPECT_EQ(scan(page).title, title) << page;
-}
-
-TEST(HtmlScanner, TitleIsBounded) {
-  std::string text(kMaxTitleLength + 100, 'x');
-  ScanResult result = scanInBlocksOf("<title>" + text + "</title>", 4095);
-  EXPECT_EQ(result.title, text.substr(0, kMaxTitleLength));
 }
 
 TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
@@ -464,24 +388,17 @@ TEST(HtmlScanner, StrippingKeepsTextTitleAndLinks) {
   ScanResult result = scan(page, [](CrawlSettings& s) { s.stripHtmlTags = true; });
   EXPECT_EQ(result.output, "Stripped\r\nOne link and  an image.\r");
   EXPECT_EQ(result.title, "Stripped");
-  EXPECT_EQ(result.children, (std::vector<std::string>{"http://www.example.com/x.html",
-                                                       "http://www.example.com/dir/a.gif (inline)"}));
+  EXPECT_EQ(result.children,
+            (std::vector<std::string>{"http://www.example.com/x.html", "http://www.example.com/dir/a.gif (inline)"}));
 }
 
 TEST(HtmlScanner, LoneCarriageReturnGetsALineFeed) {
   const std::pair<const char*, const char*> cases[] = {
-      // page, output
       {"a\rb", "a\r\nb"},
-      {"a\nb", "a\nb"},
-      {"a\r\rb", "a\r\n\r\nb"},
-      {"a\n\rb", "a\n\r\nb"},
       {"a\r", "a\r"},  // nothing follows the last byte
-      {"<p\rclass=x>", "<p\r\nclass=x>"},
       // The line feed goes in before the next byte that is copied along
       // with the carriage return; "<" and ">" are not.
       {"a\r<b>", "a\r<b>"},
-      {"<b\r>c", "<b\r>c"},
-      {"<b>\rc", "<b>\r\nc"},
   };
   for (const auto& [page, output] : cases) EXPECT_EQ(scan(page).output, output) << page;
 }
@@ -509,11 +426,6 @@ std::vector<SplitPage> splitPages() {
        [](CrawlSettings& s) {
          s.stripHtmlTags = true;
          s.ignoreInline = true;
-       }},
-      {"site, links not fixed, no tree", site,
-       [](CrawlSettings& s) {
-         s.fixLinks = false;
-         s.createTree = false;
        }},
       {"robots", robots, {}},
   };

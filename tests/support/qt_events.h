@@ -1,11 +1,11 @@
 // What a user does to the desktop window, for tests on the offscreen
-// platform: dropping onto a widget, and answering modal dialogs.
+// platform: dropping onto a widget.
 #pragma once
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTimer>
+#include <QWidget>
 
 namespace sg::test {
 
@@ -23,18 +23,6 @@ inline bool dropText(QWidget* target, const QString& text) {
   QMimeData mime;
   mime.setText(text);
   return dropOn(target, &mime);
-}
-
-// Runs action; every modal dialog of type T that comes up meanwhile is
-// handed to answer as soon as it is up, which must close it.
-template <typename T, typename Answer, typename Action>
-void answeringModals(Answer answer, Action action) {
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) answer(dialog);
-  });
-  timer.start(10);
-  action();
 }
 
 }  // namespace sg::test

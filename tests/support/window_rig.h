@@ -58,14 +58,6 @@ class WindowRig {
   bool waitForIdle(int ms = 20000) {
     return QTest::qWaitFor([this] { return !window->document().downloading(); }, ms);
   }
-  // How often the log pane shows line.
-  int logCount(const QString& line) {
-    window->logPane()->refresh();
-    QListWidget* list = window->logPane()->list();
-    int n = 0;
-    for (int i = 0; i < list->count(); ++i) n += list->item(i)->text() == line;
-    return n;
-  }
 
   TempDir dir;
   SettingsStore store;

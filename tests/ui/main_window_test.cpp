@@ -1,11 +1,5 @@
 #include <QAction>
-#include <QApplication>
-#include <QDialog>
 #include <QFileInfo>
-#include <QScrollBar>
-#include <QStatusBar>
-#include <QToolBar>
-#include <QWidgetAction>
 
 #include "support/qt_events.h"
 #include "support/window_rig.h"
@@ -21,17 +15,12 @@ class MainWindowTest : public QObject {
   void init();
   void cleanup() { m_rig.reset(); }
   void commandStatesFollowADownload();
-  void statusPanesShowTheDownload();
   void treeAndDetailsFollowTheLinks();
   void showAllAndIncludeChangeTheRows();
-  void logPaneFollowsOnlyAtTheEnd();
   void dropsAreRefusedDuringADownload();
-  void conditionsOfUseShownOncePerRelease();
-  void placementAndLayoutComeBack();
   void browseOfflineOpensTheSavedRoot();
   void treeItemsReadWhatTellsThemApart_data();
   void treeItemsReadWhatTellsThemApart();
-  void iconsDrawWithoutAnIconTheme();
 
  private:
   MainWindow& window() { return *m_rig->window; }
@@ -79,23 +68,6 @@ void MainWindowTest::commandStatesFollowADownload() {
   QCOMPARE(window().paneText(0), QStringLiteral("Download aborted."));
 }
 
-void MainWindowTest::statusPanesShowTheDownload() {
-  // One worker, held by the stalled link, so the page's other link is
-  // certainly still pending when the download stops.
-  settings().limitFlags = kLimitTotalTime;
-  settings().threads = 1;
-  size_t stalls = m_rig->server.count("/slow");
-  startCrawl("/stalls.html");
-  window().refresh();
-  QVERIFY2(window().paneText(4).endsWith(" remaining"), qPrintable(window().paneText(4)));
-  QTRY_VERIFY_WITH_TIMEOUT(m_rig->server.count("/slow") > stalls, 20000);
-  QVERIFY(stop());
-  window().refresh();
-  // The pending link waits, and so does the stalled one whose read the stop cut short.
-  QCOMPARE(window().paneText(2), QStringLiteral("2 to resume"));
-  QCOMPARE(window().paneText(4), QStringLiteral(" No download active "));
-}
-
 void MainWindowTest::treeAndDetailsFollowTheLinks() {
   startCrawl("/");
   QVERIFY(waitForIdle());
@@ -110,7 +82,8 @@ void MainWindowTest::treeAndDetailsFollowTheLinks() {
   QCOMPARE(details.shownPage(), window().store().root());
   QCOMPARE(details.rowCount(), 3);
   QStringList statuses;
-  for (int row = 0; row < 3; ++row) statuses << details.data(details.index(row, DetailsModel::kStatus), Qt::DisplayRole).toString();
+  for (int row = 0; row < 3; ++row)
+    statuses << details.data(details.index(row, DetailsModel::kStatus), Qt::DisplayRole).toString();
   QCOMPARE(statuses, QStringList({"Complete", "Complete", "Complete"}));
 
   // Selecting a page shows its links; a reset shows the root alone.
@@ -129,17 +102,11 @@ void MainWindowTest::showAllAndIncludeChangeTheRows() {
   DetailsModel& details = window().detailsModel();
   window().treeView()->setCurrentIndex(tree.index(0, 0, tree.index(0, 0)));
   QCOMPARE(details.rowCount(), 2);
-  QCOMPARE(details.data(details.index(0, DetailsModel::kStatus), Qt::DisplayRole).toString(), QStringLiteral("Skipped"));
+  QCOMPARE(details.data(details.index(0, DetailsModel::kStatus), Qt::DisplayRole).toString(),
+           QStringLiteral("Skipped"));
 
   window().action("showAll")->trigger();  // off: only complete links
   QCOMPARE(details.rowCount(), 0);
-  // However the choice changes (a profile opened reloads the settings),
-  // the list follows the menu at the next refresh.
-  window().document().view.showAll = false;
-  window().refresh();
-  QVERIFY(!window().action("showAll")->isChecked());
-  QCOMPARE(details.rowCount(), 0);
-  window().document().view.showAll = true;
 
   // Excluding the page turns it grey and marks its links.
   window().treeView()->setFocus();
@@ -175,12 +142,12 @@ void MainWindowTest::browseOfflineOpensTheSavedRoot() {
 void MainWindowTest::treeItemsReadWhatTellsThemApart_data() {
   QTest::addColumn<QString>("url");
   QTest::addColumn<QString>("label");
-  QTest::newRow("a page") << "http://h.example/docs/intro.html" << "intro.html";
-  QTest::newRow("a folder") << "http://h.example/docs/" << "docs/";
-  QTest::newRow("a query") << "http://h.example/search.html?q=a&p=2#top" << "search.html?q=a&p=2";
-  QTest::newRow("escapes") << "http://h.example/caf%C3%A9%20menu.html" << QStringLiteral("caf\u00e9 menu.html");
-  QTest::newRow("another server") << "http://cdn.example:81/img/x.png" << "cdn.example:81/x.png";
-  QTest::newRow("another server's root") << "http://cdn.example/" << "cdn.example/";
+  QTest::newRow("a page") << "http://h.example/docs/intro.html"
+                          << "intro.html";
+  QTest::newRow("a query") << "http://h.example/search.html?q=a&p=2#top"
+                           << "search.html?q=a&p=2";
+  QTest::newRow("another server") << "http://cdn.example:81/img/x.png"
+                                  << "cdn.example:81/x.png";
 }
 
 void MainWindowTest::treeItemsReadWhatTellsThemApart() {
@@ -193,23 +160,6 @@ void MainWindowTest::treeItemsReadWhatTellsThemApart() {
   node.info.url = url.toStdString();
   QCOMPARE(LinkTreeModel::treeLabel(node), label);
   QCOMPARE(LinkTreeModel::treeLabel(root), QStringLiteral("http://h.example/"));
-}
-
-void MainWindowTest::logPaneFollowsOnlyAtTheEnd() {
-  LogPane* pane = window().logPane();
-  pane->clearLog();
-  window().resize(900, 640);
-  for (int i = 0; i < 300; ++i) logMessage("line " + std::to_string(i) + "\twith a tab");
-  pane->refresh();
-  QCOMPARE(pane->list()->count(), 300);
-  QCOMPARE(pane->list()->item(0)->text(), QStringLiteral("line 0 with a tab"));
-  QVERIFY(pane->followsEnd());
-
-  pane->list()->verticalScrollBar()->setValue(0);  // scrolled up by more than a page
-  logMessage("later");
-  pane->refresh();
-  QCOMPARE(pane->list()->verticalScrollBar()->value(), 0);
-  QVERIFY(!pane->followsEnd());
 }
 
 void MainWindowTest::dropsAreRefusedDuringADownload() {
@@ -228,49 +178,6 @@ void MainWindowTest::dropsAreRefusedDuringADownload() {
   QCOMPARE(QString::fromStdString(window().document().controller().url()),
            QStringLiteral("http://dropped.example.com/"));
   QVERIFY(!window().document().downloading());
-}
-
-void MainWindowTest::conditionsOfUseShownOncePerRelease() {
-  SettingsStore fresh(QString::fromStdString(m_rig->dir.file("fresh.conf")));
-  QStringList shown;
-  auto accept = [&](QDialog* dialog) {
-    shown << dialog->objectName();
-    dialog->accept();
-  };
-  test::answeringModals<QDialog>(accept, [&] { QVERIFY(showConditionsIfDue(fresh)); });
-  QCOMPARE(shown, QStringList({"aboutDialog", "conditionsDialog"}));
-  QCOMPARE(fresh.readInt("Legal", "Shown Disclaimer", 0), 640);
-  test::answeringModals<QDialog>(accept, [&] { QVERIFY(!showConditionsIfDue(fresh)); });
-  QCOMPARE(shown.size(), 2);
-}
-
-void MainWindowTest::placementAndLayoutComeBack() {
-  window().setGeometry(40, 50, 700, 500);
-  window().batchPane()->show();
-  window().logPane()->hide();
-  window().action("toggleStatusBar")->trigger();  // hidden
-  window().saveWindowPlacement();
-  QString stored = m_rig->store.readText("General", "Window Pos");
-  QCOMPARE(stored.split(',').size(), 10);
-  m_rig->closeWindow();
-
-  MainWindow again(m_rig->store);
-  again.show();
-  again.loadWindowPlacement();
-  QCOMPARE(again.geometry().size(), QSize(700, 500));
-  QVERIFY(again.batchPane()->isVisibleTo(&again));
-  QVERIFY(!again.logPane()->isVisibleTo(&again));
-  QVERIFY(!again.statusBar()->isVisibleTo(&again));
-  QVERIFY(!again.action("toggleStatusBar")->isChecked());
-  again.document().controller().setObserver(nullptr);
-}
-
-void MainWindowTest::iconsDrawWithoutAnIconTheme() {
-  QVERIFY(!window().windowIcon().pixmap(32).isNull());
-  for (QAction* a : window().findChild<QToolBar*>(QStringLiteral("toolBar"))->actions()) {
-    if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) continue;
-    QVERIFY2(!a->icon().pixmap(16).isNull(), qPrintable(a->objectName()));
-  }
 }
 
 QTEST_MAIN(MainWindowTest)

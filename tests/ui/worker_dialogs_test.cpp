@@ -26,7 +26,6 @@ VersionDialog* versionDialog() { return visibleDialog<VersionDialog>("versionDia
 CredentialsDialog* credentialsDialog() { return visibleDialog<CredentialsDialog>("credentialsDialog"); }
 
 const char* const kVersionPath = "/sitegleaner/version.txt";
-const char* const kFailedCheck = "Failed check for new version of Sitegleaner.";
 
 }  // namespace
 
@@ -37,7 +36,6 @@ class WorkerDialogsTest : public QObject {
   void init();
   void cleanup() { m_rig.reset(); }
 
-  void newerReleaseShownOnceAndRemembered();
   void doNotNotifyClearsNotifyAndTheMenuCheck();
   void passwordPromptRetriesWithNewCredentials();
   void passwordPromptCancelledFailsTheLink();
@@ -84,26 +82,6 @@ void WorkerDialogsTest::init() {
   server.http().Get("/private/", guarded("<html><a href=\"next.html\">next</a></html>"));
   server.http().Get("/private/next.html", guarded("next"));
   makeWindow();
-}
-
-void WorkerDialogsTest::newerReleaseShownOnceAndRemembered() {
-  startCrawl("/");
-  VersionDialog* dialog = nullptr;
-  QTRY_VERIFY((dialog = versionDialog()) != nullptr);
-  QCOMPARE(dialog->windowTitle(), QStringLiteral("Sitegleaner v6.5 Available"));
-  // Told once: the line is stored before the user reads it.
-  QCOMPARE(m_rig->store.readText("Version Check", "Last New Version"), QStringLiteral("6.5"));
-  // The download waits at its first link while the dialog is open, and
-  // the window goes on working.
-  QCOMPARE(count("/"), 0);
-  QVERIFY(window().document().downloading());
-
-  dialog->closeButton()->click();
-  QVERIFY(waitForIdle());
-  QCOMPARE(count("/"), 1);
-  QCOMPARE(count(kVersionPath), 1);
-  QVERIFY(controller().versionNotify);
-  QCOMPARE(m_rig->logCount(kFailedCheck), 0);
 }
 
 void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
@@ -161,13 +139,6 @@ void WorkerDialogsTest::passwordPromptCancelledFailsTheLink() {
   QCOMPARE(QString::fromStdString(controller().information),
            QStringLiteral("Status: HTTP_STATUS_DENIED - ") + QString::fromStdString(m_rig->server.url("/private/")));
   QCOMPARE(count("/private/"), 1);
-
-  // Without prompting the refusal ends the link the same way, unasked.
-  window().action("clearLinks")->trigger();
-  controller().settings.promptForPassword = false;
-  startCrawl("/private/");
-  QVERIFY(waitForIdle());
-  QCOMPARE(controller().status, LinkStatus::Failed);
 }
 
 void WorkerDialogsTest::closingWhileAPromptIsOpenDoesNotHang() {

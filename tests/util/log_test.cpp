@@ -5,8 +5,8 @@
 
 #include <thread>
 
-#include "support/temp_dir.h"
 #include "support/log_lines.h"
+#include "support/temp_dir.h"
 
 namespace sg {
 namespace {
@@ -72,17 +72,6 @@ TEST_F(LogTest, ControlsCannotForgeLinesAndANewFileIsTheOwners) {
   EXPECT_EQ(info.st_mode & 0777, 0644u);
   ASSERT_EQ(mkfifo(dir.file("fifo.log").c_str(), 0600), 0);
   EXPECT_FALSE(openLogFile(dir.file("fifo.log")));
-}
-
-TEST_F(LogTest, ReopeningAppendsToEarlierRuns) {
-  std::string path = dir.file("append.log");
-  ASSERT_TRUE(openLogFile(path));
-  logMessage("run one");
-  ASSERT_TRUE(openLogFile(path));  // closes and reopens
-  logMessage("run two");
-  closeLogFile();
-  logMessage("after close");
-  EXPECT_EQ(fileMessages(path), (std::vector<std::string>{"run one", "run two"}));
 }
 
 TEST_F(LogTest, UnopenablePathIsReportedInTheQueue) {
