@@ -68,19 +68,18 @@ TEST_F(Console, SettingsFileKeepsNoOverrides) {
   EXPECT_FALSE(std::filesystem::exists(sites()));
 }
 
-TEST_F(Console, InterruptStopsAndExitsAborted) {
-  TestServer server;
-  server.page("/", "<a href=\"slow.bin\">slow</a>");
-  server.stalledBody("/slow.bin", "x", 30000);
-  server.start();
-  std::vector<std::string> arguments = saving({server.url("/")});
-  arguments.insert(arguments.begin(), "-console");
-  ChildProcess child(SITEGLEANER_BINARY, arguments, environment, home.path());
-  while (server.count("/slow.bin") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  child.signal(SIGINT);
-  ProcessResult result = child.wait(20000);
-  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
-  EXPECT_NE(result.out.find("Download aborted."), std::string::npos);
+TEST_F(Console, CredentialsInTheRootUrlAreUsedButNeverWrittenDown) {
+  TestServer& server = smallSite();
+  std::string url = server.url("/");
+  url.insert(std::string("http://").size(), "user:secret@");
+  const std::string log = home.file("crawl.log");
+  ProcessResult result = run(saving({"-set", "Log File=" + log, url}));
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(server.requests().back().header("Authorization"), "Basic dXNlcjpzZWNyZXQ=");
+  EXPECT_EQ(fileMode(log), 0600u);
+  for (const std::string& text : {result.out, result.err, readFile(log), readFile(sites() + "/Small site.desktop")}) {
+    EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+  }
 }
 
 TEST_F(Console, HelpAndVersion) {

@@ -112,6 +112,7 @@ TEST_F(Console, StoppedOrKilledCrawlResumesWhereItEnded) {
     site.open();
     if (c.signal == SIGINT) {
       EXPECT_EQ(stopped.exitCode, 1) << stopped.out << stopped.err;
+      EXPECT_NE(stopped.out.find("Download aborted."), std::string::npos);
     }
 
     std::set<std::string> settled;
