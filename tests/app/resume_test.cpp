@@ -33,9 +33,11 @@ class ChainSite {
   explicit ChainSite(TestServer& server) {
     server.http().Get(R"(/p(\d+)\.html)", [this](const httplib::Request& req, httplib::Response& res) {
       const int n = std::stoi(req.matches[1]);
-      if ("/p" + std::to_string(n) + ".html" == gate) {
+      {
         std::unique_lock lock(mutex);
-        opened.wait_for(lock, std::chrono::seconds(30), [this] { return !closed; });
+        if ("/p" + std::to_string(n) + ".html" == gate) {
+          opened.wait_for(lock, std::chrono::seconds(30), [this] { return !closed; });
+        }
       }
       std::string body =
           "<html><title>Page " + std::to_string(n) + "</title><img src=\"img/" + std::to_string(n) + ".gif\">";
@@ -64,9 +66,9 @@ class ChainSite {
   }
 
  private:
-  std::string gate;  // written only while no request is served
   std::mutex mutex;
   std::condition_variable opened;
+  std::string gate;     // guarded by mutex
   bool closed = false;  // guarded by mutex
 };
 
