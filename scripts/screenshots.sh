@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Takes screenshots of the main window during a crawl of the sample site,
-# under a virtual X server, into docs/screenshots/. Needs xvfb and
+# Takes screenshots of the main window during a crawl of the sample site and
+# after one, under a virtual X server, into docs/screenshots/. Needs xvfb and
 # imagemagick (installed when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +22,8 @@ trap 'kill $server 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")
 
+# During: a slow crawl, caught while its threads are busy. After: a fast
+# crawl into another folder, given time to end.
 XDG_CONFIG_HOME="$work/config" SITEGLEANER_VERSION_SERVER=127.0.0.1:9 xvfb-run -a -s "-screen 0 900x640x24" bash -c "
   ./build/release/src/app/sitegleaner -set 'Save Files=1' -set 'Save Directory=$work/mirror' \
       -set 'Link Pause=700' -set 'Threads=2' http://127.0.0.1:$port/ &
@@ -29,5 +31,11 @@ XDG_CONFIG_HOME="$work/config" SITEGLEANER_VERSION_SERVER=127.0.0.1:9 xvfb-run -
   sleep ${SHOT_DELAY:-4}
   import -window root docs/screenshots/main-window.png
   kill \$app
+  ./build/release/src/app/sitegleaner -set 'Save Files=1' -set 'Save Directory=$work/mirror-done' \
+      -set 'Link Pause=0' http://127.0.0.1:$port/ &
+  app=\$!
+  sleep ${DONE_DELAY:-12}
+  import -window root docs/screenshots/main-window-done.png
+  kill \$app
 "
-echo "Wrote docs/screenshots/main-window.png"
+echo "Wrote docs/screenshots/main-window.png and main-window-done.png"
