@@ -8,7 +8,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <vector>
 
 #include "app/startup.h"
@@ -17,6 +16,7 @@
 #include "util/app_flags.h"
 #include "util/format.h"
 #include "util/log.h"
+#include "util/mutex.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
 
@@ -125,7 +125,7 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
   // DownloadObserver: called on worker threads.
   void downloadUpdate(UpdateCode code, LinkRecord*) override {
     if (code != UpdateCode::DownloadEnded) return;
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     ++m_endsPending;
     m_wake.notify_all();
   }
@@ -145,9 +145,9 @@ class ConsoleFrontEnd : public DocumentHost, public DownloadObserver {
   bool m_anyAborted = false;
   bool m_anyIncomplete = false;
   std::string m_resumeRefusal;
-  std::mutex m_mutex;
+  Mutex m_mutex;
   std::condition_variable m_wake;
-  int m_endsPending = 0;  // guarded by m_mutex
+  int m_endsPending SG_GUARDED_BY(m_mutex) = 0;
   SettingOverrides m_overrides;
   size_t m_statusWidth = 0;
 };
@@ -287,8 +287,10 @@ int ConsoleFrontEnd::run() {
       while (!m_quit) {
         int ends = 0;
         {
-          std::unique_lock lock(m_mutex);
-          m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_endsPending > 0; });
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+          MutexLock lock(m_mutex);
+          while (m_endsPending == 0 && lock.waitUntil(m_wake, deadline)) {
+          }
           ends = m_endsPending;
           m_endsPending = 0;
         }

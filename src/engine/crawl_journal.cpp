@@ -128,7 +128,7 @@ bool CrawlJournal::open(const std::string& directory, const std::string& rootUrl
     error = ec.message();
     return false;
   }
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   const std::string file = directory + "/journal.db";
   if (sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
       SQLITE_OK) {
@@ -141,30 +141,35 @@ bool CrawlJournal::open(const std::string& directory, const std::string& rootUrl
   // The write-ahead log keeps every committed batch through a crash of the
   // program; a commit writes without waiting for the disk, so batches stay
   // cheap, and the database is whole after a power failure too.
-  auto fail = [&](std::string why) {
-    error = std::move(why);
-    m_statements.reset();
-    sqlite3_close(m_db);
-    m_db = nullptr;
-    return false;
-  };
   if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", &error) || !exec(kSchema, &error)) {
-    return fail(error);
+    closeDatabase();
+    return false;
   }
+  std::string why;
   const std::string format = meta("format");
   const std::string root = meta("root");
-  if (!format.empty() && format != kFormat) return fail("it was written by another version (format " + format + ")");
-  if (!root.empty() && root != rootUrl) return fail("it belongs to a download of " + root);
-  if (root.empty()) {
-    setMeta("format", kFormat);
-    setMeta("root", rootUrl);
+  if (!format.empty() && format != kFormat) {
+    why = "it was written by another version (format " + format + ")";
+  } else if (!root.empty() && root != rootUrl) {
+    why = "it belongs to a download of " + root;
+  } else {
+    if (root.empty()) {
+      setMeta("format", kFormat);
+      setMeta("root", rootUrl);
+    }
+    m_statements = std::make_unique<Statements>();
+    if (!m_statements->prepare(m_db)) why = sqlite3_errmsg(m_db);
   }
-  m_statements = std::make_unique<Statements>();
-  if (!m_statements->prepare(m_db)) return fail(sqlite3_errmsg(m_db));
+  if (!why.empty()) {
+    error = why;
+    closeDatabase();
+    return false;
+  }
+  m_open = true;
   m_directory = directory;
   m_rootUrl = rootUrl;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_stopWriter = false;
   }
   m_writer = std::thread(&CrawlJournal::writerLoop, this);
@@ -173,26 +178,31 @@ bool CrawlJournal::open(const std::string& directory, const std::string& rootUrl
 
 void CrawlJournal::stopWriter() {
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_stopWriter = true;
   }
   m_wake.notify_all();
   if (m_writer.joinable()) m_writer.join();
 }
 
-void CrawlJournal::close() {
-  stopWriter();
-  std::lock_guard db(m_dbMutex);
+void CrawlJournal::closeDatabase() {
+  m_open = false;
   m_statements.reset();
   if (m_db) sqlite3_close(m_db);
   m_db = nullptr;
-  std::lock_guard lock(m_mutex);
+}
+
+void CrawlJournal::close() {
+  stopWriter();
+  MutexLock db(m_dbMutex);
+  closeDatabase();
+  MutexLock lock(m_mutex);
   m_ops.clear();
   m_ids.clear();
 }
 
 size_t CrawlJournal::unsettledCount() const {
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   if (!m_db) return 0;
   sqlite3_stmt* statement = nullptr;
   size_t count = 0;
@@ -205,7 +215,7 @@ size_t CrawlJournal::unsettledCount() const {
 }
 
 std::vector<CrawlJournal::Link> CrawlJournal::links() const {
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   std::vector<Link> links;
   if (!m_db) return links;
   sqlite3_stmt* statement = nullptr;
@@ -233,7 +243,7 @@ std::vector<CrawlJournal::Link> CrawlJournal::links() const {
 }
 
 std::string CrawlJournal::settingsText() const {
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   return m_db ? meta("settings") : std::string();
 }
 
@@ -254,10 +264,10 @@ void CrawlJournal::loadSaved() {
 }
 
 void CrawlJournal::beginDownload(const std::string& settingsText) {
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   if (!m_db) return;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_ops.clear();
     m_ids.clear();
     m_lastId = 0;
@@ -269,10 +279,10 @@ void CrawlJournal::beginDownload(const std::string& settingsText) {
 }
 
 void CrawlJournal::resumeDownload(const std::vector<std::pair<const LinkRecord*, int64_t>>& known) {
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   if (!m_db) return;
   loadSaved();
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_ids.clear();
   m_lastId = 0;
   for (const auto& [record, id] : known) {
@@ -298,7 +308,7 @@ int64_t CrawlJournal::idOf(const LinkRecord& record) {
 void CrawlJournal::append(Op op) {
   bool full = false;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_ops.push_back(std::move(op));
     full = m_ops.size() >= kBatchChanges;
   }
@@ -308,7 +318,7 @@ void CrawlJournal::append(Op op) {
 CrawlJournal::Op CrawlJournal::change(ChangeKind kind, const LinkRecord& record) {
   Op op;
   op.kind = kind;
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   op.link.id = idOf(record);
   if (kind == ChangeKind::Queue) op.link.parent = record.parent ? idOf(*record.parent) : 0;
   return op;
@@ -382,9 +392,10 @@ void CrawlJournal::writerLoop() {
   while (true) {
     bool stopping = false;
     {
-      std::unique_lock lock(m_mutex);
-      m_wake.wait_for(lock, std::chrono::milliseconds(m_batchMs.load()),
-                      [this] { return m_stopWriter || m_ops.size() >= kBatchChanges; });
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_batchMs.load());
+      MutexLock lock(m_mutex);
+      while (!m_stopWriter && m_ops.size() < kBatchChanges && lock.waitUntil(m_wake, deadline)) {
+      }
       stopping = m_stopWriter;
     }
     writeBatch();
@@ -395,10 +406,10 @@ void CrawlJournal::writerLoop() {
 void CrawlJournal::flush() { writeBatch(); }
 
 void CrawlJournal::writeBatch() {
-  std::lock_guard db(m_dbMutex);
+  MutexLock db(m_dbMutex);
   std::vector<Op> ops;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     ops.swap(m_ops);
   }
   if (ops.empty() || !m_db) return;

@@ -21,7 +21,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -30,6 +29,7 @@
 
 #include "engine/link_status.h"
 #include "util/clock.h"
+#include "util/mutex.h"
 
 struct sqlite3;
 
@@ -83,7 +83,7 @@ class CrawlJournal {
   // with error saying why, when the file cannot be read or written or
   // belongs to another root; the file is then left as it is.
   bool open(const std::string& directory, const std::string& rootUrl, std::string& error);
-  bool isOpen() const { return m_db != nullptr; }
+  bool isOpen() const { return m_open.load(); }
   const std::string& directory() const { return m_directory; }
   // Writes what is waiting and closes the database.
   void close();
@@ -128,7 +128,7 @@ class CrawlJournal {
  private:
   enum class ChangeKind { Queue, Take, Settle, Save, Forget };
   struct Op;
-  int64_t idOf(const LinkRecord& record);  // REQUIRES: m_mutex held
+  int64_t idOf(const LinkRecord& record) SG_REQUIRES(m_mutex);
   // A change of the given kind to record's row, its id (and for a queued
   // link its parent's) filled in.
   Op change(ChangeKind kind, const LinkRecord& record);
@@ -137,16 +137,18 @@ class CrawlJournal {
   void writerLoop();
   void writeBatch();
   void stopWriter();
-  bool exec(const char* sql, std::string* error = nullptr) const;  // REQUIRES: m_dbMutex held
-  std::string meta(const char* key) const;                         // REQUIRES: m_dbMutex held
-  void setMeta(const char* key, const std::string& value);         // REQUIRES: m_dbMutex held
-  void loadSaved();                                                // REQUIRES: m_dbMutex held
+  bool exec(const char* sql, std::string* error = nullptr) const SG_REQUIRES(m_dbMutex);
+  std::string meta(const char* key) const SG_REQUIRES(m_dbMutex);
+  void setMeta(const char* key, const std::string& value) SG_REQUIRES(m_dbMutex);
+  void loadSaved() SG_REQUIRES(m_dbMutex);
+  void closeDatabase() SG_REQUIRES(m_dbMutex);
 
   // Lock order: m_dbMutex before m_mutex, so that batches reach the file in
   // the order they were written.
-  mutable std::mutex m_dbMutex;
-  sqlite3* m_db = nullptr;                   // guarded by m_dbMutex
-  std::unique_ptr<Statements> m_statements;  // guarded by m_dbMutex
+  mutable Mutex m_dbMutex;
+  sqlite3* m_db SG_GUARDED_BY(m_dbMutex) = nullptr;
+  std::atomic<bool> m_open{false};  // m_db is set; read by workers without the lock
+  std::unique_ptr<Statements> m_statements SG_GUARDED_BY(m_dbMutex);
   std::string m_directory;
   std::string m_rootUrl;
   std::atomic<uint32_t> m_batchMs{250};
@@ -155,12 +157,12 @@ class CrawlJournal {
   std::unordered_map<std::string, Saved> m_saved;
   std::unordered_map<std::string_view, const std::string*> m_savedNames;  // local name to a key of m_saved
 
-  std::mutex m_mutex;
+  Mutex m_mutex;
   std::condition_variable m_wake;
-  std::vector<Op> m_ops;                                 // guarded by m_mutex
-  std::unordered_map<const LinkRecord*, int64_t> m_ids;  // guarded by m_mutex
-  int64_t m_lastId = 0;                                  // guarded by m_mutex
-  bool m_stopWriter = false;                             // guarded by m_mutex
+  std::vector<Op> m_ops SG_GUARDED_BY(m_mutex);
+  std::unordered_map<const LinkRecord*, int64_t> m_ids SG_GUARDED_BY(m_mutex);
+  int64_t m_lastId SG_GUARDED_BY(m_mutex) = 0;
+  bool m_stopWriter SG_GUARDED_BY(m_mutex) = false;
   std::thread m_writer;
 
   std::atomic<int> m_added{0}, m_changed{0}, m_unchanged{0}, m_gone{0}, m_failed{0};

@@ -69,7 +69,7 @@ bool DownloadController::start() {
   bytesRead = 0;
   {
     // A new start gives every server another chance.
-    std::lock_guard lock(m_unreachableMutex);
+    MutexLock lock(m_unreachableMutex);
     m_unreachable.clear();
   }
   deadline = tickCount() + static_cast<uint32_t>(settings.maxTotalTime) * 1000u;
@@ -97,7 +97,7 @@ bool DownloadController::start() {
     m_entry = EntryServer{https(), toLowerAscii(server()), port()};
     {
       // The records of an earlier download are gone.
-      std::lock_guard lock(m_movedMutex);
+      MutexLock lock(m_movedMutex);
       m_movedFiles.clear();
     }
     bool added = false;
@@ -135,7 +135,7 @@ size_t DownloadController::resumeFromJournal() {
   m_queue.clearResumeList();
   destroyChildren();
   {
-    std::lock_guard lock(m_movedMutex);
+    MutexLock lock(m_movedMutex);
     m_movedFiles.clear();
   }
   m_entry = EntryServer{https(), toLowerAscii(server()), port()};
@@ -244,12 +244,12 @@ void DownloadController::takeRootCredential(std::string& url) {
 }
 
 void DownloadController::rememberMovedFile(const LinkRecord* link, std::string oldFile) {
-  std::lock_guard lock(m_movedMutex);
+  MutexLock lock(m_movedMutex);
   m_movedFiles.emplace(link, std::move(oldFile));
 }
 
 std::vector<std::string> DownloadController::takeMovedFiles(const LinkRecord* link) {
-  std::lock_guard lock(m_movedMutex);
+  MutexLock lock(m_movedMutex);
   std::vector<std::string> files;
   auto [first, last] = m_movedFiles.equal_range(link);
   for (auto it = first; it != last; ++it) files.push_back(std::move(it->second));
@@ -258,12 +258,12 @@ std::vector<std::string> DownloadController::takeMovedFiles(const LinkRecord* li
 }
 
 void DownloadController::markUnreachable(const std::string& key, const std::string& reason) {
-  std::lock_guard lock(m_unreachableMutex);
+  MutexLock lock(m_unreachableMutex);
   m_unreachable.emplace(key, reason);
 }
 
 bool DownloadController::unreachableServer(const std::string& key, std::string& reason) const {
-  std::lock_guard lock(m_unreachableMutex);
+  MutexLock lock(m_unreachableMutex);
   auto it = m_unreachable.find(key);
   if (it == m_unreachable.end()) return false;
   reason = it->second;
@@ -286,12 +286,12 @@ LinkRecord* DownloadController::registerLink(LinkRecord& offered, bool& added) {
 }
 
 void DownloadController::notify(UpdateCode code, LinkRecord* record) {
-  std::lock_guard lock(m_notifyMutex);
+  MutexLock lock(m_notifyMutex);
   if (m_observer) m_observer->downloadUpdate(code, record);
 }
 
 void DownloadController::setObserver(DownloadObserver* observer) {
-  std::lock_guard lock(m_notifyMutex);
+  MutexLock lock(m_notifyMutex);
   m_observer = observer;
 }
 
@@ -306,7 +306,7 @@ std::string DownloadController::pendingText() const {
 }
 
 bool DownloadController::typeWanted(const std::string& type) {
-  std::lock_guard lock(m_typesMutex);
+  MutexLock lock(m_typesMutex);
   if (settings.downloadAll) return true;
   if (settings.knownFileTypes.find(type) != std::string::npos) {
     return settings.downloadFileTypes.empty() || settings.downloadFileTypes.find(type) != std::string::npos;
@@ -320,7 +320,7 @@ bool DownloadController::typeWanted(const std::string& type) {
 }
 
 double DownloadController::transferRate() {
-  std::lock_guard lock(m_notifyMutex);
+  MutexLock lock(m_notifyMutex);
   double shown = m_lastRate;
   if (m_bytesAccumulated > 0 && m_msAccumulated > 0) {
     m_lastRate = m_bytesAccumulated / (m_msAccumulated * 0.001);
@@ -331,12 +331,12 @@ double DownloadController::transferRate() {
 }
 
 void DownloadController::addTransferBytes(double bytes) {
-  std::lock_guard lock(m_notifyMutex);
+  MutexLock lock(m_notifyMutex);
   m_bytesAccumulated += bytes;
 }
 
 void DownloadController::addTransferTime(double milliseconds) {
-  std::lock_guard lock(m_notifyMutex);
+  MutexLock lock(m_notifyMutex);
   m_msAccumulated += milliseconds;
 }
 

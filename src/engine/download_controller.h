@@ -14,7 +14,6 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +26,7 @@
 #include "engine/server_rule_table.h"
 #include "engine/work_queue.h"
 #include "platform/http.h"
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -205,19 +205,19 @@ class DownloadController : public LinkRecord {
   std::function<void()> m_endedHook;
   std::function<void(HttpSession&)> m_rootHook;
 
-  std::mutex m_typesMutex;  // guards settings.knownFileTypes and downloadFileTypes during a download
+  Mutex m_typesMutex;  // guards settings.knownFileTypes and downloadFileTypes during a download
 
-  std::mutex m_movedMutex;
-  std::multimap<const LinkRecord*, std::string> m_movedFiles;  // guarded by m_movedMutex
+  Mutex m_movedMutex;
+  std::multimap<const LinkRecord*, std::string> m_movedFiles SG_GUARDED_BY(m_movedMutex);
 
-  mutable std::mutex m_unreachableMutex;
-  std::map<std::string, std::string> m_unreachable;  // guarded by m_unreachableMutex
+  mutable Mutex m_unreachableMutex;
+  std::map<std::string, std::string> m_unreachable SG_GUARDED_BY(m_unreachableMutex);
 
-  std::mutex m_notifyMutex;
-  DownloadObserver* m_observer = nullptr;  // guarded by m_notifyMutex
-  double m_bytesAccumulated = 0;           // guarded by m_notifyMutex
-  double m_msAccumulated = 0;              // guarded by m_notifyMutex
-  double m_lastRate = 0;                   // guarded by m_notifyMutex
+  Mutex m_notifyMutex;
+  DownloadObserver* m_observer SG_GUARDED_BY(m_notifyMutex) = nullptr;
+  double m_bytesAccumulated SG_GUARDED_BY(m_notifyMutex) = 0;
+  double m_msAccumulated SG_GUARDED_BY(m_notifyMutex) = 0;
+  double m_lastRate SG_GUARDED_BY(m_notifyMutex) = 0;
 };
 
 // True once the tick count has reached the deadline (ticks wrap).

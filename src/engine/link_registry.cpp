@@ -10,7 +10,7 @@ std::string_view withoutFragment(std::string_view url) { return url.substr(0, ur
 
 LinkRecord* LinkRegistry::registerLink(LinkRecord& offered, int maxCrawlDepth, bool& added) {
   std::string_view key = withoutFragment(offered.url());
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_records.find(key);
   if (it != m_records.end()) {
     added = false;
@@ -26,7 +26,7 @@ LinkRecord* LinkRegistry::registerLink(LinkRecord& offered, int maxCrawlDepth, b
 
 LinkRecord* LinkRegistry::find(std::string_view url) const {
   std::string_view key = withoutFragment(url);
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_records.find(key);
   return it == m_records.end() ? nullptr : it->second;
 }
@@ -37,7 +37,7 @@ std::string_view LinkRegistry::ownedKey(std::string_view text) {
 }
 
 void LinkRegistry::alias(std::string_view oldUrl, std::string_view newUrl) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_records.find(withoutFragment(oldUrl));
   if (it == m_records.end()) return;
   LinkRecord* record = it->second;
@@ -47,7 +47,7 @@ void LinkRegistry::alias(std::string_view oldUrl, std::string_view newUrl) {
 
 void LinkRegistry::detach(LinkRecord& record) {
   const std::string& url = record.url();
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_records.find(withoutFragment(url));
   if (it == m_records.end() || it->second != &record || it->first.data() != url.data()) return;
   std::string_view owned = ownedKey(it->first);
@@ -56,18 +56,18 @@ void LinkRegistry::detach(LinkRecord& record) {
 }
 
 void LinkRegistry::clear() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_records.clear();
   m_ownedKeys.clear();
 }
 
 size_t LinkRegistry::size() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_records.size();
 }
 
 bool RedirectMap::lookup(std::string_view url, std::string& target) const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (m_map.empty()) return false;
   auto it = m_map.find(url);
   if (it == m_map.end()) return false;
@@ -76,17 +76,17 @@ bool RedirectMap::lookup(std::string_view url, std::string& target) const {
 }
 
 void RedirectMap::record(std::string_view from, std::string_view to) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_map.insert_or_assign(std::string(from), std::string(to));
 }
 
 void RedirectMap::clear() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_map.clear();
 }
 
 size_t RedirectMap::size() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_map.size();
 }
 

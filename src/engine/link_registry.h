@@ -9,10 +9,11 @@
 #pragma once
 
 #include <deque>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -35,11 +36,11 @@ class LinkRegistry {
   size_t size() const;
 
  private:
-  std::string_view ownedKey(std::string_view text);  // REQUIRES: m_mutex held
+  std::string_view ownedKey(std::string_view text) SG_REQUIRES(m_mutex);
 
-  mutable std::mutex m_mutex;
-  std::unordered_map<std::string_view, LinkRecord*> m_records;  // guarded by m_mutex
-  std::deque<std::string> m_ownedKeys;                          // guarded by m_mutex
+  mutable Mutex m_mutex;
+  std::unordered_map<std::string_view, LinkRecord*> m_records SG_GUARDED_BY(m_mutex);
+  std::deque<std::string> m_ownedKeys SG_GUARDED_BY(m_mutex);
 };
 
 // Requested URL to the location a server moved it to. Thread-safe.
@@ -56,8 +57,8 @@ class RedirectMap {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  mutable std::mutex m_mutex;
-  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> m_map;  // guarded by m_mutex
+  mutable Mutex m_mutex;
+  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> m_map SG_GUARDED_BY(m_mutex);
 };
 
 }  // namespace sg

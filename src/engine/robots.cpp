@@ -29,19 +29,19 @@ const RobotsCache::Entry* RobotsCache::findLocked(std::string_view server) const
 }
 
 bool RobotsCache::contains(std::string_view server) const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return findLocked(server) != nullptr;
 }
 
 void RobotsCache::store(std::string_view server, RobotsRules rules) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   Entry& entry = m_servers[std::string(server)];
   entry.rules = std::make_shared<const RobotsRules>(std::move(rules));
   entry.unavailable = false;
 }
 
 void RobotsCache::storeUnavailable(std::string_view server) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   Entry& entry = m_servers[std::string(server)];
   entry.rules = std::make_shared<const RobotsRules>(RobotsRules::disallowAll());
   entry.unavailable = true;
@@ -51,7 +51,7 @@ void RobotsCache::storeUnavailable(std::string_view server) {
 bool RobotsCache::isAllowed(std::string_view server, std::string_view path) const {
   std::shared_ptr<const RobotsRules> rules;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto it = m_servers.find(server);
     if (it == m_servers.end()) return true;
     rules = it->second.rules;
@@ -60,7 +60,7 @@ bool RobotsCache::isAllowed(std::string_view server, std::string_view path) cons
 }
 
 uint32_t RobotsCache::takeTurn(std::string_view server, bool crawlDelay) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_servers.find(server);
   if (it == m_servers.end()) return 0;
   Entry& entry = it->second;
@@ -87,7 +87,7 @@ uint32_t RobotsCache::takeTurn(std::string_view server, bool crawlDelay) {
 }
 
 uint32_t RobotsCache::holdAfterRefusal(std::string_view server, std::optional<uint32_t> retryAfterMs) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   Entry& entry = m_servers[std::string(server)];
   const uint64_t doubled = static_cast<uint64_t>(m_backoffMs) << std::min(entry.refusals, 16);
   const uint32_t hold = retryAfterMs ? *retryAfterMs : static_cast<uint32_t>(std::min<uint64_t>(doubled, m_maxBackoffMs));
@@ -100,24 +100,24 @@ uint32_t RobotsCache::holdAfterRefusal(std::string_view server, std::optional<ui
 }
 
 void RobotsCache::answered(std::string_view server) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_servers.find(server);
   if (it != m_servers.end()) it->second.refusals = 0;
 }
 
 void RobotsCache::clear() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_servers.clear();
 }
 
 void RobotsCache::setBackoff(uint32_t firstMs, uint32_t maxMs) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_backoffMs = firstMs;
   m_maxBackoffMs = maxMs;
 }
 
 void RobotsCache::setRetryMs(uint32_t ms) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_retryMs = ms;
 }
 

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/robots_rules.h"
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -63,13 +63,13 @@ class RobotsCache {
     bool held = false;
     int refusals = 0;        // 429 and 503 answers in a row
   };
-  const Entry* findLocked(std::string_view server) const;
+  const Entry* findLocked(std::string_view server) const SG_REQUIRES(m_mutex);
 
-  mutable std::mutex m_mutex;
-  std::map<std::string, Entry, std::less<>> m_servers;  // guarded by m_mutex
-  uint32_t m_retryMs = 60 * 1000;                       // guarded by m_mutex
-  uint32_t m_backoffMs = 1000;                          // guarded by m_mutex
-  uint32_t m_maxBackoffMs = kMaxBackoffMs;              // guarded by m_mutex
+  mutable Mutex m_mutex;
+  std::map<std::string, Entry, std::less<>> m_servers SG_GUARDED_BY(m_mutex);
+  uint32_t m_retryMs SG_GUARDED_BY(m_mutex) = 60 * 1000;
+  uint32_t m_backoffMs SG_GUARDED_BY(m_mutex) = 1000;
+  uint32_t m_maxBackoffMs SG_GUARDED_BY(m_mutex) = kMaxBackoffMs;
 };
 
 // The process-wide robots cache, keyed by host (and port when it is not the

@@ -6,7 +6,7 @@
 namespace sg {
 
 void ServerRuleTable::addPattern(std::string_view urlText) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   addPatternLocked(urlText);
 }
 
@@ -21,7 +21,7 @@ void ServerRuleTable::addPatternLocked(std::string_view urlText) {
 
 bool ServerRuleTable::isAllowed(std::string_view server, std::string_view path) const {
   std::string lowerServer = toLowerAscii(server);
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (m_servers.empty()) return true;
   auto it = m_servers.find(lowerServer);
   if (it == m_servers.end() || !it->second) return true;
@@ -36,26 +36,26 @@ bool ServerRuleTable::isAllowedUrl(std::string_view url) const {
 }
 
 void ServerRuleTable::load(const std::vector<std::string>& patterns) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_servers.clear();
   for (const std::string& pattern : patterns) addPatternLocked(pattern);
 }
 
 void ServerRuleTable::save(std::vector<std::string>& out) const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   for (const auto& [server, rules] : m_servers) {
     if (rules) rules->list(server, out);
   }
 }
 
 void ServerRuleTable::clear() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_servers.clear();
 }
 
 bool ServerRuleTable::contains(std::string_view server) const {
   std::string key = toLowerAscii(server);
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_servers.find(key) != m_servers.end();
 }
 
@@ -63,7 +63,7 @@ void ServerRuleTable::store(std::string_view server, std::unique_ptr<PathRuleSet
   std::string key = toLowerAscii(server);
   std::unique_ptr<PathRuleSet> previous;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto& slot = m_servers[key];
     previous = std::move(slot);  // destroyed after the lock is released
     slot = std::move(rules);

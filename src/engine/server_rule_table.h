@@ -6,12 +6,12 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/path_rule_set.h"
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -33,10 +33,10 @@ class ServerRuleTable {
   void store(std::string_view server, std::unique_ptr<PathRuleSet> rules);
 
  private:
-  void addPatternLocked(std::string_view urlText);
+  void addPatternLocked(std::string_view urlText) SG_REQUIRES(m_mutex);
 
-  mutable std::mutex m_mutex;
-  std::map<std::string, std::unique_ptr<PathRuleSet>, std::less<>> m_servers;  // guarded by m_mutex
+  mutable Mutex m_mutex;
+  std::map<std::string, std::unique_ptr<PathRuleSet>, std::less<>> m_servers SG_GUARDED_BY(m_mutex);
 };
 
 }  // namespace sg

@@ -9,7 +9,7 @@ thread_local unsigned t_slot = 0;
 }  // namespace
 
 void ThreadStatusTable::setThreadLine(unsigned slot, std::string_view text) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (text.empty()) {
     m_lines.erase(slot);
   } else {
@@ -19,7 +19,7 @@ void ThreadStatusTable::setThreadLine(unsigned slot, std::string_view text) {
 }
 
 bool ThreadStatusTable::collectThreadLines(std::vector<std::string>& lines) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (!m_changed) return false;
   if (m_lines.empty()) return true;
   for (const auto& [slot, line] : m_lines) {
@@ -31,7 +31,7 @@ bool ThreadStatusTable::collectThreadLines(std::vector<std::string>& lines) {
 }
 
 void ThreadStatusTable::clear() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_lines.clear();
   m_changed = true;
 }

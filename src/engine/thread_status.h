@@ -3,10 +3,11 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -20,9 +21,9 @@ class ThreadStatusTable {
   void clear();
 
  private:
-  std::mutex m_mutex;
-  std::map<unsigned, std::string> m_lines;  // guarded by m_mutex
-  bool m_changed = false;                   // guarded by m_mutex
+  Mutex m_mutex;
+  std::map<unsigned, std::string> m_lines SG_GUARDED_BY(m_mutex);
+  bool m_changed SG_GUARDED_BY(m_mutex) = false;
 };
 
 ThreadStatusTable& threadStatusTable();

@@ -18,7 +18,7 @@ WorkQueue::~WorkQueue() { shutdown(); }
 void WorkQueue::init(int maximum) {
   std::vector<std::unique_ptr<WorkerThread>> finished;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_stopped = false;
     m_maximum = std::max(1, maximum);
     // Slots of workers still ending keep their mark.
@@ -37,7 +37,7 @@ void WorkQueue::addLinks(const std::vector<LinkRecord*>& records) {
   for (LinkRecord* record : records) m_owner.journal().queued(*record);
   std::vector<std::unique_ptr<WorkerThread>> finished;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     for (LinkRecord* record : records) {
       if (record->inlineLink) {
         m_pending.push_front(record);
@@ -100,7 +100,7 @@ std::vector<std::unique_ptr<WorkQueue::WorkerThread>> WorkQueue::takeFinished() 
 }
 
 LinkRecord* WorkQueue::nextLink(std::string* serverKey) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (m_pending.empty()) return nullptr;
   if (serverKey == nullptr) {
     LinkRecord* record = m_pending.front();
@@ -125,19 +125,19 @@ LinkRecord* WorkQueue::nextLink(std::string* serverKey) {
 }
 
 void WorkQueue::serverDone(const std::string& serverKey) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   auto it = m_inHand.find(serverKey);
   if (it == m_inHand.end()) return;
   if (--it->second <= 0) m_inHand.erase(it);
 }
 
 bool WorkQueue::isStopped() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_stopped;
 }
 
 int WorkQueue::workerEnded(unsigned slot) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   --m_running;
   if (slot < m_slots.size()) m_slots[slot] = 0;
   m_changed.notify_all();
@@ -145,7 +145,7 @@ int WorkQueue::workerEnded(unsigned slot) {
 }
 
 void WorkQueue::abortToResume(LinkRecord* first) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (first != nullptr) m_resume.push_back(first);
   for (LinkRecord* record : m_pending) m_resume.push_back(record);
   m_pending.clear();
@@ -154,7 +154,7 @@ void WorkQueue::abortToResume(LinkRecord* first) {
 }
 
 void WorkQueue::dropPending() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_pending.clear();
   m_stopped = true;
   m_changed.notify_all();
@@ -168,51 +168,57 @@ void WorkQueue::allWorkersEnded() {
 }
 
 bool WorkQueue::sleepUnlessStopped(uint32_t ms) {
-  std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopped; });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  MutexLock lock(m_mutex);
+  while (!m_stopped && lock.waitUntil(m_changed, deadline)) {
+  }
+  return m_stopped;
 }
 
 bool WorkQueue::waitForWorkers(uint32_t ms) {
-  std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_running == 0; });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  MutexLock lock(m_mutex);
+  while (m_running != 0 && lock.waitUntil(m_changed, deadline)) {
+  }
+  return m_running == 0;
 }
 
 size_t WorkQueue::pendingCount() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_pending.size();
 }
 
 size_t WorkQueue::resumeCount() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_resume.size();
 }
 
 int WorkQueue::running() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_running;
 }
 
 std::vector<LinkRecord*> WorkQueue::takeResumeList() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   std::vector<LinkRecord*> out;
   out.swap(m_resume);
   return out;
 }
 
 void WorkQueue::resumeLater(const std::vector<LinkRecord*>& records) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_resume.insert(m_resume.end(), records.begin(), records.end());
 }
 
 void WorkQueue::clearResumeList() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_resume.clear();
 }
 
 void WorkQueue::shutdown() {
   std::vector<std::unique_ptr<WorkerThread>> threads;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_pending.clear();
     m_stopped = true;
     m_changed.notify_all();

@@ -12,10 +12,11 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -82,21 +83,21 @@ class WorkQueue {
     std::atomic<bool> finished{false};
   };
 
-  void startWorker();  // REQUIRES: m_mutex held
+  void startWorker() SG_REQUIRES(m_mutex);
   void runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self);
-  std::vector<std::unique_ptr<WorkerThread>> takeFinished();  // REQUIRES: m_mutex held
+  std::vector<std::unique_ptr<WorkerThread>> takeFinished() SG_REQUIRES(m_mutex);
 
   DownloadController& m_owner;
-  mutable std::mutex m_mutex;
+  mutable Mutex m_mutex;
   std::condition_variable m_changed;                      // signalled on stop and when a worker ends
-  std::deque<LinkRecord*> m_pending;                      // guarded by m_mutex
-  std::vector<LinkRecord*> m_resume;                      // guarded by m_mutex
-  bool m_stopped = false;                                 // guarded by m_mutex
-  int m_running = 0;                                      // guarded by m_mutex
-  std::vector<char> m_slots;                              // guarded by m_mutex
-  int m_maximum = 0;                                      // guarded by m_mutex
-  std::vector<std::unique_ptr<WorkerThread>> m_threads;   // guarded by m_mutex
-  std::map<std::string, int, std::less<>> m_inHand;       // links in hand by server; guarded by m_mutex
+  std::deque<LinkRecord*> m_pending SG_GUARDED_BY(m_mutex);
+  std::vector<LinkRecord*> m_resume SG_GUARDED_BY(m_mutex);
+  bool m_stopped SG_GUARDED_BY(m_mutex) = false;
+  int m_running SG_GUARDED_BY(m_mutex) = 0;
+  std::vector<char> m_slots SG_GUARDED_BY(m_mutex);
+  int m_maximum SG_GUARDED_BY(m_mutex) = 0;
+  std::vector<std::unique_ptr<WorkerThread>> m_threads SG_GUARDED_BY(m_mutex);
+  std::map<std::string, int, std::less<>> m_inHand SG_GUARDED_BY(m_mutex);  // links in hand by server
 };
 
 }  // namespace sg

@@ -10,7 +10,7 @@ void GuiBridge::downloadUpdate(UpdateCode code, LinkRecord* record) {
   LinkUpdate update{code, record != nullptr ? LinkSnapshot::of(*record) : LinkSnapshot{}};
   bool announce = false;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_updates.push_back(std::move(update));
     announce = !m_announced;
     m_announced = true;
@@ -20,7 +20,7 @@ void GuiBridge::downloadUpdate(UpdateCode code, LinkRecord* record) {
 }
 
 std::vector<LinkUpdate> GuiBridge::take() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   std::vector<LinkUpdate> updates;
   updates.swap(m_updates);
   m_announced = false;
@@ -28,7 +28,7 @@ std::vector<LinkUpdate> GuiBridge::take() {
 }
 
 size_t GuiBridge::waiting() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_updates.size();
 }
 

@@ -6,11 +6,11 @@
 
 #include <QObject>
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 #include "engine/download_observer.h"
 #include "ui/link_store.h"
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -37,9 +37,9 @@ class GuiBridge : public QObject, public DownloadObserver {
   void updatesWaiting();
 
  private:
-  mutable std::mutex m_mutex;
-  std::vector<LinkUpdate> m_updates;  // guarded by m_mutex
-  bool m_announced = false;           // guarded by m_mutex
+  mutable Mutex m_mutex;
+  std::vector<LinkUpdate> m_updates SG_GUARDED_BY(m_mutex);
+  bool m_announced SG_GUARDED_BY(m_mutex) = false;
 };
 
 }  // namespace sg

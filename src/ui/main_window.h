@@ -69,7 +69,7 @@ class MainWindow : public QMainWindow, public DocumentHost {
 
   // The frame's operations.
   void openArgument(const QString& text, bool noStart);
-  void showBatchPane();
+  void showBatchPane() override;
   void loadWindowPlacement();
   void showHelp();
   void saveWindowPlacement();

@@ -89,7 +89,7 @@ bool DesktopPasswordPrompt::askCredentials(const LinkRecord& link, bool proxy, s
   const std::string key = proxy ? std::string("proxy")
                                 : "site " + toLowerAscii(link.server()) + ":" + std::to_string(link.port());
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto given = m_given.find(key);
     if (given != m_given.end() && t_offeredFor != &link) {
       t_offeredFor = &link;
@@ -121,7 +121,7 @@ bool DesktopPasswordPrompt::askCredentials(const LinkRecord& link, bool proxy, s
       controller != nullptr ? &controller->cancelled : nullptr);
   if (!finished || answer->empty()) return false;
   {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_given[key] = *answer;
   }
   credential = *answer;

@@ -6,10 +6,10 @@
 #include <QDialog>
 #include <QPointer>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "pipeline/password_prompt.h"
+#include "util/mutex.h"
 
 class QDialogButtonBox;
 class QLabel;
@@ -67,8 +67,8 @@ class DesktopPasswordPrompt : public PasswordPrompt {
  private:
   WorkerRequests& m_requests;
   QPointer<QWidget> m_parent;
-  std::mutex m_mutex;
-  std::map<std::string, std::string> m_given;  // guarded by m_mutex; "site host:port" or "proxy" -> credential
+  Mutex m_mutex;
+  std::map<std::string, std::string> m_given SG_GUARDED_BY(m_mutex);  // "site host:port" or "proxy" -> credential
 };
 
 }  // namespace sg

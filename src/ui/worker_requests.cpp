@@ -7,17 +7,18 @@
 #include <QThread>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
+
+#include "util/mutex.h"
 
 namespace sg {
 
 namespace {
 
 struct RequestState {
-  std::mutex mutex;
+  Mutex mutex;
   std::condition_variable changed;
-  bool finished = false;   // guarded by mutex
-  bool abandoned = false;  // guarded by mutex
+  bool finished SG_GUARDED_BY(mutex) = false;
+  bool abandoned SG_GUARDED_BY(mutex) = false;
   QPointer<QDialog> dialog;  // GUI thread only
 };
 
@@ -42,7 +43,7 @@ bool WorkerRequests::run(std::function<QDialog*(Finish finish)> begin, const std
   if (givenUp()) return false;
   auto state = std::make_shared<RequestState>();
   Finish finish = [state] {
-    std::lock_guard lock(state->mutex);
+    MutexLock lock(state->mutex);
     state->finished = true;
     state->changed.notify_all();
   };
@@ -56,7 +57,7 @@ bool WorkerRequests::run(std::function<QDialog*(Finish finish)> begin, const std
       finish();
       loop->quit();
     });
-    std::unique_lock lock(state->mutex);
+    MutexLock lock(state->mutex);
     if (!state->finished) {
       lock.unlock();
       loop->exec();
@@ -71,13 +72,13 @@ bool WorkerRequests::run(std::function<QDialog*(Finish finish)> begin, const std
       this,
       [state, closed, begin = std::move(begin), finish] {
         {
-          std::lock_guard lock(state->mutex);
+          MutexLock lock(state->mutex);
           if (state->abandoned || closed->load()) return;
         }
         state->dialog = begin(finish);
         bool abandoned = false;
         {
-          std::lock_guard lock(state->mutex);
+          MutexLock lock(state->mutex);
           abandoned = state->abandoned;
         }
         // Closing the dialog finishes the request, which takes the lock.
@@ -85,7 +86,7 @@ bool WorkerRequests::run(std::function<QDialog*(Finish finish)> begin, const std
       },
       Qt::QueuedConnection);
 
-  std::unique_lock lock(state->mutex);
+  MutexLock lock(state->mutex);
   while (!state->finished) {
     if (givenUp()) {
       state->abandoned = true;
@@ -93,7 +94,7 @@ bool WorkerRequests::run(std::function<QDialog*(Finish finish)> begin, const std
       rejectDialogOf(state);
       return false;
     }
-    state->changed.wait_for(lock, std::chrono::milliseconds(kPollMs));
+    lock.waitUntil(state->changed, std::chrono::steady_clock::now() + std::chrono::milliseconds(kPollMs));
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "util/mutex.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
 
@@ -18,8 +19,8 @@ namespace {
 // written to a stream that another thread is closing; each line is one
 // fprintf call, so lines of different threads never mix.
 struct LogFile {
-  std::mutex mutex;
-  FILE* file = nullptr;  // guarded by mutex
+  Mutex mutex;
+  FILE* file SG_GUARDED_BY(mutex) = nullptr;
 };
 
 LogFile& logFile() {
@@ -40,17 +41,17 @@ std::string timeStamp() {
 }  // namespace
 
 void LogQueue::push(std::string text) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_lines.push_back(std::move(text));
 }
 
 size_t LogQueue::size() const {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   return m_lines.size();
 }
 
 bool LogQueue::takeOldest(std::string& out) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   if (m_lines.empty()) return false;
   out = std::move(m_lines.front());
   m_lines.pop_front();
@@ -58,13 +59,13 @@ bool LogQueue::takeOldest(std::string& out) {
 }
 
 void LogQueue::drain(std::vector<std::string>& out) {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   for (auto& line : m_lines) out.push_back(std::move(line));
   m_lines.clear();
 }
 
 void LogQueue::clear() {
-  std::lock_guard lock(m_mutex);
+  MutexLock lock(m_mutex);
   m_lines.clear();
 }
 
@@ -80,7 +81,7 @@ void logMessage(std::string_view raw, LogKind) {
   logQueue().push(text);
   if (text.empty()) return;
   LogFile& log = logFile();
-  std::lock_guard lock(log.mutex);
+  MutexLock lock(log.mutex);
   if (log.file == nullptr) return;
   std::string stamp = timeStamp();
   std::fprintf(log.file, "%s: %.*s\n", stamp.c_str(), static_cast<int>(text.size()), text.data());
@@ -106,14 +107,14 @@ bool openLogFile(const std::string& path) {
     return false;
   }
   LogFile& log = logFile();
-  std::lock_guard lock(log.mutex);
+  MutexLock lock(log.mutex);
   log.file = file;
   return true;
 }
 
 void closeLogFile() {
   LogFile& log = logFile();
-  std::lock_guard lock(log.mutex);
+  MutexLock lock(log.mutex);
   if (log.file == nullptr) return;
   std::fflush(log.file);
   std::fclose(log.file);
@@ -122,7 +123,7 @@ void closeLogFile() {
 
 bool logFileIsOpen() {
   LogFile& log = logFile();
-  std::lock_guard lock(log.mutex);
+  MutexLock lock(log.mutex);
   return log.file != nullptr;
 }
 

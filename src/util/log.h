@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/mutex.h"
 
 namespace sg {
 
@@ -32,8 +33,8 @@ class LogQueue {
   void clear();
 
  private:
-  mutable std::mutex m_mutex;
-  std::deque<std::string> m_lines;  // guarded by m_mutex
+  mutable Mutex m_mutex;
+  std::deque<std::string> m_lines SG_GUARDED_BY(m_mutex);
 };
 
 LogQueue& logQueue();
