@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/faulty_file_system.h"
 #include "support/posix_scopes.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
@@ -320,16 +323,30 @@ TEST(ProfileFile, SaveThenLoad) {
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 }
 
-TEST(ProfileFile, FailedSaveLeavesNothingBehind) {
+// A disk that fills up part way, a flush or a rename that fails.
+TEST(ProfileFile, FailedSaveKeepsTheEarlierProfileAndLeavesNothingBehind) {
+  using Fault = test::FaultyFileSystem::Fault;
+  struct Case {
+    Fault fault;
+    int error;
+    std::string message;
+  } const cases[] = {
+      {Fault::Write, ENOSPC, "Cannot write "},
+      {Fault::Sync, EIO, "Cannot write "},
+      {Fault::Rename, EACCES, "Cannot replace "},
+  };
   TempDir dir;
-  std::string error;
-  // The name is taken by a directory: the data is written, the rename fails.
-  const std::string taken = dir.file("taken.glean");
-  std::filesystem::create_directory(taken);
-  EXPECT_FALSE(saveProfileFile(taken, "http://a.example/", firstRecord(), error));
-  EXPECT_NE(error.find(taken), std::string::npos) << error;
-  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"taken.glean"});
-  EXPECT_TRUE(std::filesystem::is_empty(taken));
+  const std::string path = dir.file("site.glean");
+  const std::string earlier = writeProfile("http://a.example/", secondRecord());
+  for (const Case& c : cases) {
+    test::writeFile(path, earlier);
+    test::FaultyFileSystem faulty(c.fault, c.error, path, 10);
+    std::string error;
+    EXPECT_FALSE(saveProfileFile(path, "http://b.example/", firstRecord(), error));
+    EXPECT_EQ(error, c.message + path + ": " + std::strerror(c.error));
+    EXPECT_EQ(test::readFile(path), earlier);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site.glean"});
+  }
 }
 
 TEST(ProfileFile, LoadRefusesWhatIsNoProfile) {
