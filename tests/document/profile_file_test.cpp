@@ -289,13 +289,6 @@ TEST(ProfileRead, MalformedCountsFailCleanly) {
   }
 }
 
-std::vector<std::string> namesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(ProfileFile, SaveThenLoad) {
   TempDir dir;
   test::UmaskScope scope(022);
@@ -305,7 +298,7 @@ TEST(ProfileFile, SaveThenLoad) {
   EXPECT_EQ(test::readFile(path), writeProfile("http://a.example/", firstRecord()));
   // It holds credentials.
   EXPECT_EQ(test::fileMode(path), 0600u);
-  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
+  EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 
   std::string url;
   CrawlSettings settings = secondRecord();
@@ -320,7 +313,7 @@ TEST(ProfileFile, SaveThenLoad) {
   ASSERT_TRUE(saveProfileFile(path, "http://b.example/", plain, error)) << error;
   EXPECT_EQ(test::readFile(path), writeProfile("http://b.example/", plain));
   EXPECT_EQ(test::fileMode(path), 0644u);
-  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
+  EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 }
 
 // A disk that fills up part way, a flush or a rename that fails.
@@ -345,7 +338,7 @@ TEST(ProfileFile, FailedSaveKeepsTheEarlierProfileAndLeavesNothingBehind) {
     EXPECT_FALSE(saveProfileFile(path, "http://b.example/", firstRecord(), error));
     EXPECT_EQ(error, c.message + path + ": " + std::strerror(c.error));
     EXPECT_EQ(test::readFile(path), earlier);
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site.glean"});
+    EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"site.glean"});
   }
 }
 

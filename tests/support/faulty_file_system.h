@@ -7,8 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
-#include <set>
+#include <filesystem>
 #include <string>
 
 #include "util/file_io.h"
@@ -21,18 +20,12 @@ class FaultyFileSystem : public FileSystem {
 
   // A write fault lets the bytes before failAt through, as a disk that
   // fills up part way.
-  FaultyFileSystem(Fault fault, int error, std::string pathPart = "", off_t failAt = 0)
+  FaultyFileSystem(Fault fault, int error, std::string pathPart, off_t failAt = 0)
       : m_fault(fault), m_error(error), m_pathPart(std::move(pathPart)), m_failAt(failAt) {
     m_previous = setFileSystem(this);
   }
   ~FaultyFileSystem() override { setFileSystem(m_previous); }
 
-  int open(const std::string& path, int flags, mode_t mode) override {
-    return watch(FileSystem::open(path, flags, mode), path);
-  }
-  int createUnique(std::string& pathTemplate) override {
-    return watch(FileSystem::createUnique(pathTemplate), pathTemplate);
-  }
   ssize_t write(int fd, const void* data, size_t size) override {
     if (m_fault == Fault::Write && watched(fd)) {
       off_t at = ::lseek(fd, 0, SEEK_CUR);
@@ -49,8 +42,8 @@ class FaultyFileSystem : public FileSystem {
     return fail ? failed() : result;
   }
   int rename(const std::string& from, const std::string& to) override {
-    return m_fault == Fault::Rename && to.find(m_pathPart) != std::string::npos ? failed()
-                                                                                : FileSystem::rename(from, to);
+    const bool fail = m_fault == Fault::Rename && to.find(m_pathPart) != std::string::npos;
+    return fail ? failed() : FileSystem::rename(from, to);
   }
 
  private:
@@ -58,20 +51,10 @@ class FaultyFileSystem : public FileSystem {
     errno = m_error;
     return -1;
   }
-  int watch(int fd, const std::string& path) {
-    if (fd < 0) return fd;
-    std::lock_guard lock(m_mutex);
-    // A number a file of another name had before is forgotten.
-    if (path.find(m_pathPart) != std::string::npos) {
-      m_watched.insert(fd);
-    } else {
-      m_watched.erase(fd);
-    }
-    return fd;
-  }
-  bool watched(int fd) {
-    std::lock_guard lock(m_mutex);
-    return m_watched.count(fd) != 0;
+  bool watched(int fd) const {
+    std::error_code ignored;
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored).string().find(m_pathPart) !=
+           std::string::npos;
   }
 
   const Fault m_fault;
@@ -79,8 +62,6 @@ class FaultyFileSystem : public FileSystem {
   const std::string m_pathPart;
   const off_t m_failAt;
   FileSystem* m_previous = nullptr;
-  std::mutex m_mutex;
-  std::set<int> m_watched;  // guarded by m_mutex
 };
 
 }  // namespace sg::test
