@@ -28,8 +28,6 @@ std::string readAll(BodySource& source) {
   return out;
 }
 
-bool logged(const std::string& line) { return containsLine(drainLog(), line); }
-
 TEST(CreatePathDirectories, CreatesMissingDirectoriesOfThePath) {
   TempDir dir;
   writeFile(dir.file("plain.txt"), "a file, not a directory");
@@ -106,7 +104,7 @@ TEST_F(SavedCopies, SecondOutputForOneLocalFileIsRefusedAndReported) {
   ASSERT_TRUE(first->write("first"));
   logQueue().clear();
   EXPECT_EQ(openOutput(controller), nullptr);
-  EXPECT_TRUE(logged("Failed to open output file " + controller.localFile() + "."));
+  EXPECT_TRUE(containsLine(drainLog(), "Failed to open output file " + controller.localFile() + "."));
   EXPECT_TRUE(first->commit());
   EXPECT_EQ(readFile(controller.localFile()), "first");
 }
