@@ -1,6 +1,5 @@
 #include "pipeline/local_files.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,12 +13,6 @@ namespace sg::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-void setModificationTime(const std::string& path, FileTime time) {
-  timespec ts = unixFromFileTime(time);
-  const timespec times[2] = {ts, ts};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
 
 std::string readAll(BodySource& source) {
   std::string out;
@@ -114,9 +107,9 @@ TEST_F(SavedCopies, LocalCopyStartingWithTagIsReadAsHtml) {
   std::string file = controller.localFile();
   createPathDirectories(file);
   const std::string content = "<p>plain text that looks like a page</p>";
-  writeFile(file, content);
   const FileTime saved = fileTimeFromTimeT(1600000000);
-  setModificationTime(file, saved);
+  AtomicFile out;
+  ASSERT_TRUE(out.openLocked(file, kSavedCopySuffix) && out.write(content) && out.commit(saved));
   controller.mimeType = "text/plain";
 
   std::unique_ptr<BodySource> copy = openLocalCopy(controller);

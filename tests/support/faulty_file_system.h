@@ -18,8 +18,7 @@ class FaultyFileSystem : public FileSystem {
  public:
   enum class Fault { Write, Sync, Close, Rename };
 
-  // A write fault lets the bytes before failAt through, as a disk that
-  // fills up part way.
+  // A write fault lets the bytes before failAt through: a disk that fills up part way.
   FaultyFileSystem(Fault fault, int error, std::string pathPart, off_t failAt = 0)
       : m_fault(fault), m_error(error), m_pathPart(std::move(pathPart)), m_failAt(failAt) {
     m_previous = setFileSystem(this);
