@@ -272,8 +272,8 @@ void createRootShortcut(DownloadController& controller) {
   if (!s.fixLinks || !s.saveFiles) return;
   sanitiseTitle(controller.title);
   if (controller.title.empty()) controller.title = "Untitled page on " + std::string(controller.server());
-  // A NUL would cut the path short, and the name with ".desktop~.tmp" must
-  // fit in one file name.
+  // A NUL would cut the path short, and the name with ".desktop" and the
+  // seven characters of its temporary name must fit in one file name.
   std::string name = controller.title;
   name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
   if (name.size() > 200) name.resize(200);
