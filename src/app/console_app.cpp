@@ -257,18 +257,10 @@ int ConsoleFrontEnd::run() {
     std::fprintf(stderr, "sitegleaner: no URL, profile or URL list given\n\n%s", usageText().c_str());
   } else {
     const std::string& argument = m_line.files.front();
-    size_t queuedBefore = document.batchQueue().size();
-    if (document.openProfile(argument)) {
-      document.openArgument(argument, false);
-    } else if (!document.profileRefusal().empty()) {
-      reportError(document.profileRefusal());
-    } else if (document.readUrlListFile(argument)) {
-      // Without windows nobody can choose "Begin Batch Processing": a list
-      // given to the console is worked off at once.
-      if (document.batchQueue().size() > queuedBefore) document.nextBatchJob();
-    } else {
-      document.openArgument(argument, false);
-    }
+    // A profile, a URL list (worked off at once in command-line mode, as
+    // nobody can choose "Begin Batch Processing") or a root URL; each file
+    // is read once.
+    document.openArgument(argument, false);
     printLog();
     if (!document.profileRefusal().empty()) {
       // Said above; nothing was started.

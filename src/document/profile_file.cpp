@@ -6,9 +6,10 @@
 
 #include <array>
 #include <cerrno>
-#include <random>
 #include <system_error>
 #include <variant>
+
+#include "util/file_io.h"
 
 namespace sg {
 
@@ -124,33 +125,6 @@ class ProfileReader {
 
 std::string errnoText(int code) { return std::error_code(code, std::generic_category()).message(); }
 
-bool writeAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t written = ::write(fd, data.data() + done, data.size() - done);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// Creates a new file beside path under a name nobody else uses, so that
-// the profile only appears under its own name once it is complete.
-int createSibling(const std::string& path, mode_t mode, std::string& tempPath) {
-  std::random_device seed;
-  std::mt19937 random(seed());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = path + ".tmp" + std::to_string(random() % 1000000000u);
-    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
 }  // namespace
 
 void appendCountedText(std::string& out, std::string_view text) {
@@ -228,33 +202,19 @@ bool readProfile(std::string_view data, std::string& rootUrl, CrawlSettings& set
 bool loadProfileFile(const std::string& path, std::string& rootUrl, CrawlSettings& settings, std::string* refusal) {
   // Non-blocking, so that a FIFO given as a profile is refused rather than
   // waited on.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) return false;
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<uint64_t>(info.st_size) > kMaxProfileFileSize) {
-    ::close(fd);
     return false;
   }
-  std::string data;
-  data.resize(static_cast<size_t>(info.st_size));
-  size_t done = 0;
-  bool ok = true;
   // The file may change size while it is read; take what is there, up to
   // the size seen at the start.
-  while (done < data.size()) {
-    ssize_t got = ::read(fd, data.data() + done, data.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
-  }
-  ::close(fd);
-  if (!ok) return false;
-  data.resize(done);
+  std::string data(static_cast<size_t>(info.st_size), '\0');
+  ssize_t got = readUpTo(fd.get(), data.data(), data.size());
+  if (got < 0) return false;
+  data.resize(static_cast<size_t>(got));
   if (!readProfile(data, rootUrl, settings)) return false;
   // A profile may come from anyone: a thread count of two thousand million
   // must not reach the engine.
@@ -272,29 +232,15 @@ bool saveProfileFile(const std::string& path, const std::string& rootUrl, const 
   const bool holdsCredential = !settings.password.empty() || !settings.proxyPassword.empty();
   const mode_t mode = holdsCredential ? S_IRUSR | S_IWUSR : 0666;
 
-  std::string tempPath;
-  int fd = createSibling(path, mode, tempPath);
-  if (fd < 0) {
-    error = "Cannot create " + path + ": " + errnoText(errno);
-    return false;
-  }
-  if (!writeAll(fd, data) || ::fsync(fd) != 0) {
-    error = "Cannot write " + path + ": " + errnoText(errno);
-    ::close(fd);
-    ::unlink(tempPath.c_str());
-    return false;
-  }
-  if (::close(fd) != 0) {
-    error = "Cannot write " + path + ": " + errnoText(errno);
-    ::unlink(tempPath.c_str());
-    return false;
-  }
-  if (::rename(tempPath.c_str(), path.c_str()) != 0) {
-    error = "Cannot replace " + path + ": " + errnoText(errno);
-    ::unlink(tempPath.c_str());
-    return false;
-  }
-  return true;
+  // Flushed before the rename: an earlier profile must not give way to one
+  // that a crash could still leave empty.
+  AtomicFile file;
+  if (file.create(path, mode, true) && file.write(data) && file.commit()) return true;
+  const char* step = file.failedStep() == AtomicFile::Step::Create    ? "Cannot create "
+                     : file.failedStep() == AtomicFile::Step::Replace ? "Cannot replace "
+                                                                      : "Cannot write ";
+  error = step + path + ": " + errnoText(file.error());
+  return false;
 }
 
 }  // namespace sg

@@ -17,6 +17,7 @@
 #include <variant>
 
 #include "engine/server_rule_table.h"
+#include "util/file_io.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
 
@@ -333,13 +334,12 @@ void SettingsStore::restrictPermissions() {
   const QByteArray path = QFile::encodeName(name);
   // Read-only access is enough to create the file and to change its mode,
   // and does not fail on a file that is not writable.
-  int fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (fd < 0) return;  // QSettings reports the failure when it writes
+  UniqueFd fd(::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR));
+  if (!fd) return;  // QSettings reports the failure when it writes
   struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 07777) != (S_IRUSR | S_IWUSR)) {
-    ::fchmod(fd, S_IRUSR | S_IWUSR);
+  if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 07777) != (S_IRUSR | S_IWUSR)) {
+    ::fchmod(fd.get(), S_IRUSR | S_IWUSR);
   }
-  ::close(fd);
 }
 
 std::string desktopFolder() {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "util/file_io.h"
 #include "util/string_utils.h"
 #include "util/url_ops.h"
 
@@ -87,32 +88,23 @@ bool readUrlListFile(const std::string& path, UrlList& list, std::string& error)
     return false;
   }
   // Non-blocking: a FIFO nobody writes to must be refused, not waited on.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) {
     error = std::error_code(errno, std::generic_category()).message();
     return false;
   }
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     error = "not a regular file";
     return false;
   }
   std::string data(std::min<uint64_t>(static_cast<uint64_t>(info.st_size), kMaxUrlListBytes), '\0');
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t got = ::read(fd, data.data() + done, data.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error = std::error_code(errno, std::generic_category()).message();
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
+  ssize_t got = readUpTo(fd.get(), data.data(), data.size());
+  if (got < 0) {
+    error = std::error_code(errno, std::generic_category()).message();
+    return false;
   }
-  ::close(fd);
-  data.resize(done);
+  data.resize(static_cast<size_t>(got));
   if (static_cast<uint64_t>(info.st_size) > kMaxUrlListBytes) {
     list.truncated = true;
     // The last line may be cut: it is not taken.

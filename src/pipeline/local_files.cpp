@@ -1,7 +1,6 @@
 #include "pipeline/local_files.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,36 +18,12 @@
 
 namespace sg {
 
-namespace {
-
-constexpr const char* kTemporarySuffix = "~.tmp";
-// A writer that is just finishing can rename or delete the temporary file
-// between our open and our lock; we then start again on the new file. Two
-// rounds nearly always suffice; the bound only keeps a pathological race
-// from spinning.
-constexpr int kOpenRounds = 8;
-
-bool sameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
-
-LocalCopy::LocalCopy(int fd) : m_fd(fd) {}
-
-LocalCopy::~LocalCopy() {
-  if (m_fd >= 0) ::close(m_fd);
-}
-
 size_t LocalCopy::read(char* buffer, size_t size) {
-  for (;;) {
-    ssize_t n = ::read(m_fd, buffer, size);
-    if (n >= 0) return static_cast<size_t>(n);
-    if (errno == EINTR) continue;
-    // Treating a read error as the end would let a truncated copy pass for
-    // a complete one.
-    throw PlatformError(kErrorInternal, std::error_code(errno, std::generic_category()).message());
-  }
+  ssize_t n = readUpTo(m_fd.get(), buffer, size);
+  // Treating a read error as the end would let a truncated copy pass for
+  // a complete one.
+  if (n < 0) throw PlatformError(kErrorInternal, std::error_code(errno, std::generic_category()).message());
+  return static_cast<size_t>(n);
 }
 
 std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
@@ -57,20 +32,16 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
   std::string file = link.localFile();
   if (file.empty()) return nullptr;
 
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  auto copy = std::make_unique<LocalCopy>(fd);
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return nullptr;
 
   // A directory of that name (the URL /a beside /a/b) opens too. A
   // placeholder says why there is no copy; it is never one.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || isPlaceholderFile(file)) return nullptr;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || isPlaceholderFile(file)) return nullptr;
   char first = 0;
-  ssize_t n;
-  do {
-    n = ::read(fd, &first, 1);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  ssize_t n = readUpTo(fd.get(), &first, 1);
+  if (n < 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0) return nullptr;
 
   // The record is changed only once the copy is known to be readable.
   uint64_t fileSize = static_cast<uint64_t>(st.st_size);
@@ -88,143 +59,10 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
     link.contentKind = ContentKind::Other;
   }
   link.localSource = true;
-  return copy;
+  return std::make_unique<LocalCopy>(std::move(fd));
 }
 
-TempOutputFile::~TempOutputFile() { discard(); }
-
-bool TempOutputFile::open(const std::string& target) {
-  discard();
-  m_target = target;
-  m_temporary = target + kTemporarySuffix;
-  m_error = 0;
-
-  for (int round = 0; round < kOpenRounds; ++round) {
-    // O_NOFOLLOW: the file we write must be the one that is renamed, not
-    // whatever a symbolic link of that name points at.
-    int fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-      if (errno == EINTR) continue;
-      m_error = errno;
-      return false;
-    }
-    // Two links can map to one local file. The lock keeps a second writer
-    // out; it is held until the temporary file is renamed or deleted, and
-    // only a holder of the lock renames or deletes it.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      m_error = errno;
-      ::close(fd);
-      return false;
-    }
-    // We may have locked a file that its writer renamed over the target or
-    // deleted after our open; it must not be touched then.
-    struct stat opened {}, named {};
-    if (::fstat(fd, &opened) != 0) {
-      m_error = errno;
-      ::close(fd);
-      return false;
-    }
-    if (::lstat(m_temporary.c_str(), &named) != 0 || !sameFile(opened, named)) {
-      ::close(fd);
-      continue;
-    }
-    if (!S_ISREG(opened.st_mode)) {
-      m_error = EINVAL;
-      ::close(fd);
-      return false;
-    }
-    // A leftover of a crashed run is reused from its start. The duplicate
-    // descriptor holds the lock while commit() closes the writing one.
-    int lockFd = -1;
-    // Truncating a new, empty file would still make the file system flush
-    // it early on close, so only a leftover is truncated.
-    if ((opened.st_size != 0 && ::ftruncate(fd, 0) != 0) || (lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0)) < 0) {
-      m_error = errno;
-      ::unlink(m_temporary.c_str());
-      ::close(fd);
-      return false;
-    }
-    m_fd = fd;
-    m_lockFd = lockFd;
-    return true;
-  }
-  m_error = EAGAIN;
-  return false;
-}
-
-bool TempOutputFile::write(const char* data, size_t size) {
-  if (m_fd < 0 || m_error != 0) {
-    if (m_error == 0) m_error = EBADF;
-    return false;
-  }
-  while (size > 0) {
-    ssize_t n = ::write(m_fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      m_error = errno;
-      return false;
-    }
-    if (n == 0) {
-      m_error = EIO;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool TempOutputFile::commit(bool success, FileTime fileTime) {
-  if (m_lockFd < 0) return false;
-  bool ok = success && m_error == 0;
-  if (ok) {
-    // Closing the writing descriptor is where a network file system reports
-    // delayed write errors; the duplicate keeps the lock meanwhile.
-    int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-      ok = false;
-      m_error = errno;
-    }
-  }
-  // The times are set before the rename, so that a failure to set them
-  // still leaves the earlier target as it was.
-  if (ok && fileTime != 0) {
-    timespec ts = unixFromFileTime(fileTime);
-    const timespec times[2] = {ts, ts};
-    if (::futimens(m_lockFd, times) != 0) {
-      ok = false;
-      m_error = errno;
-    }
-  }
-  if (ok && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
-    ok = false;
-    m_error = errno;
-  }
-  if (!ok) {
-    discard();
-    return false;
-  }
-  ::close(m_lockFd);
-  m_lockFd = -1;
-  return true;
-}
-
-void TempOutputFile::discard() {
-  if (m_fd >= 0) {
-    ::close(m_fd);
-    m_fd = -1;
-  }
-  if (m_lockFd >= 0) {
-    // Deleted while the lock is still held, so no other writer is using
-    // the file under that name.
-    ::unlink(m_temporary.c_str());
-    ::close(m_lockFd);
-    m_lockFd = -1;
-  }
-}
-
-std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
+std::unique_ptr<AtomicFile> openOutput(LinkRecord& link, bool* failed) {
   if (failed != nullptr) *failed = false;
   if (link.localSource) return nullptr;
   const DownloadController* rc = link.controller();
@@ -238,8 +76,8 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
   bool created = false;
   bool inside = makeDirectoriesBelow(settings.saveDirectory, file, created);
   if (created) logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
-  auto output = std::make_unique<TempOutputFile>();
-  if (!inside || !output->open(file)) {
+  auto output = std::make_unique<AtomicFile>();
+  if (!inside || !output->openLocked(file, kSavedCopySuffix)) {
     logMessage(strprintf(text::kFailedToOpenOutput, file.c_str()), LogKind::Outcome);
     if (failed != nullptr) *failed = true;
     return nullptr;
@@ -250,20 +88,18 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
 bool copySavedFile(const std::string& base, const std::string& from, const std::string& to, FileTime fileTime) {
   bool created = false;
   if (!makeDirectoriesBelow(base, to, created)) return false;
-  int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  LocalCopy source(fd);
-  TempOutputFile output;
-  if (!output.open(to)) return false;
+  UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source) return false;
+  AtomicFile output;
+  if (!output.openLocked(to, kSavedCopySuffix)) return false;
   char block[65536];
-  try {
-    while (size_t n = source.read(block, sizeof block)) {
-      if (!output.write(block, n)) return false;
-    }
-  } catch (const PlatformError&) {
-    return false;
+  for (;;) {
+    ssize_t n = readUpTo(source.get(), block, sizeof block);
+    if (n < 0) return false;
+    if (n == 0) break;
+    if (!output.write(std::string_view(block, static_cast<size_t>(n)))) return false;
   }
-  return output.commit(true, fileTime);
+  return output.commit(fileTime);
 }
 
 bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created) {

@@ -9,6 +9,7 @@
 
 #include "pipeline/body_source.h"
 #include "util/clock.h"
+#include "util/file_io.h"
 
 namespace sg {
 
@@ -17,12 +18,11 @@ class LinkRecord;
 // The saved copy of a link, read as its body.
 class LocalCopy : public BodySource {
  public:
-  explicit LocalCopy(int fd);
-  ~LocalCopy() override;
+  explicit LocalCopy(UniqueFd fd) : m_fd(std::move(fd)) {}
   size_t read(char* buffer, size_t size) override;
 
  private:
-  int m_fd;
+  UniqueFd m_fd;
 };
 
 // Opens the link's saved copy when `Ignore Saved Files` is set and the file
@@ -31,40 +31,10 @@ class LocalCopy : public BodySource {
 // other) and local source flag. Null when nothing was opened.
 std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link);
 
-// A file written beside its target and moved over it by commit().
-class TempOutputFile {
- public:
-  TempOutputFile() = default;
-  ~TempOutputFile();  // an uncommitted file is discarded
-  TempOutputFile(const TempOutputFile&) = delete;
-  TempOutputFile& operator=(const TempOutputFile&) = delete;
-
-  // Opens "<target>~.tmp" for writing, truncating a leftover one. Fails when
-  // another writer holds it.
-  bool open(const std::string& target);
-  // False once any write failed (disk full, file too large); later writes
-  // are ignored.
-  bool write(const char* data, size_t size);
-  // On success closes the file, renames it over the target and gives the
-  // target the file time (when not 0); on failure, or when any write, the
-  // close or the rename failed, deletes it and leaves the target as it was.
-  // True only when the target now holds everything written.
-  bool commit(bool success, FileTime fileTime);
-
-  const std::string& target() const { return m_target; }
-  // The errno of the first failure, 0 when none.
-  int error() const { return m_error; }
-
- private:
-  // Closes and deletes the temporary file, if one is open.
-  void discard();
-
-  std::string m_target;
-  std::string m_temporary;
-  int m_fd = -1;      // written to; closed first by commit()
-  int m_lockFd = -1;  // same open file, holds the lock until renamed or deleted
-  int m_error = 0;
-};
+// The temporary name of a saved copy beside its target, opened with
+// AtomicFile::openLocked: two links can map to one local file, and the lock
+// keeps the second writer out.
+inline constexpr std::string_view kSavedCopySuffix = "~.tmp";
 
 // Opens the output for the link's body, or null when nothing is to be
 // saved: a local source, `Save Files` clear, a type outside `Save File
@@ -73,7 +43,7 @@ class TempOutputFile {
 // open ("Failed to open output file %s."), setting failed when given. The
 // directories below `Save Directory` are never passed through a symbolic
 // link, so no file is written outside it.
-std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed = nullptr);
+std::unique_ptr<AtomicFile> openOutput(LinkRecord& link, bool* failed = nullptr);
 
 // Copies the saved file from onto to (below base, with the file time),
 // replacing what is there the way a body is saved. True when done.

@@ -79,7 +79,7 @@ class SheetScanner {
 // gives back. A write failure ends the writing, not the scan: the links are
 // still found. saveFailed tells of it.
 template <typename Scanner>
-bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool& saveFailed) {
+bool scanText(LinkRecord& link, BodySource& body, AtomicFile*& output, bool& saveFailed) {
   DownloadController* rc = link.controller();
   const uint64_t scanLimit = static_cast<uint64_t>(std::max(1, rc->settings.maxScanSize)) * 1024 * 1024;
   std::string block(kBlockSize, '\0');
@@ -94,7 +94,7 @@ bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
   bool result = true;
   auto write = [&] {
     if (output != nullptr && !out.empty()) {
-      if (output->write(out.data(), out.size())) {
+      if (output->write(out)) {
         link.written = true;
       } else {
         saveFailed = true;
@@ -138,7 +138,7 @@ bool scanText(LinkRecord& link, BodySource& body, TempOutputFile*& output, bool&
 
 // Copies any other body block by block; a script is searched for the
 // assets it names on the way.
-bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& saveFailed) {
+bool copyBody(LinkRecord& link, BodySource& body, AtomicFile* output, bool& saveFailed) {
   DownloadController* rc = link.controller();
   std::unique_ptr<LinkRewriter> scriptLinks;
   std::unique_ptr<ScriptScanner> script;
@@ -154,7 +154,7 @@ bool copyBody(LinkRecord& link, BodySource& body, TempOutputFile* output, bool& 
   bool result = true;
   while (n > 0) {
     if (output != nullptr) {
-      if (!output->write(block.data(), n)) {
+      if (!output->write(std::string_view(block.data(), n))) {
         saveFailed = true;
         result = false;
         break;
@@ -272,8 +272,8 @@ void createRootShortcut(DownloadController& controller) {
   if (!s.fixLinks || !s.saveFiles) return;
   sanitiseTitle(controller.title);
   if (controller.title.empty()) controller.title = "Untitled page on " + std::string(controller.server());
-  // A NUL would cut the path short, and the name with ".desktop~.tmp" must
-  // fit in one file name.
+  // A NUL would cut the path short, and the name with ".desktop" and the
+  // seven characters of its temporary name must fit in one file name.
   std::string name = controller.title;
   name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
   if (name.size() > 200) name.resize(200);
@@ -296,14 +296,14 @@ bool readBody(LinkRecord& link, BodySource& body) {
     body.setDeadline(link.readStartTick + (static_cast<uint32_t>(s.maxTime) + 1) * 1000u);
   }
 
-  std::unique_ptr<TempOutputFile> output;
+  std::unique_ptr<AtomicFile> output;
   bool openFailed = false;
   bool saveFailed = false;
   bool result = true;
   try {
     if (link.contentKind == ContentKind::Html || link.contentKind == ContentKind::Stylesheet) {
       output = openOutput(link, &openFailed);
-      TempOutputFile* writing = output.get();
+      AtomicFile* writing = output.get();
       result = link.contentKind == ContentKind::Html ? scanText<HtmlScanner>(link, body, writing, saveFailed)
                                                      : scanText<SheetScanner>(link, body, writing, saveFailed);
       // An empty answer is no page: it must not wipe out the copy saved
@@ -329,7 +329,11 @@ bool readBody(LinkRecord& link, BodySource& body) {
 
   logMessage(strprintf(text::kReadFileIn, link.readTime / 1000.0, link.url().c_str()), LogKind::Information);
   if (output) {
-    if (!output->commit(result && !saveFailed, link.lastModified) && result && !saveFailed) saveFailed = true;
+    if (result && !saveFailed) {
+      saveFailed = !output->commit(link.lastModified);
+    } else {
+      output->discard();
+    }
     if (saveFailed) {
       link.information = strprintf(text::kWriteFailed, output->target().c_str(), systemErrorText(output->error()).c_str());
       logMessage(link.information);

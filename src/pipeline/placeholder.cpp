@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
 #include "engine/download_controller.h"
 #include "pipeline/link_rewriter.h"
 #include "pipeline/local_files.h"
+#include "util/file_io.h"
 #include "util/log.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
@@ -87,13 +89,12 @@ bool writePlaceholderFile(const std::string& path, std::string_view reason, std:
   } else {
     createPathDirectories(path);
   }
-  TempOutputFile output;
-  if (!output.open(path)) return false;
+  AtomicFile output;
+  if (!output.openLocked(path, kSavedCopySuffix)) return false;
   // Asked again under the lock: a body saved meanwhile by another worker
   // was committed before we got it, and must stay.
   if (!placeholderMayReplace(path)) return false;
-  std::string page = placeholderPage(placeholderDate(), reason, url, localTarget);
-  return output.write(page.data(), page.size()) && output.commit(true, 0);
+  return output.write(placeholderPage(placeholderDate(), reason, url, localTarget)) && output.commit();
 }
 
 bool writeDownloadPlaceholder(DownloadController& controller, const std::string& path, std::string_view reason,
@@ -118,20 +119,12 @@ bool writeDownloadPlaceholder(DownloadController& controller, const std::string&
 }
 
 bool isPlaceholderFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return false;
   std::string_view head = placeholderHead();
   // Room for the CR LF line ends of pages left by a Windows copy.
   std::string start(head.size() + 8, '\0');
-  size_t got = 0;
-  while (got < start.size()) {
-    ssize_t n = ::read(fd, start.data() + got, start.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  start.resize(got);
+  start.resize(std::max<ssize_t>(readUpTo(fd.get(), start.data(), start.size()), 0));
   std::erase(start, '\r');
   return start.starts_with(head);
 }

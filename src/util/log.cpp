@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "util/file_io.h"
 #include "util/mutex.h"
 #include "util/string_utils.h"
 #include "util/texts.h"
@@ -93,15 +94,15 @@ bool openLogFile(const std::string& path) {
   closeLogFile();
   // The log names every URL of a crawl, credentials of a site among them
   // at times: a new log is for its owner only.
-  int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+  UniqueFd fd(::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
   struct stat info {};
   FILE* file = nullptr;
-  if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+  if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode)) {
     // Non-blocking only so that a FIFO is refused at the open, not waited on.
-    ::fcntl(fd, F_SETFL, O_APPEND);
-    file = ::fdopen(fd, "a");
+    ::fcntl(fd.get(), F_SETFL, O_APPEND);
+    file = ::fdopen(fd.get(), "a");
+    if (file != nullptr) fd.release();  // the stream closes it now
   }
-  if (file == nullptr && fd >= 0) ::close(fd);
   if (file == nullptr) {
     logMessage(strprintf(text::kLogOpenFailed, name.c_str()));
     return false;

@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <string_view>
 
+#include "util/file_io.h"
 #include "util/string_utils.h"
 #include "util/url_ops.h"
 
@@ -20,7 +20,6 @@ constexpr std::string_view kInternetShortcutGroup = "InternetShortcut";
 constexpr std::string_view kUrlKey = "URL";
 constexpr std::string_view kDesktopSuffix = ".desktop";
 constexpr std::string_view kLinkIcon = "text-html";
-constexpr std::string_view kTemporarySuffix = "~.tmp";
 // Shortcut files are a few hundred bytes; a large file dropped on the
 // window is read no further than this.
 constexpr size_t kMaxShortcutBytes = 64 * 1024;
@@ -149,26 +148,14 @@ struct ShortcutContent {
 };
 
 bool readShortcutContent(const std::string& file, ShortcutContent& content) {
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::string text(kMaxShortcutBytes, '\0');
-  size_t got = 0;
-  bool failed = false;
-  while (got < text.size()) {
-    ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failed = true;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (failed) return false;
-  text.resize(got);
+  ssize_t got = readUpTo(fd.get(), text.data(), text.size());
+  if (got < 0) return false;
+  text.resize(static_cast<size_t>(got));
 
   std::string_view rest(text);
   if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // byte order mark of Windows editors
@@ -199,29 +186,6 @@ bool readShortcutContent(const std::string& file, ShortcutContent& content) {
     }
   }
   return true;
-}
-
-bool writeWhole(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Writes text to path through a temporary file renamed over it, so that a
-// reader never sees half a file.
-bool replaceFile(const std::string& path, std::string_view text) {
-  std::string temporary = path + std::string(kTemporarySuffix);
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0) return false;
-  bool ok = writeWhole(fd, text);
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
 }
 
 }  // namespace
@@ -277,7 +241,9 @@ bool createShellLink(const std::string& target, const std::string& linkFile, con
   text += "\nIcon=";
   text += kLinkIcon;
   text += "\n";
-  return replaceFile(linkFile, text);
+  // Replaced whole, so that a reader never sees half a link.
+  AtomicFile file;
+  return file.create(linkFile, 0644) && file.write(text) && file.commit();
 }
 
 bool readShortcutTarget(const std::string& file, std::string& target) {

@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "support/faulty_file_system.h"
 #include "support/posix_scopes.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
@@ -186,10 +190,9 @@ TEST(ProfileWrite, ExactBytesOfASmallProfile) {
       le32(20) + le32(9) + le32(61) + le32(90) + le32(0) + le32(1) + le32(0) +          // 22-28 limits, flags
       shortText("/d") + le32(7) + le32(1) + le32(0) + shortText("UA") + le32(3) + shortText("l");  // 29-35
   EXPECT_EQ(writeProfile("http://a.example/x/", s), expected);
-  EXPECT_EQ(expected.substr(0, 4), std::string("\x06\x00\x07\x00", 4));
 }
 
-TEST(ProfileWrite, CountedTextForms) {
+TEST(ProfileWrite, CountedTextFormsAndTheirReadingBack) {
   struct Case {
     size_t length;
     std::string prefix;
@@ -209,9 +212,11 @@ TEST(ProfileWrite, CountedTextForms) {
     EXPECT_EQ(out, "pre" + c.prefix + text);
 
     // As the root URL the prefix follows the version words; the text and
-    // the fields after it come back whole.
-    const std::string bytes = writeProfile(text, secondRecord());
+    // the fields after it up to field 27 come back whole, 28 to 35 stay.
+    std::string bytes = writeProfile(text, secondRecord());
     EXPECT_EQ(bytes.substr(4, c.prefix.size()), c.prefix);
+    bytes[0] = '\x63';  // the version words are not checked
+    bytes[3] = '\x80';
     std::string url;
     CrawlSettings back = firstRecord();
     ASSERT_TRUE(readExact(bytes, url, back));
@@ -220,27 +225,6 @@ TEST(ProfileWrite, CountedTextForms) {
     for (size_t i = 0; i < kFieldsRead; ++i) copyField(kProfileFieldNames[i], secondRecord(), expected);
     EXPECT_EQ(describe(back), describe(expected));
   }
-}
-
-TEST(ProfileRead, RestoresFieldsOneToTwentySevenOnly) {
-  const CrawlSettings written = firstRecord();
-  const CrawlSettings before = secondRecord();
-  const std::string url = "http://www.example.com/start page.html?q=1";
-  std::string bytes = writeProfile(url, written);
-  // The version words are not checked.
-  bytes[0] = '\x63';
-  bytes[2] = '\x01';
-  bytes[3] = '\x80';
-
-  CrawlSettings expected = before;
-  for (size_t i = 0; i < kFieldsRead; ++i) copyField(kProfileFieldNames[i], written, expected);
-
-  std::string rootUrl = "http://previous.example/";
-  CrawlSettings settings = before;
-  ASSERT_TRUE(readExact(bytes, rootUrl, settings));
-  EXPECT_EQ(rootUrl, url);
-  // Fields 28 to 35 are not in the expected record's copy, so they stay.
-  EXPECT_EQ(describe(settings), describe(expected));
 }
 
 TEST(ProfileRead, DataCutShortFailsUntilFieldTwentySevenIsWhole) {
@@ -286,14 +270,8 @@ TEST(ProfileRead, MalformedCountsFailCleanly) {
   }
 }
 
-std::vector<std::string> namesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-TEST(ProfileFile, SaveThenLoad) {
+// Loading a saved profile is checked where the document opens one.
+TEST(ProfileFile, SaveWritesTheWholeFileInTheModeItsCredentialsAsk) {
   TempDir dir;
   test::UmaskScope scope(022);
   const std::string path = dir.file("site profile.glean");
@@ -302,14 +280,7 @@ TEST(ProfileFile, SaveThenLoad) {
   EXPECT_EQ(test::readFile(path), writeProfile("http://a.example/", firstRecord()));
   // It holds credentials.
   EXPECT_EQ(test::fileMode(path), 0600u);
-  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
-
-  std::string url;
-  CrawlSettings settings = secondRecord();
-  ASSERT_TRUE(loadProfileFile(path, url, settings));
-  EXPECT_EQ(url, "http://a.example/");
-  EXPECT_EQ(settings.username, "alice");
-  EXPECT_EQ(settings.saveDirectory, secondRecord().saveDirectory);
+  EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 
   // Saving again replaces it; without credentials it is an ordinary file.
   CrawlSettings plain = secondRecord();
@@ -317,19 +288,26 @@ TEST(ProfileFile, SaveThenLoad) {
   ASSERT_TRUE(saveProfileFile(path, "http://b.example/", plain, error)) << error;
   EXPECT_EQ(test::readFile(path), writeProfile("http://b.example/", plain));
   EXPECT_EQ(test::fileMode(path), 0644u);
-  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
+  EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"site profile.glean"});
 }
 
-TEST(ProfileFile, FailedSaveLeavesNothingBehind) {
+// A disk that fills up part way, a flush or a rename that fails.
+TEST(ProfileFile, FailedSaveKeepsTheEarlierProfileAndLeavesNothingBehind) {
+  using Fault = test::FaultyFileSystem::Fault;
   TempDir dir;
-  std::string error;
-  // The name is taken by a directory: the data is written, the rename fails.
-  const std::string taken = dir.file("taken.glean");
-  std::filesystem::create_directory(taken);
-  EXPECT_FALSE(saveProfileFile(taken, "http://a.example/", firstRecord(), error));
-  EXPECT_NE(error.find(taken), std::string::npos) << error;
-  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"taken.glean"});
-  EXPECT_TRUE(std::filesystem::is_empty(taken));
+  const std::string path = dir.file("site.glean");
+  const std::string earlier = writeProfile("http://a.example/", secondRecord());
+  for (const auto& [fault, error, message] : {std::tuple{Fault::Write, ENOSPC, "Cannot write "},
+                                              {Fault::Sync, EIO, "Cannot write "},
+                                              {Fault::Rename, EACCES, "Cannot replace "}}) {
+    test::writeFile(path, earlier);
+    test::FaultyFileSystem faulty(fault, error, path, 10);
+    std::string reason;
+    EXPECT_FALSE(saveProfileFile(path, "http://b.example/", firstRecord(), reason));
+    EXPECT_EQ(reason, message + path + ": " + std::strerror(error));
+    EXPECT_EQ(test::readFile(path), earlier);
+    EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"site.glean"});
+  }
 }
 
 TEST(ProfileFile, LoadRefusesWhatIsNoProfile) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sg::test {
 
@@ -23,5 +24,7 @@ class TempDir {
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
+// The names in dir (not below it), sorted: what a failed write left behind.
+std::vector<std::string> namesIn(const std::string& dir);
 
 }  // namespace sg::test

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "support/log_lines.h"
+#include "support/posix_scopes.h"
 #include "support/temp_dir.h"
 
 namespace sg {
@@ -60,16 +61,13 @@ TEST_F(LogTest, ControlsCannotForgeLinesAndANewFileIsTheOwners) {
   const std::string flat = "Error downloading http://h/a 12/07/26 10:00:00: Download complete  [2J - gone";
   EXPECT_EQ(fileMessages(path), std::vector<std::string>{flat});
   EXPECT_EQ(test::drainLog(), std::vector<std::string>{flat});
-  struct stat info {};
-  ASSERT_EQ(stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(test::fileMode(path), 0600u);
 
   // An existing log keeps the mode its owner gave it; a FIFO is no log.
   chmod(path.c_str(), 0644);
   ASSERT_TRUE(openLogFile(path));
   closeLogFile();
-  ASSERT_EQ(stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  EXPECT_EQ(test::fileMode(path), 0644u);
   ASSERT_EQ(mkfifo(dir.file("fifo.log").c_str(), 0600), 0);
   EXPECT_FALSE(openLogFile(dir.file("fifo.log")));
 }
