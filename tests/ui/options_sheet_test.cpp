@@ -9,6 +9,7 @@
 #include "document/crawl_document.h"
 #include "document/settings_store.h"
 #include "engine/server_rule_table.h"
+#include "support/fixed_connection.h"
 #include "support/quiet_host.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
@@ -19,15 +20,6 @@
 using namespace sg;
 
 namespace {
-
-// A connection-state layer whose answer the test sets.
-class FixedConnection : public ConnectionStateLayer {
- public:
-  ConnectionState query() override { return state; }
-  bool autodial() override { return false; }
-  bool hangUp() override { return false; }
-  ConnectionState state;
-};
 
 QString credential(const char* text) { return QByteArray(text).toBase64(); }
 
@@ -63,6 +55,7 @@ class OptionsSheetTest : public QObject {
   void everyControlShowsItsSettingAndOkStoresIt();
   void switchesGreyWhatTheyGovern();
   void badValueKeepsTheUserOnThePage();
+  void valuesStayWithinWhatTheSettingsAccept();
 
  private:
   std::unique_ptr<OptionsSheet> makeSheet();
@@ -77,7 +70,7 @@ class OptionsSheetTest : public QObject {
   std::unique_ptr<test::TempDir> m_dir;
   std::unique_ptr<SettingsStore> m_store;
   test::QuietHost m_host;
-  FixedConnection m_connection;
+  test::FixedConnection m_connection;
   std::unique_ptr<CrawlDocument> m_document;
   QStringList m_messages;
   std::optional<QString> m_password;
@@ -343,6 +336,42 @@ void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
   QCOMPARE(sheet->tabs()->currentIndex(), 3);
   QVERIFY(sheet->pageShown(3));
   QVERIFY(!sheet->pageShown(4));
+}
+
+// Every number field: its spin button stays within the range that OK
+// accepts, and a value beyond it is refused with that range; the list of
+// "Limits affect:" never stores what is not one of its entries.
+void OptionsSheetTest::valuesStayWithinWhatTheSettingsAccept() {
+  settings().limitFlags = kLimitMaxSize | kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge;
+  settings().threads = 1;  // the delay is checked for one thread only
+  settings().limitBinaries = -1;
+  auto sheet = makeSheet();
+  QCOMPARE(sheet->limitsPage()->limitsAffect->currentText(), QStringLiteral("All Files"));
+  for (int i = 0; i < sheet->tabs()->count(); ++i) {
+    auto* page = static_cast<OptionsPage*>(sheet->tabs()->widget(i));
+    sheet->tabs()->setCurrentIndex(i);
+    for (const NumberField& field : page->numberFields()) {
+      auto [low, high] = OptionsPage::shownRange(field);
+      const std::tuple<int, int, int> steps[] = {{high, 1, high}, {low, -1, low}, {low, 1, low + 1}};
+      for (auto [from, step, to] : steps) {
+        field.box->setNumber(from);
+        field.box->stepBy(step);
+        QCOMPARE(field.box->number(), std::optional<int>(to));
+      }
+      m_messages.clear();
+      field.box->setNumber(high + 1);
+      QVERIFY(!page->validate());
+      QCOMPARE(m_messages, QStringList{QString("Please enter an integer between %1 and %2.").arg(low).arg(high)});
+      field.box->setNumber(low);
+    }
+  }
+  LimitsPage::Limit& total = sheet->limitsPage()->maxTotalTime;
+  QCOMPARE(total.value->spinMaximum(), 120);  // minutes
+  total.unit->setCurrentIndex(LimitsPage::kSecs);
+  QCOMPARE(total.value->spinMaximum(), 7200);
+  clickOk(*sheet);
+  QCOMPARE(settings().limitBinaries, kLimitOtherFiles | kLimitHtmlFiles);
+  QCOMPARE(settings().threads, 1);
 }
 
 QTEST_MAIN(OptionsSheetTest)
