@@ -1,5 +1,8 @@
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QMimeData>
 
 #include "support/qt_events.h"
 #include "support/window_rig.h"
@@ -16,6 +19,7 @@ class MainWindowTest : public QObject {
   void cleanup() { m_rig.reset(); }
   void commandStatesFollowADownload();
   void treeAndDetailsFollowTheLinks();
+  void detailsSortByTheClickedColumn();
   void showAllAndIncludeChangeTheRows();
   void dropsAreRefusedDuringADownload();
   void browseOfflineOpensTheSavedRoot();
@@ -29,7 +33,7 @@ class MainWindowTest : public QObject {
   bool waitForIdle() { return m_rig->waitForIdle(); }
   // Stops the download and waits for its end.
   bool stop() {
-    window().action("stop")->trigger();
+    window().actions().stop->trigger();
     return waitForIdle();
   }
 
@@ -53,22 +57,28 @@ void MainWindowTest::init() {
 }
 
 void MainWindowTest::commandStatesFollowADownload() {
+  QCOMPARE(window().statusPanes().rate->text(), QStringLiteral("Disconnected"));
+  m_rig->connection.state.connected = true;
+  QTRY_COMPARE(window().statusPanes().rate->text(), QStringLiteral("Connected"));
   startCrawl("/slow");
   QVERIFY(window().document().downloading());
-  QVERIFY(!window().action("go")->isEnabled());
-  QVERIFY(!window().action("options")->isEnabled());
+  QVERIFY(!window().actions().go->isEnabled());
+  QVERIFY(!window().actions().options->isEnabled());
   QVERIFY(!window().urlBox()->isEnabled());
 
-  window().action("stop")->trigger();  // stopping: nothing to stop twice
-  QVERIFY(!window().action("stop")->isEnabled());
-  QVERIFY(!window().action("go")->isEnabled());
+  window().actions().stop->trigger();  // stopping: nothing to stop twice
+  QVERIFY(!window().actions().stop->isEnabled());
+  QVERIFY(!window().actions().go->isEnabled());
 
   QVERIFY(waitForIdle());
-  QVERIFY(window().action("go")->isEnabled());
-  QCOMPARE(window().paneText(0), QStringLiteral("Download aborted."));
+  QVERIFY(window().actions().go->isEnabled());
+  QCOMPARE(window().statusPanes().message->text(), QStringLiteral("Download aborted."));
 }
 
 void MainWindowTest::treeAndDetailsFollowTheLinks() {
+  using Tester = QAbstractItemModelTester;
+  Tester treeTester(&window().treeModel(), Tester::FailureReportingMode::QtTest);
+  Tester detailsTester(&window().detailsModel(), Tester::FailureReportingMode::QtTest);
   startCrawl("/");
   QVERIFY(waitForIdle());
   LinkTreeModel& tree = window().treeModel();
@@ -77,6 +87,12 @@ void MainWindowTest::treeAndDetailsFollowTheLinks() {
   // Only pages with links of their own get tree items: a.html, not b.html.
   QCOMPARE(tree.rowCount(root), 1);
   QCOMPARE(tree.data(tree.index(0, 0, root), Qt::DisplayRole).toString(), QStringLiteral("a.html"));
+  // A drag from the tree carries the page's address.
+  QVERIFY(window().treeView()->dragEnabled());
+  const QUrl page(QString::fromStdString(m_rig->server.url("/a.html")));
+  std::unique_ptr<QMimeData> mime(tree.mimeData({tree.index(0, 0, root)}));
+  QCOMPARE(mime->text(), page.toString());
+  QCOMPARE(mime->urls(), QList<QUrl>{page});
 
   DetailsModel& details = window().detailsModel();
   QCOMPARE(details.shownPage(), window().store().root());
@@ -89,9 +105,35 @@ void MainWindowTest::treeAndDetailsFollowTheLinks() {
   // Selecting a page shows its links; a reset shows the root alone.
   window().treeView()->setCurrentIndex(tree.index(0, 0, root));
   QCOMPARE(details.rowCount(), 2);
-  window().action("clearLinks")->trigger();
+  window().actions().clearLinks->trigger();
   QCOMPARE(tree.rowCount(tree.index(0, 0)), 0);
   QCOMPARE(details.rowCount(), 0);
+}
+
+void MainWindowTest::detailsSortByTheClickedColumn() {
+  startCrawl("/");
+  QVERIFY(waitForIdle());
+  // In document order: a.html (its links), b.html (1 byte), pic.gif (6).
+  const struct {
+    int column;
+    QStringList order;
+  } clicks[] = {
+      {DetailsModel::kSize, {"b.html", "pic.gif", "a.html"}},
+      {DetailsModel::kSize, {"a.html", "pic.gif", "b.html"}},  // the same column again reverses
+      {DetailsModel::kType, {"pic.gif", "a.html", "b.html"}},  // equal rows keep their order
+      {DetailsModel::kUrl, {"a.html", "b.html", "pic.gif"}},
+  };
+  QHeaderView* header = window().detailsView()->horizontalHeader();
+  DetailsModel& details = window().detailsModel();
+  for (const auto& click : clicks) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(click.column) + 5, header->height() / 2));
+    QStringList order;
+    for (int row = 0; row < details.rowCount(); ++row) {
+      order << QUrl(details.data(details.index(row, DetailsModel::kUrl), Qt::DisplayRole).toString()).fileName();
+    }
+    QCOMPARE(order, click.order);
+  }
 }
 
 void MainWindowTest::showAllAndIncludeChangeTheRows() {
@@ -105,12 +147,12 @@ void MainWindowTest::showAllAndIncludeChangeTheRows() {
   QCOMPARE(details.data(details.index(0, DetailsModel::kStatus), Qt::DisplayRole).toString(),
            QStringLiteral("Skipped"));
 
-  window().action("showAll")->trigger();  // off: only complete links
+  window().actions().showAll->trigger();  // off: only complete links
   QCOMPARE(details.rowCount(), 0);
 
   // Excluding the page turns it grey and marks its links.
   window().treeView()->setFocus();
-  window().action("includeUrl")->trigger();
+  window().actions().includeUrl->trigger();
   QModelIndex page = tree.index(0, 0, tree.index(0, 0));
   QCOMPARE(tree.data(page, Qt::ForegroundRole).value<QColor>(), QColor(128, 128, 128));
   LinkNode* node = tree.nodeAt(page);
@@ -126,14 +168,14 @@ void MainWindowTest::browseOfflineOpensTheSavedRoot() {
     return true;
   });
   window().refresh();
-  QVERIFY(!window().action("browseOffline")->isEnabled());  // nothing saved yet
+  QVERIFY(!window().actions().browseOffline->isEnabled());  // nothing saved yet
   settings().maxCrawlDepth = 0;
   settings().saveFiles = true;
   startCrawl("/");
   QVERIFY(waitForIdle());
   window().refresh();
-  QVERIFY(window().action("browseOffline")->isEnabled());
-  window().action("browseOffline")->trigger();
+  QVERIFY(window().actions().browseOffline->isEnabled());
+  window().actions().browseOffline->trigger();
   const std::string root = window().document().controller().localFile();
   QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(root))});
   QVERIFY(QFileInfo(QString::fromStdString(root)).isFile());

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "support/posix_scopes.h"
 #include "support/window_rig.h"
 #include "ui/password_dialog.h"
 #include "ui/version_dialog.h"
@@ -39,6 +40,7 @@ class WorkerDialogsTest : public QObject {
   void doNotNotifyClearsNotifyAndTheMenuCheck();
   void passwordPromptRetriesWithNewCredentials();
   void passwordPromptCancelledFailsTheLink();
+  void proxyPromptRetriesThroughTheProxy();
   void closingWhileAPromptIsOpenDoesNotHang();
 
  private:
@@ -81,23 +83,32 @@ void WorkerDialogsTest::init() {
   };
   server.http().Get("/private/", guarded("<html><a href=\"next.html\">next</a></html>"));
   server.http().Get("/private/next.html", guarded("next"));
+  // The server as a proxy for bob:p@ss: the request names the whole URL.
+  server.http().Get(".*/proxied.html", [](const httplib::Request& req, httplib::Response& res) {
+    if (req.get_header_value("Proxy-Authorization") != "Basic " + QByteArray("bob:p@ss").toBase64().toStdString()) {
+      res.status = 407;
+      res.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
+      return;
+    }
+    res.set_content("through the proxy", "text/html");
+  });
   makeWindow();
 }
 
 void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
   window().refresh();
-  QVERIFY(window().action("checkReleases")->isChecked());
+  QVERIFY(window().actions().checkReleases->isChecked());
   startCrawl("/");
   VersionDialog* dialog = nullptr;
   QTRY_VERIFY((dialog = versionDialog()) != nullptr);
   dialog->doNotNotifyBox()->click();
   dialog->close();  // the close box counts like the button
   QTRY_VERIFY(!controller().versionNotify);
-  QVERIFY(!window().action("checkReleases")->isChecked());
+  QVERIFY(!window().actions().checkReleases->isChecked());
   QCOMPARE(m_rig->store.readInt("Version Check", "Notify", 1), 0);
   QVERIFY(waitForIdle());
   window().refresh();
-  QVERIFY(!window().action("checkReleases")->isChecked());
+  QVERIFY(!window().actions().checkReleases->isChecked());
 }
 
 void WorkerDialogsTest::passwordPromptRetriesWithNewCredentials() {
@@ -139,6 +150,26 @@ void WorkerDialogsTest::passwordPromptCancelledFailsTheLink() {
   QCOMPARE(QString::fromStdString(controller().information),
            QStringLiteral("Status: HTTP_STATUS_DENIED - ") + QString::fromStdString(m_rig->server.url("/private/")));
   QCOMPARE(count("/private/"), 1);
+}
+
+void WorkerDialogsTest::proxyPromptRetriesThroughTheProxy() {
+  test::EnvScope proxy("http_proxy", m_rig->server.base());
+  test::EnvScope direct("no_proxy", "");
+  controller().versionNotify = false;
+  controller().settings.proxyUsername = "bob";
+  const std::string url = "http://proxied.example/proxied.html";
+  window().urlBox()->setEditText(QString::fromStdString(url));
+  window().actions().go->trigger();
+  CredentialsDialog* dialog = nullptr;
+  QTRY_VERIFY((dialog = credentialsDialog()) != nullptr);
+  QCOMPARE(dialog->findChild<QLabel*>()->text(),
+           QString::fromStdString("The proxy server asks for a user name and password to reach " + url + "."));
+  QCOMPARE(dialog->userEdit()->text(), QStringLiteral("bob"));  // the stored proxy user name
+  QTest::keyClicks(dialog->passwordEdit(), "p@ss");
+  dialog->buttons()->button(QDialogButtonBox::Ok)->click();
+  QVERIFY(waitForIdle());
+  QCOMPARE(controller().status, LinkStatus::Complete);
+  QCOMPARE(count(url.c_str()), 2);  // refused, then retried
 }
 
 void WorkerDialogsTest::closingWhileAPromptIsOpenDoesNotHang() {
