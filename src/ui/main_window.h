@@ -48,12 +48,14 @@ class MainWindow : public QMainWindow, public DocumentHost {
   // The window's commands. Each keeps its object name, under which the
   // window's state and the key table know it.
   struct Actions {
+    // The File menu, the toolbar and the keys of its commands.
     QAction *go = nullptr, *stop = nullptr, *options = nullptr, *workOffline = nullptr, *browseOffline = nullptr;
     QAction *openProfile = nullptr, *newDocument = nullptr, *saveProfile = nullptr, *saveProfileAs = nullptr;
     QAction *beginBatch = nullptr, *exit = nullptr;
+    // The View and Help menus.
     QAction *showAll = nullptr, *clearLog = nullptr, *clearHistory = nullptr, *clearLinks = nullptr;
-    QAction* toggleStatusBar = nullptr;
-    QAction *help = nullptr, *checkReleases = nullptr, *about = nullptr;
+    QAction *toggleStatusBar = nullptr, *help = nullptr, *checkReleases = nullptr, *about = nullptr;
+    // Keys without a menu item, and the context menus of the link views.
     QAction *focusUrl = nullptr, *nextPane = nullptr, *previousPane = nullptr;
     QAction *autoExpand = nullptr, *openUrl = nullptr, *openLocalCopy = nullptr, *includeUrl = nullptr;
   };

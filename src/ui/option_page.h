@@ -90,8 +90,6 @@ class OptionsPage : public QWidget {
   void apply(OptionValues& values);
 
   const std::vector<NumberField>& numberFields() const { return m_numbers; }
-  const std::vector<CheckField>& checkFields() const { return m_checks; }
-  const std::vector<TextField>& textFields() const { return m_texts; }
   // The range a number field accepts in the unit it shows now.
   static std::pair<int, int> shownRange(const NumberField& field);
 
