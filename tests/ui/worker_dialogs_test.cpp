@@ -38,9 +38,9 @@ class WorkerDialogsTest : public QObject {
   void cleanup() { m_rig.reset(); }
 
   void doNotNotifyClearsNotifyAndTheMenuCheck();
+  void passwordPromptRetriesWithNewCredentials_data();
   void passwordPromptRetriesWithNewCredentials();
   void passwordPromptCancelledFailsTheLink();
-  void proxyPromptRetriesThroughTheProxy();
   void closingWhileAPromptIsOpenDoesNotHang();
 
  private:
@@ -69,29 +69,23 @@ void WorkerDialogsTest::init() {
   server.http().Get(kVersionPath, [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(m_versionBody, "text/plain");
   });
-  // Pages behind Basic authentication for alice:secret.
+  // Pages behind Basic authentication for alice:secret: at the server, or
+  // at the server as a proxy when the request names the whole URL.
   auto guarded = [](const std::string& body) {
     return [body](const httplib::Request& req, httplib::Response& res) {
-      if (req.get_header_value("Authorization") != "Basic " + QByteArray("alice:secret").toBase64().toStdString()) {
-        res.status = 401;
-        res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+      const bool proxy = req.target.starts_with("http://");
+      const std::string expected = "Basic " + QByteArray("alice:secret").toBase64().toStdString();
+      if (req.get_header_value(proxy ? "Proxy-Authorization" : "Authorization") != expected) {
+        res.status = proxy ? 407 : 401;
+        res.set_header(proxy ? "Proxy-Authenticate" : "WWW-Authenticate", "Basic realm=\"test\"");
         res.set_content("denied", "text/html");
         return;
       }
       res.set_content(body, "text/html");
     };
   };
-  server.http().Get("/private/", guarded("<html><a href=\"next.html\">next</a></html>"));
-  server.http().Get("/private/next.html", guarded("next"));
-  // The server as a proxy for bob:p@ss: the request names the whole URL.
-  server.http().Get(".*/proxied.html", [](const httplib::Request& req, httplib::Response& res) {
-    if (req.get_header_value("Proxy-Authorization") != "Basic " + QByteArray("bob:p@ss").toBase64().toStdString()) {
-      res.status = 407;
-      res.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
-      return;
-    }
-    res.set_content("through the proxy", "text/html");
-  });
+  server.http().Get(".*/private/", guarded("<html><a href=\"next.html\">next</a></html>"));
+  server.http().Get(".*/private/next.html", guarded("next"));
   makeWindow();
 }
 
@@ -111,15 +105,32 @@ void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
   QVERIFY(!window().actions().checkReleases->isChecked());
 }
 
+void WorkerDialogsTest::passwordPromptRetriesWithNewCredentials_data() {
+  QTest::addColumn<QString>("target");  // the page as the server sees it asked for
+  QTest::addColumn<QString>("prompt");
+  QTest::newRow("server") << "/private/"
+                          << "The site %1 asks for a user name and password.";
+  QTest::newRow("proxy") << "http://proxied.example/private/"
+                         << "The proxy server asks for a user name and password to reach %1.";
+}
+
 void WorkerDialogsTest::passwordPromptRetriesWithNewCredentials() {
+  QFETCH(QString, target);
+  QFETCH(QString, prompt);
   controller().versionNotify = false;
+  const bool proxy = target.startsWith("http://");
+  test::EnvScope proxyVariable("http_proxy", proxy ? m_rig->server.base() : "");
+  test::EnvScope direct("no_proxy", "");
+  const QString url = proxy ? target : QString::fromStdString(m_rig->server.url(target.toStdString()));
   CrawlSettings& settings = controller().settings;
-  settings.username = "alice";
+  (proxy ? settings.proxyUsername : settings.username) = "alice";
   QVERIFY(settings.promptForPassword);
-  startCrawl("/private/");
+  window().urlBox()->setEditText(url);
+  window().actions().go->trigger();
   CredentialsDialog* dialog = nullptr;
   QTRY_VERIFY((dialog = credentialsDialog()) != nullptr);
   QVERIFY(dialog->isModal());
+  QCOMPARE(dialog->findChild<QLabel*>()->text(), prompt.arg(url));
   QCOMPARE(dialog->userEdit()->text(), QStringLiteral("alice"));  // the stored user name
   QCOMPARE(dialog->passwordEdit()->echoMode(), QLineEdit::Password);
   dialog->userEdit()->clear();
@@ -133,8 +144,8 @@ void WorkerDialogsTest::passwordPromptRetriesWithNewCredentials() {
   QCOMPARE(controller().childCount(), size_t(1));
   // The page's own link used what the user gave, without asking again.
   QCOMPARE(controller().child(0)->status, LinkStatus::Complete);
-  QCOMPARE(count("/private/"), 2);  // refused, then retried
-  QCOMPARE(count("/private/next.html"), 2);
+  QCOMPARE(count(qPrintable(target)), 2);  // refused, then retried
+  QCOMPARE(count(qPrintable(target + "next.html")), 2);
   QVERIFY(credentialsDialog() == nullptr);
   QCOMPARE(count(kVersionPath), 0);
 }
@@ -150,26 +161,6 @@ void WorkerDialogsTest::passwordPromptCancelledFailsTheLink() {
   QCOMPARE(QString::fromStdString(controller().information),
            QStringLiteral("Status: HTTP_STATUS_DENIED - ") + QString::fromStdString(m_rig->server.url("/private/")));
   QCOMPARE(count("/private/"), 1);
-}
-
-void WorkerDialogsTest::proxyPromptRetriesThroughTheProxy() {
-  test::EnvScope proxy("http_proxy", m_rig->server.base());
-  test::EnvScope direct("no_proxy", "");
-  controller().versionNotify = false;
-  controller().settings.proxyUsername = "bob";
-  const std::string url = "http://proxied.example/proxied.html";
-  window().urlBox()->setEditText(QString::fromStdString(url));
-  window().actions().go->trigger();
-  CredentialsDialog* dialog = nullptr;
-  QTRY_VERIFY((dialog = credentialsDialog()) != nullptr);
-  QCOMPARE(dialog->findChild<QLabel*>()->text(),
-           QString::fromStdString("The proxy server asks for a user name and password to reach " + url + "."));
-  QCOMPARE(dialog->userEdit()->text(), QStringLiteral("bob"));  // the stored proxy user name
-  QTest::keyClicks(dialog->passwordEdit(), "p@ss");
-  dialog->buttons()->button(QDialogButtonBox::Ok)->click();
-  QVERIFY(waitForIdle());
-  QCOMPARE(controller().status, LinkStatus::Complete);
-  QCOMPARE(count(url.c_str()), 2);  // refused, then retried
 }
 
 void WorkerDialogsTest::closingWhileAPromptIsOpenDoesNotHang() {
