@@ -8,7 +8,7 @@
 
 #include "document/settings_store.h"
 #include "engine/robots.h"
-#include "support/fixed_connection.h"
+#include "support/quiet_host.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "ui/main_window.h"

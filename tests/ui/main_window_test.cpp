@@ -28,11 +28,6 @@ class MainWindowTest : public QObject {
   CrawlSettings& settings() { return window().document().controller().settings; }
   void startCrawl(const std::string& path) { m_rig->startCrawl(path); }
   bool waitForIdle() { return m_rig->waitForIdle(); }
-  // Stops the download and waits for its end.
-  bool stop() {
-    window().actions().stop->trigger();
-    return waitForIdle();
-  }
 
   std::unique_ptr<test::WindowRig> m_rig;
 };
@@ -195,7 +190,8 @@ void MainWindowTest::dropsAreRefusedDuringADownload() {
   auto drop = [this](const QString& text) { return test::dropText(window().detailsView()->viewport(), text); };
   startCrawl("/slow");
   QVERIFY(!drop("http://dropped.example.com/"));
-  QVERIFY(stop());
+  window().actions().stop->trigger();
+  QVERIFY(waitForIdle());
 
   m_rig->answer = false;  // "This will clear the current download. Are you sure?" - No
   QVERIFY(drop("http://dropped.example.com/"));

@@ -9,7 +9,6 @@
 #include "document/crawl_document.h"
 #include "document/settings_store.h"
 #include "engine/server_rule_table.h"
-#include "support/fixed_connection.h"
 #include "support/quiet_host.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
