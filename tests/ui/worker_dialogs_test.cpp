@@ -44,12 +44,6 @@ class WorkerDialogsTest : public QObject {
   void closingWhileAPromptIsOpenDoesNotHang();
 
  private:
-  // A window that checks for a new release at the test server.
-  void makeWindow() {
-    m_rig->openWindow();
-    m_rig->window->enableVersionCheck({"127.0.0.1", static_cast<uint16_t>(m_rig->server.port())}, 6.4);
-    m_rig->window->show();
-  }
   MainWindow& window() { return *m_rig->window; }
   DownloadController& controller() { return window().document().controller(); }
   void startCrawl(const std::string& path) { m_rig->startCrawl(path); }
@@ -57,18 +51,14 @@ class WorkerDialogsTest : public QObject {
   int count(const char* path) { return int(m_rig->server.count(path)); }
 
   std::unique_ptr<test::WindowRig> m_rig;
-  std::string m_versionBody;
 };
 
 void WorkerDialogsTest::init() {
   m_rig = std::make_unique<test::WindowRig>();
-  m_versionBody = "6.5\n";
   test::TestServer& server = m_rig->server;
   server.page("/", "<html><title>Home</title><a href=\"a.html\">a</a></html>");
   server.page("/a.html", "a");
-  server.http().Get(kVersionPath, [this](const httplib::Request&, httplib::Response& res) {
-    res.set_content(m_versionBody, "text/plain");
-  });
+  server.page(kVersionPath, "6.5\n", "text/plain");
   // Pages behind Basic authentication for alice:secret: at the server, or
   // at the server as a proxy when the request names the whole URL.
   auto guarded = [](const std::string& body) {
@@ -86,7 +76,10 @@ void WorkerDialogsTest::init() {
   };
   server.http().Get(".*/private/", guarded("<html><a href=\"next.html\">next</a></html>"));
   server.http().Get(".*/private/next.html", guarded("next"));
-  makeWindow();
+  // A window that checks for a new release at the test server.
+  m_rig->openWindow();
+  window().enableVersionCheck({"127.0.0.1", static_cast<uint16_t>(m_rig->server.port())}, 6.4);
+  window().show();
 }
 
 void WorkerDialogsTest::doNotNotifyClearsNotifyAndTheMenuCheck() {
