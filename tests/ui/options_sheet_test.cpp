@@ -360,7 +360,6 @@ void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
   QCOMPARE(total.value->spinMaximum(), 7200);
   clickOk(*sheet);
   QCOMPARE(settings().limitBinaries, kLimitOtherFiles | kLimitHtmlFiles);
-  QCOMPARE(settings().threads, 1);
 }
 
 QTEST_MAIN(OptionsSheetTest)
