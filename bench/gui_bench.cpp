@@ -3,6 +3,7 @@
 // gap between ticks of a 1 ms timer), and the memory the views hold.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/gui_bench [links=20000]
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
   QElapsedTimer wall;
   wall.start();
   window.urlBox()->setEditText(QStringLiteral("http://127.0.0.1:%1/page0.html").arg(port));
-  window.action(QStringLiteral("go"))->trigger();
+  window.actions().go->trigger();
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (!window.document().downloading()) application.quit();

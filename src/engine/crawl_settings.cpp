@@ -90,7 +90,7 @@ struct SettingRange {
 };
 
 constexpr SettingRange kRanges[] = {
-    {"Limit Binaries", -1, 3},  // -1: the sheet's list with nothing chosen
+    {"Limit Binaries", -1, 3},  // -1: every bit, as files of earlier versions may hold
     {"MaxCrawlDepth", 0, 50000},
     {"MaxServerDepth", 0, 100},
     {"Threads", 1, 30},
@@ -151,11 +151,12 @@ std::string settingRangeError(const SettingField& field, int value) {
   return std::string();
 }
 
-bool settingRange(std::string_view name, int& low, int& high) {
+bool settingRange(std::string_view name, int& low, int& high, int* largeUnit) {
   for (const SettingRange& range : kRanges) {
     if (range.name != name) continue;
     low = range.low;
     high = range.high;
+    if (largeUnit != nullptr) *largeUnit = range.largeUnit;
     return true;
   }
   return false;

@@ -122,8 +122,10 @@ struct SettingField {
 // larger unit, so 2000 kilobytes is 2 "Mb"); flags are 0 or 1.
 std::string settingRangeError(const SettingField& field, int value);
 // The range of a number setting in the unit it is stored in; false for a
-// name without one.
-bool settingRange(std::string_view name, int& low, int& high);
+// name without one. largeUnit, when given, receives the factor of the
+// larger unit in which the same range holds (1000 for kilobytes given as
+// megabytes), or 0 when there is none.
+bool settingRange(std::string_view name, int& low, int& high, int* largeUnit = nullptr);
 // The first value of the record outside its range, described, or "".
 std::string firstSettingRangeError(const CrawlSettings& settings);
 

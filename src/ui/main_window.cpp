@@ -59,7 +59,7 @@ QLabel* fixedPane(const QString& initial, QWidget* parent) {
 
 }  // namespace
 
-MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStateLayer* connection)
+MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStateLayer& connection)
     : m_settings(store), m_timing(timing), m_connection(connection) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowIcon(applicationIcon());
@@ -82,8 +82,7 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   helpPlaces = {QDir::currentPath(), QCoreApplication::applicationDirPath(),
                 QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/sitegleaner"),
                 QStringLiteral(SITEGLEANER_DOC_DIR)};
-  m_document = connection ? std::make_unique<CrawlDocument>(store, *this, *connection)
-                          : std::make_unique<CrawlDocument>(store, *this);
+  m_document = std::make_unique<CrawlDocument>(store, *this, connection);
   m_treeModel = new LinkTreeModel(m_store, this);
   m_detailsModel = new DetailsModel(m_store, this);
 
@@ -104,13 +103,13 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   m_document->pipeline().setPasswordPrompt(m_passwordPrompt.get());
   m_document->newDocument();
   m_detailsModel->setShowAll(m_document->view.showAll);
-  action("autoExpand")->setChecked(m_document->view.autoExpand);
+  m_actions.autoExpand->setChecked(m_document->view.autoExpand);
   downloadReset();
 
   restoreState(m_settings.readBytes(QStringLiteral("Toolbars"), QStringLiteral("State")));
   // The window's state holds the toolbars and panes, not the status bar.
-  action("toggleStatusBar")
-      ->setChecked(m_settings.readInt(QStringLiteral("Toolbars"), QStringLiteral("Status Bar"), 1) != 0);
+  m_actions.toggleStatusBar->setChecked(
+      m_settings.readInt(QStringLiteral("Toolbars"), QStringLiteral("Status Bar"), 1) != 0);
   connect(&m_refreshTimer, &QTimer::timeout, this, &MainWindow::refresh);
   m_refreshTimer.start(m_timing.refreshMs);
   resize(900, 640);
@@ -148,8 +147,7 @@ void MainWindow::createViews() {
   connect(m_treeView, &LinkTreeView::argumentDropped, this, [this](const QString& text) { openArgument(text, true); });
   connect(m_detailsView, &DetailsView::argumentDropped, this,
           [this](const QString& text) { openArgument(text, true); });
-  connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this] { showSelectedPage(); });
+  connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { showSelectedPage(); });
   connect(m_treeView, &QTreeView::expanded, this, [this] { showSelectedPage(); });
   connect(m_treeView, &QTreeView::collapsed, this, [this] { showSelectedPage(); });
   connect(m_treeModel, &LinkTreeModel::itemInserted, this, [this](const QModelIndex& parent) {
@@ -166,8 +164,6 @@ void MainWindow::createViews() {
   });
 }
 
-QAction* MainWindow::action(const QString& name) const { return findChild<QAction*>(name); }
-
 std::string MainWindow::savedRootFile() const {
   const DownloadController& controller = m_document->controller();
   if (!controller.settings.saveFiles) return {};
@@ -177,50 +173,62 @@ std::string MainWindow::savedRootFile() const {
   return file;
 }
 
-bool MainWindow::openUrl(const QUrl& url) {
-  return m_opener ? m_opener(url) : QDesktopServices::openUrl(url);
-}
+bool MainWindow::openUrl(const QUrl& url) { return m_opener ? m_opener(url) : QDesktopServices::openUrl(url); }
 
 void MainWindow::createActions() {
-  auto make = [this](const QString& name, const QString& text, const QString& prompt,
+  auto make = [this](QAction*& a, const QString& name, const QString& text, const QString& prompt,
                      const QKeySequence& key = {}) {
-    auto* a = new QAction(text, this);
+    a = new QAction(text, this);
     a->setObjectName(name);
     if (!key.isEmpty()) a->setShortcut(key);
     if (!prompt.isEmpty()) setPrompt(a, prompt);
     addAction(a);
     return a;
   };
-  connect(make("go", tr("&Go"), tr("Begin the download\nStart"), QKeySequence(Qt::CTRL | Qt::Key_G)),
+  connect(make(m_actions.go, "go", tr("&Go"), tr("Begin the download\nStart"), QKeySequence(Qt::CTRL | Qt::Key_G)),
           &QAction::triggered, this, &MainWindow::go);
-  connect(make("stop", tr("&Stop"), tr("Cancel the current download\nStop (Esc)"), QKeySequence(Qt::Key_Escape)),
-          &QAction::triggered, this, [this] { m_document->stopDownload(); refresh(); });
-  connect(make("options", tr("O&ptions..."), tr("Configure the 'crawl depth' and filters\nOptions (Alt+Enter)"),
-               QKeySequence(Qt::ALT | Qt::Key_Return)),
-          &QAction::triggered, this, &MainWindow::showOptions);
+  connect(make(m_actions.stop, "stop", tr("&Stop"), tr("Cancel the current download\nStop (Esc)"),
+               QKeySequence(Qt::Key_Escape)),
+          &QAction::triggered, this, [this] {
+            m_document->stopDownload();
+            refresh();
+          });
+  connect(
+      make(m_actions.options, "options", tr("O&ptions..."),
+           tr("Configure the 'crawl depth' and filters\nOptions (Alt+Enter)"), QKeySequence(Qt::ALT | Qt::Key_Return)),
+      &QAction::triggered, this, &MainWindow::showOptions);
   QAction* offline =
-      make("workOffline", tr("Work O&ffline"),
+      make(m_actions.workOffline, "workOffline", tr("Work O&ffline"),
            tr("Allows you to browse links which you may have previously downloaded, without connecting to the "
               "Internet\nWork Offline"),
            QKeySequence(Qt::ALT | Qt::Key_O));
   offline->setCheckable(true);
-  connect(offline, &QAction::triggered, this, [this] { m_document->toggleWorkOffline(); refresh(); });
-  connect(make("openProfile", tr("&Open Profile..."), {}), &QAction::triggered, this, &MainWindow::openProfile);
-  // Keys of the key table without a menu item of their own.
-  connect(make("newDocument", tr("New"), {}, QKeySequence(Qt::CTRL | Qt::Key_N)), &QAction::triggered, this, [this] {
-    if (m_document->downloading()) return;
-    m_document->newDocument();
+  connect(offline, &QAction::triggered, this, [this] {
+    m_document->toggleWorkOffline();
     refresh();
   });
-  connect(make("saveProfile", tr("Save Profile"), {}, QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered, this,
+  connect(make(m_actions.openProfile, "openProfile", tr("&Open Profile..."), {}), &QAction::triggered, this,
+          &MainWindow::openProfile);
+  // Keys of the key table without a menu item of their own.
+  connect(make(m_actions.newDocument, "newDocument", tr("New"), {}, QKeySequence(Qt::CTRL | Qt::Key_N)),
+          &QAction::triggered, this, [this] {
+            if (m_document->downloading()) return;
+            m_document->newDocument();
+            refresh();
+          });
+  connect(make(m_actions.saveProfile, "saveProfile", tr("Save Profile"), {}, QKeySequence(Qt::CTRL | Qt::Key_S)),
+          &QAction::triggered, this, &MainWindow::saveProfileAs);
+  connect(make(m_actions.saveProfileAs, "saveProfileAs", tr("Save Profile &As..."), {}), &QAction::triggered, this,
           &MainWindow::saveProfileAs);
-  connect(make("saveProfileAs", tr("Save Profile &As..."), {}), &QAction::triggered, this,
-          &MainWindow::saveProfileAs);
-  connect(make("beginBatch", tr("Begin Batch &Processing"), tr("Starts the list of batch URLs being downloaded.")),
-          &QAction::triggered, this, [this] { m_document->beginBatch(); refresh(); });
-  connect(make("exit", tr("E&xit"), {}), &QAction::triggered, this, &QWidget::close);
+  connect(make(m_actions.beginBatch, "beginBatch", tr("Begin Batch &Processing"),
+               tr("Starts the list of batch URLs being downloaded.")),
+          &QAction::triggered, this, [this] {
+            m_document->beginBatch();
+            refresh();
+          });
+  connect(make(m_actions.exit, "exit", tr("E&xit"), {}), &QAction::triggered, this, &QWidget::close);
 
-  QAction* showAll = make("showAll", tr("Show &All Links"),
+  QAction* showAll = make(m_actions.showAll, "showAll", tr("Show &All Links"),
                           tr("Display all links, including those which have not been downloaded\nShow All"),
                           QKeySequence(Qt::CTRL | Qt::Key_A));
   showAll->setCheckable(true);
@@ -230,17 +238,23 @@ void MainWindow::createActions() {
     m_detailsModel->rebuild();
     refresh();
   });
-  connect(make("clearLog", tr("Cl&ear Log"), tr("Clears the contents of the log window.")), &QAction::triggered, this,
-          [this] { m_logPane->clearLog(); refresh(); });
-  connect(make("clearHistory", tr("&Clear URL History"), tr("Remove all entries from the URL list")),
+  connect(make(m_actions.clearLog, "clearLog", tr("Cl&ear Log"), tr("Clears the contents of the log window.")),
+          &QAction::triggered, this, [this] {
+            m_logPane->clearLog();
+            refresh();
+          });
+  connect(make(m_actions.clearHistory, "clearHistory", tr("&Clear URL History"),
+               tr("Remove all entries from the URL list")),
           &QAction::triggered, this, [this] { m_urlBox->clearHistory(); });
-  connect(make("clearLinks", tr("Clear &Links"),
+  connect(make(m_actions.clearLinks, "clearLinks", tr("Clear &Links"),
                tr("Clears the links from the current download to restart afresh instead of resuming.")),
-          &QAction::triggered, this,
-          [this] { m_document->resetDownload(m_urlBox->currentText().toStdString(), false); refresh(); });
-  connect(make("help", tr("Sitegleaner &Help"), tr("Opens the Sitegleaner help file")), &QAction::triggered, this,
-          &MainWindow::showHelp);
-  QAction* notify = make("checkReleases", tr("&Check for new releases"),
+          &QAction::triggered, this, [this] {
+            m_document->resetDownload(m_urlBox->currentText().toStdString(), false);
+            refresh();
+          });
+  connect(make(m_actions.help, "help", tr("Sitegleaner &Help"), tr("Opens the Sitegleaner help file")),
+          &QAction::triggered, this, &MainWindow::showHelp);
+  QAction* notify = make(m_actions.checkReleases, "checkReleases", tr("&Check for new releases"),
                          tr("Enables/Disables automatic checks for new versions of Sitegleaner during downloads"));
   notify->setCheckable(true);
   connect(notify, &QAction::triggered, this, [this](bool on) {
@@ -248,82 +262,87 @@ void MainWindow::createActions() {
     m_settings.writeInt(QStringLiteral("Version Check"), QStringLiteral("Notify"), on ? 1 : 0);
     m_settings.sync();
   });
-  connect(make("about", tr("&About Sitegleaner..."), {}), &QAction::triggered, this, &MainWindow::showAbout);
-  connect(make("focusUrl", tr("Start Address"), {}, QKeySequence(Qt::ALT | Qt::Key_A)), &QAction::triggered, this,
-          [this] { m_urlBox->setFocus(); m_urlBox->lineEdit()->selectAll(); });
-  connect(make("nextPane", tr("Next Pane"), {}, QKeySequence(Qt::Key_F6)), &QAction::triggered, this, [this] {
-    (m_treeView->hasFocus() ? static_cast<QWidget*>(m_detailsView) : m_treeView)->setFocus();
-  });
-  connect(make("previousPane", tr("Previous Pane"), {}, QKeySequence(Qt::SHIFT | Qt::Key_F6)), &QAction::triggered,
-          this, [this] { (m_detailsView->hasFocus() ? static_cast<QWidget*>(m_treeView) : m_detailsView)->setFocus(); });
+  connect(make(m_actions.about, "about", tr("&About Sitegleaner..."), {}), &QAction::triggered, this,
+          &MainWindow::showAbout);
+  connect(make(m_actions.focusUrl, "focusUrl", tr("Start Address"), {}, QKeySequence(Qt::ALT | Qt::Key_A)),
+          &QAction::triggered, this, [this] {
+            m_urlBox->setFocus();
+            m_urlBox->lineEdit()->selectAll();
+          });
+  connect(make(m_actions.nextPane, "nextPane", tr("Next Pane"), {}, QKeySequence(Qt::Key_F6)), &QAction::triggered,
+          this, [this] { (m_treeView->hasFocus() ? static_cast<QWidget*>(m_detailsView) : m_treeView)->setFocus(); });
+  connect(make(m_actions.previousPane, "previousPane", tr("Previous Pane"), {}, QKeySequence(Qt::SHIFT | Qt::Key_F6)),
+          &QAction::triggered, this,
+          [this] { (m_detailsView->hasFocus() ? static_cast<QWidget*>(m_treeView) : m_detailsView)->setFocus(); });
 
-  QAction* autoExpand = make("autoExpand", tr("Auto E&xpand"), {});
+  QAction* autoExpand = make(m_actions.autoExpand, "autoExpand", tr("Auto E&xpand"), {});
   autoExpand->setCheckable(true);
   connect(autoExpand, &QAction::triggered, this, [this](bool on) { m_document->view.autoExpand = on; });
-  connect(make("openUrl", tr("&Open URL..."), {}), &QAction::triggered, this, [this] {
+  connect(make(m_actions.openUrl, "openUrl", tr("&Open URL..."), {}), &QAction::triggered, this, [this] {
     LinkNode* node = m_detailsView->hasFocus() ? selectedDetailsNode() : selectedTreeNode();
     if (node) openUrl(QUrl(fromUtf8(node->info.url)));
   });
-  connect(make("browseOffline", tr("&Browse Offline Copy"), tr("Opens the saved copy of the root page in your browser.")),
+  connect(make(m_actions.browseOffline, "browseOffline", tr("&Browse Offline Copy"),
+               tr("Opens the saved copy of the root page in your browser.")),
           &QAction::triggered, this, [this] {
             if (std::string file = savedRootFile(); !file.empty()) openUrl(QUrl::fromLocalFile(fromUtf8(file)));
           });
-  connect(make("openLocalCopy", tr("Open &Local Copy"), {}), &QAction::triggered, this, [this] {
-    LinkNode* node = selectedDetailsNode();
-    if (node && !node->info.localFile.empty()) {
-      openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile)));
-    }
-  });
-  QAction* include = make("includeUrl", tr("&Include URL"), {});
+  connect(make(m_actions.openLocalCopy, "openLocalCopy", tr("Open &Local Copy"), {}), &QAction::triggered, this,
+          [this] {
+            LinkNode* node = selectedDetailsNode();
+            if (node && !node->info.localFile.empty()) {
+              openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile)));
+            }
+          });
+  QAction* include = make(m_actions.includeUrl, "includeUrl", tr("&Include URL"), {});
   include->setCheckable(true);
-  connect(include, &QAction::triggered, this, [this] {
-    toggleInclude(m_detailsView->hasFocus() ? selectedDetailsNode() : selectedTreeNode());
-  });
+  connect(include, &QAction::triggered, this,
+          [this] { toggleInclude(m_detailsView->hasFocus() ? selectedDetailsNode() : selectedTreeNode()); });
 }
 
 // Icons of the commands on the toolbar and in the menus; the text stays in
 // the menus, the tooltips and the status bar.
 void MainWindow::setCommandIcons() {
   const struct {
-    const char* action;
+    QAction* action;
     QStringList themeNames;
     QStyle::StandardPixmap fallback;
   } icons[] = {
-      {"go", {"media-playback-start", "go-next"}, QStyle::SP_MediaPlay},
-      {"stop", {"process-stop"}, QStyle::SP_BrowserStop},
-      {"options", {"document-properties", "preferences-system"}, QStyle::SP_FileDialogDetailedView},
-      {"browseOffline", {"internet-web-browser", "folder-open"}, QStyle::SP_DirOpenIcon},
-      {"openProfile", {"document-open"}, QStyle::SP_DialogOpenButton},
-      {"saveProfileAs", {"document-save-as"}, QStyle::SP_DialogSaveButton},
-      {"exit", {"application-exit"}, QStyle::SP_DialogCloseButton},
-      {"help", {"help-contents"}, QStyle::SP_DialogHelpButton},
-      {"about", {"help-about"}, QStyle::SP_MessageBoxInformation},
+      {m_actions.go, {"media-playback-start", "go-next"}, QStyle::SP_MediaPlay},
+      {m_actions.stop, {"process-stop"}, QStyle::SP_BrowserStop},
+      {m_actions.options, {"document-properties", "preferences-system"}, QStyle::SP_FileDialogDetailedView},
+      {m_actions.browseOffline, {"internet-web-browser", "folder-open"}, QStyle::SP_DirOpenIcon},
+      {m_actions.openProfile, {"document-open"}, QStyle::SP_DialogOpenButton},
+      {m_actions.saveProfileAs, {"document-save-as"}, QStyle::SP_DialogSaveButton},
+      {m_actions.exit, {"application-exit"}, QStyle::SP_DialogCloseButton},
+      {m_actions.help, {"help-contents"}, QStyle::SP_DialogHelpButton},
+      {m_actions.about, {"help-about"}, QStyle::SP_MessageBoxInformation},
   };
-  for (const auto& entry : icons) action(entry.action)->setIcon(commandIcon(entry.themeNames, entry.fallback));
+  for (const auto& entry : icons) entry.action->setIcon(commandIcon(entry.themeNames, entry.fallback));
 }
 
 void MainWindow::createMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
-  file->addAction(action("go"));
-  file->addAction(action("stop"));
-  file->addAction(action("options"));
-  file->addAction(action("workOffline"));
-  file->addAction(action("browseOffline"));
+  file->addAction(m_actions.go);
+  file->addAction(m_actions.stop);
+  file->addAction(m_actions.options);
+  file->addAction(m_actions.workOffline);
+  file->addAction(m_actions.browseOffline);
   file->addSeparator();
-  file->addAction(action("openProfile"));
-  file->addAction(action("saveProfileAs"));
+  file->addAction(m_actions.openProfile);
+  file->addAction(m_actions.saveProfileAs);
   file->addSeparator();
-  file->addAction(action("beginBatch"));
+  file->addAction(m_actions.beginBatch);
   file->addSeparator();
-  file->addAction(action("exit"));
+  file->addAction(m_actions.exit);
   QMenu* view = menuBar()->addMenu(tr("&View"));
   view->setObjectName(QStringLiteral("viewMenu"));
   m_viewMenu = view;
   QMenu* help = menuBar()->addMenu(tr("&Help"));
-  help->addAction(action("help"));
-  help->addAction(action("checkReleases"));
+  help->addAction(m_actions.help);
+  help->addAction(m_actions.checkReleases);
   help->addSeparator();
-  help->addAction(action("about"));
+  help->addAction(m_actions.about);
 }
 
 void MainWindow::createToolBar() {
@@ -337,11 +356,11 @@ void MainWindow::createToolBar() {
   m_urlBox->setStatusTip(kIdleMessage);
   m_toolBar->addWidget(m_urlBox);
   m_toolBar->addSeparator();
-  m_toolBar->addAction(action("go"));
-  m_toolBar->addAction(action("stop"));
+  m_toolBar->addAction(m_actions.go);
+  m_toolBar->addAction(m_actions.stop);
   m_toolBar->addSeparator();
-  m_toolBar->addAction(action("options"));
-  m_toolBar->addAction(action("browseOffline"));
+  m_toolBar->addAction(m_actions.options);
+  m_toolBar->addAction(m_actions.browseOffline);
   connect(m_urlBox, &UrlBox::goRequested, this, &MainWindow::go);
 }
 
@@ -356,7 +375,7 @@ void MainWindow::createDockWindows() {
 
   QAction* toolBar = m_toolBar->toggleViewAction();
   toolBar->setText(tr("&Toolbar"));
-  QAction* statusBarToggle = new QAction(tr("&Status Bar"), this);
+  QAction* statusBarToggle = m_actions.toggleStatusBar = new QAction(tr("&Status Bar"), this);
   statusBarToggle->setObjectName(QStringLiteral("toggleStatusBar"));
   statusBarToggle->setCheckable(true);
   statusBarToggle->setChecked(true);
@@ -376,84 +395,67 @@ void MainWindow::createDockWindows() {
   m_viewMenu->addAction(threads);
   m_viewMenu->addAction(batch);
   m_viewMenu->addSeparator();
-  m_viewMenu->addAction(action("showAll"));
-  m_viewMenu->addAction(action("clearLog"));
-  m_viewMenu->addAction(action("clearHistory"));
-  m_viewMenu->addAction(action("clearLinks"));
+  m_viewMenu->addAction(m_actions.showAll);
+  m_viewMenu->addAction(m_actions.clearLog);
+  m_viewMenu->addAction(m_actions.clearHistory);
+  m_viewMenu->addAction(m_actions.clearLinks);
 }
 
 void MainWindow::createStatusBar() {
-  m_message = new QLabel(kIdleMessage, this);
-  m_message->setObjectName(QStringLiteral("messagePane"));
-  statusBar()->addWidget(m_message, 1);
-  m_ratePane = fixedPane(QStringLiteral("Checking...     "), this);
-  m_pendingPane = fixedPane(QStringLiteral("0 pending      "), this);
-  m_threadsPane = fixedPane(QStringLiteral("No threads"), this);
-  m_timePane = fixedPane(QStringLiteral(" No download active "), this);
-  for (QLabel* pane : {m_ratePane, m_pendingPane, m_threadsPane, m_timePane}) statusBar()->addPermanentWidget(pane);
+  m_panes.message = new QLabel(kIdleMessage, this);
+  m_panes.message->setObjectName(QStringLiteral("messagePane"));
+  statusBar()->addWidget(m_panes.message, 1);
+  m_panes.rate = fixedPane(QStringLiteral("Checking...     "), this);
+  m_panes.pending = fixedPane(QStringLiteral("0 pending      "), this);
+  m_panes.threads = fixedPane(QStringLiteral("No threads"), this);
+  m_panes.time = fixedPane(QStringLiteral(" No download active "), this);
+  for (QLabel* pane : {m_panes.rate, m_panes.pending, m_panes.threads, m_panes.time})
+    statusBar()->addPermanentWidget(pane);
   // Prompts of menu items and buttons replace the message while shown.
-  connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
-    m_message->setVisible(text.isEmpty());
-  });
-}
-
-QString MainWindow::paneText(int pane) const {
-  switch (pane) {
-    case 0:
-      return m_message->text();
-    case 1:
-      return m_ratePane->text();
-    case 2:
-      return m_pendingPane->text();
-    case 3:
-      return m_threadsPane->text();
-    case 4:
-      return m_timePane->text();
-    default:
-      return {};
-  }
+  connect(statusBar(), &QStatusBar::messageChanged, this,
+          [this](const QString& text) { m_panes.message->setVisible(text.isEmpty()); });
 }
 
 void MainWindow::refresh() {
   CrawlDocument& doc = *m_document;
   DownloadController& controller = doc.controller();
   bool idle = !doc.downloading();
-  action("go")->setEnabled(idle);
-  action("stop")->setEnabled(doc.canStop());
-  action("options")->setEnabled(idle);
-  action("workOffline")->setChecked(controller.offline);
-  action("beginBatch")->setEnabled(idle && m_batchPane->list()->count() > 0);
-  action("browseOffline")->setEnabled(!savedRootFile().empty());
-  action("showAll")->setChecked(doc.view.showAll);
+  m_actions.go->setEnabled(idle);
+  m_actions.stop->setEnabled(doc.canStop());
+  m_actions.options->setEnabled(idle);
+  m_actions.workOffline->setChecked(controller.offline);
+  m_actions.beginBatch->setEnabled(idle && m_batchPane->list()->count() > 0);
+  m_actions.browseOffline->setEnabled(!savedRootFile().empty());
+  m_actions.showAll->setChecked(doc.view.showAll);
   // The details list always shows what the menu says.
   if (m_detailsModel->showAll() != doc.view.showAll) {
     m_detailsModel->setShowAll(doc.view.showAll);
     m_detailsModel->rebuild();
   }
-  action("clearLog")->setEnabled(m_logPane->list()->count() > 0);
-  action("clearHistory")->setEnabled(idle);
-  action("clearLinks")->setEnabled(idle);
-  action("checkReleases")->setChecked(controller.versionNotify);
-  action("focusUrl")->setEnabled(idle);
+  m_actions.clearLog->setEnabled(m_logPane->list()->count() > 0);
+  m_actions.clearHistory->setEnabled(idle);
+  m_actions.clearLinks->setEnabled(idle);
+  m_actions.checkReleases->setChecked(controller.versionNotify);
+  m_actions.focusUrl->setEnabled(idle);
   m_urlBox->setEnabled(idle);
 
   if (!idle) {
-    m_ratePane->setText(QString::fromStdString(formatRate(controller.transferRate())));
+    m_panes.rate->setText(QString::fromStdString(formatRate(controller.transferRate())));
   } else if (!m_probed || tickCount() - m_lastProbe > m_timing.probeMs) {
     m_probed = true;
     m_lastProbe = tickCount();
-    m_ratePane->setText(systemConnectionState().query().connected ? tr("Connected") : tr("Disconnected"));
+    m_panes.rate->setText(m_connection.query().connected ? tr("Connected") : tr("Disconnected"));
   }
-  m_pendingPane->setText(QString::fromStdString(controller.pendingText()));
-  m_threadsPane->setText(QString::fromStdString(strprintf(text::kThreadsCount, controller.runningThreads())));
+  m_panes.pending->setText(QString::fromStdString(controller.pendingText()));
+  m_panes.threads->setText(QString::fromStdString(strprintf(text::kThreadsCount, controller.runningThreads())));
   if (idle) {
-    m_timePane->setText(QStringLiteral(" No download active "));
+    m_panes.time->setText(QStringLiteral(" No download active "));
   } else if (controller.settings.limitFlags & kLimitTotalTime) {
     uint32_t left = controller.deadline.load() - tickCount();
     if (static_cast<int32_t>(left) < 0) left = 0;
-    m_timePane->setText(QString::fromStdString(strprintf("%s remaining", formatDuration(left / 1000).c_str())));
+    m_panes.time->setText(QString::fromStdString(strprintf("%s remaining", formatDuration(left / 1000).c_str())));
   } else {
-    m_timePane->setText(tr("No time limit."));
+    m_panes.time->setText(tr("No time limit."));
   }
 }
 
@@ -522,14 +524,14 @@ void MainWindow::showTreeMenu(const QPoint& at) {
   if (index.isValid()) m_treeView->setCurrentIndex(index);
   LinkNode* node = selectedTreeNode();
   QMenu menu(this);
-  QAction* open = menu.addAction(action("openUrl")->text());
+  QAction* open = menu.addAction(m_actions.openUrl->text());
   open->setEnabled(node != nullptr);
   connect(open, &QAction::triggered, this, [this, node] {
     if (node) openUrl(QUrl(fromUtf8(node->info.url)));
   });
-  menu.addAction(action("autoExpand"));
-  menu.addAction(action("browseOffline"));
-  QAction* include = menu.addAction(action("includeUrl")->text());
+  menu.addAction(m_actions.autoExpand);
+  menu.addAction(m_actions.browseOffline);
+  QAction* include = menu.addAction(m_actions.includeUrl->text());
   include->setCheckable(true);
   include->setChecked(node != nullptr && node->info.include);
   connect(include, &QAction::triggered, this, [this, node] { toggleInclude(node); });
@@ -541,17 +543,17 @@ void MainWindow::showDetailsMenu(const QPoint& at) {
   if (index.isValid()) m_detailsView->setCurrentIndex(index);
   LinkNode* node = index.isValid() ? m_detailsModel->nodeAt(index.row()) : nullptr;
   QMenu menu(this);
-  QAction* open = menu.addAction(node ? tr("Open %1").arg(fromUtf8(node->info.url)) : action("openUrl")->text());
+  QAction* open = menu.addAction(node ? tr("Open %1").arg(fromUtf8(node->info.url)) : m_actions.openUrl->text());
   open->setEnabled(node != nullptr);
   connect(open, &QAction::triggered, this, [this, node] { openUrl(QUrl(fromUtf8(node->info.url))); });
-  menu.addAction(action("showAll"));
+  menu.addAction(m_actions.showAll);
   bool local = node && node->info.status == LinkStatus::Complete && !node->info.localFile.empty();
   QAction* openLocal =
-      menu.addAction(local ? tr("Open %1").arg(fromUtf8(node->info.localFile)) : action("openLocalCopy")->text());
+      menu.addAction(local ? tr("Open %1").arg(fromUtf8(node->info.localFile)) : m_actions.openLocalCopy->text());
   openLocal->setEnabled(local);
   connect(openLocal, &QAction::triggered, this,
           [this, node] { openUrl(QUrl::fromLocalFile(fromUtf8(node->info.localFile))); });
-  QAction* include = menu.addAction(action("includeUrl")->text());
+  QAction* include = menu.addAction(m_actions.includeUrl->text());
   include->setCheckable(true);
   include->setEnabled(node != nullptr);
   include->setChecked(node != nullptr && node->info.include);
@@ -576,8 +578,7 @@ void MainWindow::openArgument(const QString& text, bool noStart) {
 void MainWindow::openProfile() {
   // A URL list opens here too: it fills the batch queue.
   QString path = QFileDialog::getOpenFileName(
-      this, tr("Open Profile"), QString(),
-      tr("Sitegleaner URL Profiles (*.glean);;URL Lists (*.txt);;All Files (*)"));
+      this, tr("Open Profile"), QString(), tr("Sitegleaner URL Profiles (*.glean);;URL Lists (*.txt);;All Files (*)"));
   if (path.isEmpty()) return;
   if (m_document->downloading()) return;
   // What the user chose in the View menu this session outlives the reload
@@ -591,8 +592,8 @@ void MainWindow::openProfile() {
 void MainWindow::saveProfileAs() {
   if (m_document->downloading()) return;
   if (!m_document->resetDownload(m_urlBox->currentText().toStdString(), false)) return;
-  QString path = QFileDialog::getSaveFileName(this, tr("Save Profile As"), QString(),
-                                              tr("Sitegleaner URL Profiles (*.glean)"));
+  QString path =
+      QFileDialog::getSaveFileName(this, tr("Save Profile As"), QString(), tr("Sitegleaner URL Profiles (*.glean)"));
   if (path.isEmpty()) return;
   if (!path.endsWith(QStringLiteral(".glean"))) path += QStringLiteral(".glean");
   std::string error;
@@ -603,7 +604,7 @@ void MainWindow::saveProfileAs() {
 
 void MainWindow::showOptions() {
   if (!m_document->canEditOptions()) return;
-  OptionsSheet sheet(*m_document, m_connection ? *m_connection : systemConnectionState(), this);
+  OptionsSheet sheet(*m_document, m_connection, this);
   sheet.exec();
   refresh();
 }
@@ -611,7 +612,7 @@ void MainWindow::showOptions() {
 void MainWindow::enableVersionCheck(const VersionServer& server, double productVersion) {
   DownloadController& controller = m_document->controller();
   m_versionHost = std::make_unique<DesktopVersionHost>(*m_workerRequests, m_settings, controller, this, [this] {
-    action("checkReleases")->setChecked(m_document->controller().versionNotify);
+    m_actions.checkReleases->setChecked(m_document->controller().versionNotify);
   });
   m_versionCheck = std::make_unique<VersionCheck>(*m_versionHost, server, productVersion);
   controller.setRootHook([this](HttpSession& session) {
@@ -715,7 +716,7 @@ void MainWindow::rootSaved(const std::string& file) { logMessage(strprintf(text:
 
 void MainWindow::setStatusMessage(const std::string& text) {
   statusBar()->clearMessage();
-  if (m_message) m_message->setText(fromUtf8(text));
+  if (m_panes.message) m_panes.message->setText(fromUtf8(text));
 }
 
 void MainWindow::titleChanged(const std::string& title) {

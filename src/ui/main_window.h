@@ -35,17 +35,38 @@ class WorkerRequests;
 
 // Intervals that tests shorten; the defaults are the program's.
 struct WindowTiming {
-  int refreshMs = 1000;     // status refresh at least this often
-  int logMs = 500;          // log pane
-  int threadMs = 300;       // thread pane
-  uint32_t probeMs = 10000; // connection probe at most this often
+  int refreshMs = 1000;      // status refresh at least this often
+  int logMs = 500;           // log pane
+  int threadMs = 300;        // thread pane
+  uint32_t probeMs = 10000;  // connection probe at most this often
 };
 
 class MainWindow : public QMainWindow, public DocumentHost {
   Q_OBJECT
 
  public:
-  MainWindow(SettingsStore& store, WindowTiming timing = {}, ConnectionStateLayer* connection = nullptr);
+  // The window's commands. Each keeps its object name, under which the
+  // window's state and the key table know it.
+  struct Actions {
+    // The File menu, the toolbar and the keys of its commands.
+    QAction *go = nullptr, *stop = nullptr, *options = nullptr, *workOffline = nullptr, *browseOffline = nullptr;
+    QAction *openProfile = nullptr, *newDocument = nullptr, *saveProfile = nullptr, *saveProfileAs = nullptr;
+    QAction *beginBatch = nullptr, *exit = nullptr;
+    // The View and Help menus.
+    QAction *showAll = nullptr, *clearLog = nullptr, *clearHistory = nullptr, *clearLinks = nullptr;
+    QAction *toggleStatusBar = nullptr, *help = nullptr, *checkReleases = nullptr, *about = nullptr;
+    // Keys without a menu item, and the context menus of the link views.
+    QAction *focusUrl = nullptr, *nextPane = nullptr, *previousPane = nullptr;
+    QAction *autoExpand = nullptr, *openUrl = nullptr, *openLocalCopy = nullptr, *includeUrl = nullptr;
+  };
+  // The panes of the status bar, left to right.
+  struct StatusPanes {
+    QLabel *message = nullptr, *rate = nullptr, *pending = nullptr, *threads = nullptr, *time = nullptr;
+  };
+
+  // connection answers whether the system is online while no download runs.
+  MainWindow(SettingsStore& store, WindowTiming timing = {},
+             ConnectionStateLayer& connection = systemConnectionState());
   ~MainWindow() override;
 
   CrawlDocument& document() { return *m_document; }
@@ -58,14 +79,14 @@ class MainWindow : public QMainWindow, public DocumentHost {
   LogPane* logPane() const { return m_logPane; }
   ThreadPane* threadPane() const { return m_threadPane; }
   BatchPane* batchPane() const { return m_batchPane; }
-  QAction* action(const QString& name) const;
+  const Actions& actions() const { return m_actions; }
+  const StatusPanes& statusPanes() const { return m_panes; }
   // How addresses and saved files are handed to the desktop; tests put
   // their own in.
   using UrlOpener = std::function<bool(const QUrl&)>;
   void setUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
   // Whether the status panes are refreshed on their timer.
   bool refreshing() const { return m_refreshTimer.isActive(); }
-  QString paneText(int pane) const;
 
   // The frame's operations.
   void openArgument(const QString& text, bool noStart);
@@ -148,18 +169,15 @@ class MainWindow : public QMainWindow, public DocumentHost {
   BatchPane* m_batchPane = nullptr;
   QToolBar* m_toolBar = nullptr;
   QMenu* m_viewMenu = nullptr;
-  QLabel* m_message = nullptr;
-  QLabel* m_ratePane = nullptr;
-  QLabel* m_pendingPane = nullptr;
-  QLabel* m_threadsPane = nullptr;
-  QLabel* m_timePane = nullptr;
+  Actions m_actions;
+  StatusPanes m_panes;
   QTimer m_refreshTimer;
   UrlOpener m_opener;  // empty: the desktop's own
   uint32_t m_lastProbe = 0;
   bool m_probed = false;
   bool m_closing = false;
   std::string m_title;
-  ConnectionStateLayer* m_connection = nullptr;  // the system's when null
+  ConnectionStateLayer& m_connection;
 
   // Questions of the workers. Declared after what the requests use, so
   // that requests still queued are dropped before it goes.

@@ -50,6 +50,11 @@ NumberBox::NumberBox(QWidget* parent) : QAbstractSpinBox(parent) {
   connect(lineEdit(), &QLineEdit::textChanged, this, &NumberBox::textChanged);
 }
 
+void NumberBox::setSpinRange(int low, int high) {
+  m_low = low;
+  m_high = high;
+}
+
 void NumberBox::setNumber(int value) { setText(QString::number(value)); }
 
 void NumberBox::setText(const QString& text) { lineEdit()->setText(text); }
@@ -62,8 +67,8 @@ std::optional<int> NumberBox::number() const {
 }
 
 void NumberBox::stepBy(int steps) {
-  int value = number().value_or(kSpinMinimum);
-  setNumber(std::clamp(value + steps, kSpinMinimum, kSpinMaximum));
+  int value = number().value_or(m_low);
+  setNumber(std::clamp(value + steps, m_low, m_high));
   lineEdit()->selectAll();
 }
 
@@ -86,8 +91,8 @@ QAbstractSpinBox::StepEnabled NumberBox::stepEnabled() const {
   std::optional<int> value = number();
   if (!value) return StepUpEnabled | StepDownEnabled;
   StepEnabled enabled = StepNone;
-  if (*value < kSpinMaximum) enabled |= StepUpEnabled;
-  if (*value > kSpinMinimum) enabled |= StepDownEnabled;
+  if (*value < m_high) enabled |= StepUpEnabled;
+  if (*value > m_low) enabled |= StepDownEnabled;
   return enabled;
 }
 
@@ -146,12 +151,12 @@ std::unique_ptr<QMenu> TypeList::createContextMenu() {
   connect(menu->addAction(tr("Check &All")), &QAction::triggered, this, [this] { setAllChecked(true); });
   connect(menu->addAction(tr("&Uncheck All")), &QAction::triggered, this, [this] { setAllChecked(false); });
   QListWidgetItem* current = currentItem();
-  QString major = current != nullptr && current->text().contains(QLatin1Char('/')) ? majorType(current->text())
-                                                                                   : QString();
+  QString major =
+      current != nullptr && current->text().contains(QLatin1Char('/')) ? majorType(current->text()) : QString();
   bool typed = current != nullptr && current->text().contains(QLatin1Char('/'));
-  QAction* check = menu->addAction(
-      typed ? menuText(QString::fromStdString(strprintf(text::kCheckType, major.toStdString().c_str())))
-            : tr("Check &Type"));
+  QAction* check =
+      menu->addAction(typed ? menuText(QString::fromStdString(strprintf(text::kCheckType, major.toStdString().c_str())))
+                            : tr("Check &Type"));
   QAction* uncheck = menu->addAction(
       typed ? menuText(QString::fromStdString(strprintf(text::kUncheckType, major.toStdString().c_str())))
             : tr("Uncheck &Type"));

@@ -39,21 +39,18 @@ OptionsSheet::OptionsSheet(CrawlDocument& document, ConnectionStateLayer& connec
   m_tabs = new QTabWidget(this);
   m_tabs->setObjectName(QStringLiteral("optionsTabs"));
   m_tabs->setUsesScrollButtons(false);  // every tab in view
-  m_limits = new GeneralPage(m_hooks, m_tabs);
-  m_filters = new FiltersPage(m_hooks, document.store(), m_tabs);
+  m_limits = new LimitsPage(m_hooks, m_tabs);
+  m_filters = new FilterPage(m_hooks, document.store(), m_tabs);
   m_depth = new DepthPage(m_hooks, connection, m_tabs);
   m_save = new SavePage(m_hooks, m_tabs);
   m_exclude = new ExcludePage(m_hooks, m_tabs);
   m_security = new SecurityPage(m_hooks, m_tabs);
-  const CrawlSettings& settings = document.controller().settings;
-  for (OptionsPage* p : std::initializer_list<OptionsPage*>{m_limits, m_filters, m_depth, m_save, m_exclude,
-                                                            m_security}) {
-    p->load(settings);
+  const OptionValues values = documentValues();
+  for (OptionsPage* p :
+       std::initializer_list<OptionsPage*>{m_limits, m_filters, m_depth, m_save, m_exclude, m_security}) {
+    p->load(values);
     m_tabs->addTab(p, p->title());
   }
-  std::vector<std::string> exclusions;
-  document.controller().exclusions().save(exclusions);
-  m_exclude->setEntries(exclusions);
 
   m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(m_buttons, &QDialogButtonBox::accepted, this, &OptionsSheet::accept);
@@ -124,21 +121,28 @@ void OptionsSheet::accept() {
   QDialog::accept();
 }
 
+OptionValues OptionsSheet::documentValues() const {
+  OptionValues values{m_document.controller().settings, {}};
+  m_document.controller().exclusions().save(values.exclusions);
+  return values;
+}
+
 void OptionsSheet::applySettings() {
   DownloadController& controller = m_document.controller();
-  CrawlSettings& settings = controller.settings;
   // The pages copy their values, the new passwords, `Limit Flags` and the
   // units back. A page never shown holds what it was filled with; it
   // leaves the record alone.
+  OptionValues values = documentValues();
   for (int i = 0; i < m_tabs->count(); ++i) {
-    if (m_shown[static_cast<size_t>(i)]) page(i)->applySettings(settings);
+    if (m_shown[static_cast<size_t>(i)]) page(i)->apply(values);
   }
-  controller.exclusions().load(m_exclude->entries());
-  m_document.store().save(settings, controller.exclusions(), m_document.view);
-  if (settings.logFile.empty()) {
+  controller.settings = values.settings;
+  controller.exclusions().load(values.exclusions);
+  m_document.store().save(controller.settings, controller.exclusions(), m_document.view);
+  if (controller.settings.logFile.empty()) {
     closeLogFile();
   } else {
-    openLogFile(settings.logFile);
+    openLogFile(controller.settings.logFile);
   }
 }
 

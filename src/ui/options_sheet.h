@@ -9,7 +9,12 @@
 #include <QDialog>
 #include <array>
 
-#include "ui/option_pages.h"
+#include "ui/option_page_depth.h"
+#include "ui/option_page_exclude.h"
+#include "ui/option_page_filter.h"
+#include "ui/option_page_limits.h"
+#include "ui/option_page_save.h"
+#include "ui/option_page_security.h"
 
 class QDialogButtonBox;
 class QTabWidget;
@@ -29,8 +34,8 @@ class OptionsSheet : public QDialog {
   QTabWidget* tabs() const { return m_tabs; }
   QDialogButtonBox* buttons() const { return m_buttons; }
   OptionsHooks& hooks() { return m_hooks; }
-  GeneralPage* limitsPage() const { return m_limits; }
-  FiltersPage* filterPage() const { return m_filters; }
+  LimitsPage* limitsPage() const { return m_limits; }
+  FilterPage* filterPage() const { return m_filters; }
   DepthPage* depthPage() const { return m_depth; }
   SavePage* savePage() const { return m_save; }
   ExcludePage* excludePage() const { return m_exclude; }
@@ -41,14 +46,16 @@ class OptionsSheet : public QDialog {
   bool pageShown(int index) const { return m_shown[static_cast<size_t>(index)]; }
 
   // OK: checks every page that was shown (staying open on the first bad
-  // value), then copies the values back into the document: the values of
-  // the pages, the new passwords, `Limit Flags` and the units; the
+  // value), then copies the values of those pages back into the document:
+  // the settings, the new passwords, `Limit Flags` and the units, the
   // exclusion rules; then saves the whole record and opens the log file
   // (or closes it when `Log File` is empty).
   void accept() override;
 
  private:
   bool validateShownPages();
+  // The document's settings and exclusion rules as the pages edit them.
+  OptionValues documentValues() const;
   void applySettings();
   void pageChanged(int index);
   OptionsPage* page(int index) const;
@@ -57,8 +64,8 @@ class OptionsSheet : public QDialog {
   OptionsHooks m_hooks;
   QTabWidget* m_tabs = nullptr;
   QDialogButtonBox* m_buttons = nullptr;
-  GeneralPage* m_limits = nullptr;
-  FiltersPage* m_filters = nullptr;
+  LimitsPage* m_limits = nullptr;
+  FilterPage* m_filters = nullptr;
   DepthPage* m_depth = nullptr;
   SavePage* m_save = nullptr;
   ExcludePage* m_exclude = nullptr;

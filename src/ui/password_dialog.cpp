@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "engine/download_controller.h"
-#include "ui/option_pages.h"
+#include "ui/option_page.h"
 #include "ui/worker_requests.h"
 #include "util/string_utils.h"
 #include "util/texts.h"

@@ -1,5 +1,6 @@
-// A document front end that answers every question without asking, for
-// tests and tools where the document's questions are not the subject.
+// The world around a document for tests and tools where it is not the
+// subject: a front end that answers every question without asking, and a
+// connection-state layer whose answer the test sets.
 #pragma once
 
 #include "document/crawl_document.h"
@@ -13,6 +14,14 @@ class QuietHost : public DocumentHost {
   bool confirmEndDownloadOnClose() override { return true; }
   void reportSettingsReadError(const std::string&) override {}
   void reportError(const std::string&) override {}
+};
+
+class FixedConnection : public ConnectionStateLayer {
+ public:
+  ConnectionState query() override { return state; }
+  bool autodial() override { return false; }
+  bool hangUp() override { return false; }
+  ConnectionState state;
 };
 
 }  // namespace sg::test

@@ -8,6 +8,7 @@
 
 #include "document/settings_store.h"
 #include "engine/robots.h"
+#include "support/quiet_host.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "ui/main_window.h"
@@ -33,7 +34,8 @@ class WindowRig {
     timing.refreshMs = 50;
     timing.logMs = 20;
     timing.threadMs = 20;
-    window = std::make_unique<MainWindow>(store, timing);
+    timing.probeMs = 0;
+    window = std::make_unique<MainWindow>(store, timing, connection);
     window->ask = [this](const QString& question) {
       questions << question;
       return answer;
@@ -53,7 +55,7 @@ class WindowRig {
 
   void startCrawl(const std::string& path) {
     window->urlBox()->setEditText(QString::fromStdString(server.url(path)));
-    window->action(QStringLiteral("go"))->trigger();
+    window->actions().go->trigger();
   }
   bool waitForIdle(int ms = 20000) {
     return QTest::qWaitFor([this] { return !window->document().downloading(); }, ms);
@@ -62,6 +64,7 @@ class WindowRig {
   TempDir dir;
   SettingsStore store;
   TestServer server;
+  FixedConnection connection;
   std::unique_ptr<MainWindow> window;
   QStringList questions;
   bool answer = true;

@@ -20,15 +20,6 @@ using namespace sg;
 
 namespace {
 
-// A connection-state layer whose answer the test sets.
-class FixedConnection : public ConnectionStateLayer {
- public:
-  ConnectionState query() override { return state; }
-  bool autodial() override { return false; }
-  bool hangUp() override { return false; }
-  ConnectionState state;
-};
-
 QString credential(const char* text) { return QByteArray(text).toBase64(); }
 
 // A setting as text, as the settings' own description writes it.
@@ -77,7 +68,7 @@ class OptionsSheetTest : public QObject {
   std::unique_ptr<test::TempDir> m_dir;
   std::unique_ptr<SettingsStore> m_store;
   test::QuietHost m_host;
-  FixedConnection m_connection;
+  test::FixedConnection m_connection;
   std::unique_ptr<CrawlDocument> m_document;
   QStringList m_messages;
   std::optional<QString> m_password;
@@ -331,18 +322,44 @@ void OptionsSheetTest::switchesGreyWhatTheyGovern() {
   }
 }
 
+// Every number field: its spin button stays within the range that OK
+// accepts, and a value beyond it keeps the user on its page, with the
+// range named and the focus in the field. The list of "Limits affect:"
+// never stores what is not one of its entries.
 void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
+  settings().limitFlags = kLimitMaxSize | kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge;
+  settings().threads = 1;  // the delay is checked for one thread only
+  settings().limitBinaries = -1;
   auto sheet = makeSheet();
-  sheet->limitsPage()->threads->setText("99");
-  sheet->tabs()->setCurrentIndex(3);
-  QCOMPARE(sheet->tabs()->currentIndex(), 0);
-  QCOMPARE(m_messages, QStringList{"Please enter an integer between 1 and 30."});
-  QVERIFY(focusedIn(*sheet, sheet->limitsPage()->threads));
-  sheet->limitsPage()->threads->setText("2");
-  sheet->tabs()->setCurrentIndex(3);
-  QCOMPARE(sheet->tabs()->currentIndex(), 3);
-  QVERIFY(sheet->pageShown(3));
-  QVERIFY(!sheet->pageShown(4));
+  QCOMPARE(sheet->limitsPage()->limitsAffect->currentText(), QStringLiteral("All Files"));
+  QVERIFY(!sheet->pageShown(1));
+  const int pages = sheet->tabs()->count();
+  for (int i = 0; i < pages; ++i) {
+    sheet->tabs()->setCurrentIndex(i);
+    QVERIFY(sheet->pageShown(i));
+    for (const NumberField& field : static_cast<OptionsPage*>(sheet->tabs()->widget(i))->numberFields()) {
+      auto [low, high] = OptionsPage::shownRange(field);
+      const std::tuple<int, int, int> steps[] = {{high, 1, high}, {low, -1, low}, {low, 1, low + 1}};
+      for (auto [from, step, to] : steps) {
+        field.box->setNumber(from);
+        field.box->stepBy(step);
+        QCOMPARE(field.box->number(), std::optional<int>(to));
+      }
+      m_messages.clear();
+      field.box->setNumber(high + 1);
+      sheet->tabs()->setCurrentIndex((i + 1) % pages);
+      QCOMPARE(sheet->tabs()->currentIndex(), i);
+      QCOMPARE(m_messages, QStringList{QString("Please enter an integer between %1 and %2.").arg(low).arg(high)});
+      QVERIFY(focusedIn(*sheet, field.box));
+      field.box->setNumber(low);
+    }
+  }
+  LimitsPage::Limit& total = sheet->limitsPage()->maxTotalTime;
+  QCOMPARE(total.value->spinMaximum(), 120);  // minutes
+  total.unit->setCurrentIndex(LimitsPage::kSecs);
+  QCOMPARE(total.value->spinMaximum(), 7200);
+  clickOk(*sheet);
+  QCOMPARE(settings().limitBinaries, kLimitOtherFiles | kLimitHtmlFiles);
 }
 
 QTEST_MAIN(OptionsSheetTest)

@@ -1,0 +1,94 @@
+#include "ui/option_page_security.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace sg {
+
+SecurityPage::SecurityPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hooks, parent) {
+  setObjectName(QStringLiteral("securityPage"));
+  auto* layout = new QVBoxLayout(this);
+
+  auto* site = new QGroupBox(tr("Internet Authorisation"), this);
+  auto* siteGrid = new QGridLayout(site);
+  username = new QLineEdit(site);
+  username->setObjectName(QStringLiteral("username"));
+  internetPassword = new QPushButton(site);
+  internetPassword->setObjectName(QStringLiteral("setInternetPassword"));
+  siteGrid->addWidget(labelFor(tr("&Username:"), username, site), 0, 0);
+  siteGrid->addWidget(username, 0, 1);
+  siteGrid->addWidget(internetPassword, 1, 1, Qt::AlignLeft);
+  layout->addWidget(site);
+
+  auto* proxy = new QGroupBox(tr("Proxy Authorisation"), this);
+  auto* proxyGrid = new QGridLayout(proxy);
+  proxyUsername = new QLineEdit(proxy);
+  proxyUsername->setObjectName(QStringLiteral("proxyUsername"));
+  proxyPassword = new QPushButton(proxy);
+  proxyPassword->setObjectName(QStringLiteral("setProxyPassword"));
+  proxyGrid->addWidget(labelFor(tr("User&name:"), proxyUsername, proxy), 0, 0);
+  proxyGrid->addWidget(proxyUsername, 0, 1);
+  proxyGrid->addWidget(proxyPassword, 1, 1, Qt::AlignLeft);
+  layout->addWidget(proxy);
+
+  promptForPassword = new QCheckBox(tr("&Prompt for password if these aren't valid."), this);
+  promptForPassword->setObjectName(QStringLiteral("promptForPassword"));
+  layout->addWidget(promptForPassword);
+  layout->addStretch(1);
+  addText(username, &CrawlSettings::username, 63);
+  addText(proxyUsername, &CrawlSettings::proxyUsername, 63);
+  addCheck(promptForPassword, &CrawlSettings::promptForPassword);
+
+  connect(username, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (text.isEmpty()) m_internetPassword.reset();
+    updateEnabling();
+  });
+  connect(proxyUsername, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (text.isEmpty()) m_proxyPassword.reset();
+    updateEnabling();
+  });
+  connect(internetPassword, &QPushButton::clicked, this, &SecurityPage::setInternetPassword);
+  connect(proxyPassword, &QPushButton::clicked, this, &SecurityPage::setProxyPassword);
+  updateEnabling();
+}
+
+void SecurityPage::loadOwn(const OptionValues&) {
+  m_internetPassword.reset();
+  m_proxyPassword.reset();
+}
+
+void SecurityPage::updateEnabling() {
+  internetPassword->setText(m_internetPassword ? tr("Change Internet &Password") : tr("Set Internet &Password"));
+  proxyPassword->setText(m_proxyPassword ? tr("Change Proxy Pass&word") : tr("Set Proxy Pass&word"));
+  enableControl(internetPassword, !username->text().isEmpty());
+  enableControl(proxyPassword, !proxyUsername->text().isEmpty());
+}
+
+void SecurityPage::setInternetPassword() {
+  if (username->text().isEmpty()) return;
+  if (std::optional<QString> password = m_hooks.askPassword()) m_internetPassword = *password;
+  updateEnabling();
+}
+
+void SecurityPage::setProxyPassword() {
+  if (proxyUsername->text().isEmpty()) return;
+  if (std::optional<QString> password = m_hooks.askPassword()) m_proxyPassword = *password;
+  updateEnabling();
+}
+
+void SecurityPage::applyOwn(OptionValues& values) {
+  CrawlSettings& s = values.settings;
+  if (m_internetPassword && !username->text().isEmpty()) {
+    s.password = basicCredential(username->text(), *m_internetPassword);
+  }
+  if (m_proxyPassword && !proxyUsername->text().isEmpty()) {
+    s.proxyPassword = basicCredential(proxyUsername->text(), *m_proxyPassword);
+  }
+}
+
+}  // namespace sg
