@@ -10,6 +10,7 @@ packages=(
   pkg-config
   libcurl4-openssl-dev
   libsqlite3-dev
+  libidn2-dev
   qt6-base-dev
   libgtest-dev
   libgmock-dev

@@ -121,7 +121,8 @@ std::string_view pathExtension(std::string_view lastComponent) {
 
 std::string localNameFor(std::string_view server, uint16_t port, bool https, std::string_view object,
                          bool createTree, bool pageLink) {
-  std::string text(server);
+  // The server's directory reads as its name is written.
+  std::string text = unicodeHost(server);
   if (port != 0 && port != defaultPort(https)) {
     text += '_';
     text += std::to_string(port);

@@ -1,7 +1,9 @@
 #include "util/url_ops.h"
 
 #include <curl/curl.h>
+#include <idn2.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -112,6 +114,7 @@ struct CurlParts {
   std::string scheme, user, password, host, port, path, query, fragment;
   std::string effectivePort;  // the explicit port, or the scheme's default
   bool hasUser = false, hasPassword = false, hasPort = false, hasQuery = false, hasFragment = false;
+  bool hostConverted = false;  // the host was written in Unicode
 };
 
 void readParts(CURLU* h, CurlParts& p) {
@@ -119,6 +122,11 @@ void readParts(CURLU* h, CurlParts& p) {
   p.hasUser = getPart(h, CURLUPART_USER, p.user);
   p.hasPassword = getPart(h, CURLUPART_PASSWORD, p.password);
   getPart(h, CURLUPART_HOST, p.host);
+  // One server, one name: a host written in Unicode is the same server as
+  // its ASCII form, which is also what goes on the wire.
+  std::string ascii = asciiHost(p.host);
+  p.hostConverted = ascii != p.host;
+  p.host = std::move(ascii);
   p.hasPort = getPart(h, CURLUPART_PORT, p.port);
   if (p.hasPort) {
     p.effectivePort = p.port;
@@ -200,6 +208,7 @@ void toHttpParts(const CurlParts& p, HttpUrlParts& out) {
 struct Cracked {
   std::string scheme;
   HttpUrlParts parts;
+  std::string asciiUrl;  // the URL with its host in ASCII, when it was not
 };
 
 bool crack(std::string_view text, Cracked& out) {
@@ -219,6 +228,10 @@ bool crack(std::string_view text, Cracked& out) {
   readSettledParts(h.get(), parts);
   out.scheme = parts.scheme;
   toHttpParts(parts, out.parts);
+  if (parts.hostConverted) {
+    out.asciiUrl = assembleUrl(parts);
+    if (parts.hasFragment) out.asciiUrl += '#' + parts.fragment;
+  }
   // Port 0 cannot be connected to; such a URL names nothing.
   return out.parts.port != 0;
 }
@@ -255,6 +268,37 @@ int hexValue(char c) {
 
 uint16_t defaultPort(bool https) { return https ? 443 : 80; }
 
+std::string asciiHost(std::string_view host) {
+  if (std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(host);
+  }
+  const std::string text(host);
+  char* ascii = nullptr;
+  // Names that the current rules refuse but browsers still reach (the
+  // transitional rules of 2003) are tried second.
+  if (idn2_to_ascii_8z(text.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL) != IDN2_OK &&
+      idn2_to_ascii_8z(text.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_TRANSITIONAL) != IDN2_OK) {
+    return text;
+  }
+  std::string out = ascii;
+  idn2_free(ascii);
+  return out;
+}
+
+std::string unicodeHost(std::string_view host) {
+  std::string text(host);
+  if (text.rfind("xn--", 0) != 0 && text.find(".xn--") == std::string::npos) return text;
+  char* unicode = nullptr;
+  if (idn2_to_unicode_8z8z(text.c_str(), &unicode, 0) != IDN2_OK) return text;
+  std::string out = unicode;
+  idn2_free(unicode);
+  // Decoding may yield what no file name should hold; the ASCII form is safe.
+  const bool plain = std::none_of(out.begin(), out.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x80 && !std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.';
+  });
+  return plain ? out : text;
+}
+
 bool parseHttpUrl(std::string& url, HttpUrlParts& parts) {
   Cracked cracked;
   if (!crack(url, cracked)) {
@@ -263,6 +307,7 @@ bool parseHttpUrl(std::string& url, HttpUrlParts& parts) {
     if (!crack(prefixed, cracked)) return false;
     url = std::move(prefixed);
   }
+  if (!cracked.asciiUrl.empty()) url = std::move(cracked.asciiUrl);
   parts = std::move(cracked.parts);
   return cracked.scheme == "http" || cracked.scheme == "https";
 }

@@ -18,7 +18,8 @@ struct HttpUrlParts {
 
 // Splits a web URL. A text that does not crack as it stands is tried again
 // behind "http://"; when that works the caller's text is replaced by the
-// prefixed one. Answers true only for http and https URLs; other schemes
+// prefixed one. A host written in Unicode is given in ASCII (asciiHost),
+// in the parts and in the caller's text. Answers true only for http and https URLs; other schemes
 // that crack (ftp, ...) answer false with the parts filled in all the same.
 bool parseHttpUrl(std::string& url, HttpUrlParts& parts);
 bool parseHttpUrl(std::string& url, std::string& server, std::string& object,
@@ -61,6 +62,14 @@ std::string encodeUnsafeBytes(std::string_view text);
 // percent sign of the name ("100%.html" was linked as "100%25.html") and is
 // sent as "%25".
 std::string encodeRequestTarget(std::string_view text);
+
+// A host name as it is asked for: a name written in Unicode ("bücher.de")
+// in its ASCII form ("xn--bcher-kva.de"), lower case. Other hosts, and a
+// Unicode name that is no valid international name, come back as given.
+std::string asciiHost(std::string_view host);
+// The Unicode form of a host whose labels are ASCII-encoded international
+// names, for file names a person reads; other hosts come back as given.
+std::string unicodeHost(std::string_view host);
 
 // The object cut before its first "?", then "#", then "@".
 std::string displayPath(std::string_view object);

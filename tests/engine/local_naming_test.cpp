@@ -50,6 +50,9 @@ TEST(LocalNaming, MapsUrlsToNamesBelowTheSaveDirectory) {
       {"server", 80, true, "/x.html", true, "server_80/x.html"},
       {"server", 8443, true, "/", true, "server_8443/default.html"},
       {"server", 80, false, "/dir\\sub\\file.html", true, "server/dir/sub/file.html"},
+      // An international host's directory is named as the host is written.
+      {"xn--bcher-kva.example", 8080, false, "/", true, "b\xc3\xbc" "cher.example_8080/default.html"},
+      {"xn--zz.example", 80, false, "/x.html", true, "xn--zz.example/x.html"},
       // Found by fuzzing: a name must never start with "/", whatever it is made of.
       {"", 80, false, "/x.html", true, "x.html"},
       {"/", 80, false, "//x.html", true, "x.html"},
