@@ -50,11 +50,6 @@ NumberBox::NumberBox(QWidget* parent) : QAbstractSpinBox(parent) {
   connect(lineEdit(), &QLineEdit::textChanged, this, &NumberBox::textChanged);
 }
 
-void NumberBox::setSpinRange(int low, int high) {
-  m_low = low;
-  m_high = high;
-}
-
 void NumberBox::setNumber(int value) { setText(QString::number(value)); }
 
 void NumberBox::setText(const QString& text) { lineEdit()->setText(text); }
@@ -67,8 +62,8 @@ std::optional<int> NumberBox::number() const {
 }
 
 void NumberBox::stepBy(int steps) {
-  int value = number().value_or(m_low);
-  setNumber(std::clamp(value + steps, m_low, m_high));
+  int value = number().value_or(kSpinMinimum);
+  setNumber(std::clamp(value + steps, kSpinMinimum, kSpinMaximum));
   lineEdit()->selectAll();
 }
 
@@ -91,8 +86,8 @@ QAbstractSpinBox::StepEnabled NumberBox::stepEnabled() const {
   std::optional<int> value = number();
   if (!value) return StepUpEnabled | StepDownEnabled;
   StepEnabled enabled = StepNone;
-  if (*value < m_high) enabled |= StepUpEnabled;
-  if (*value > m_low) enabled |= StepDownEnabled;
+  if (*value < kSpinMaximum) enabled |= StepUpEnabled;
+  if (*value > kSpinMinimum) enabled |= StepDownEnabled;
   return enabled;
 }
 

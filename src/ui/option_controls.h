@@ -15,17 +15,17 @@ namespace sg {
 
 // An edit field for a whole number with a spin button beside it. Typing is
 // free: the range is checked when the sheet is confirmed, with the
-// program's own messages. The spin button stays within the range the field
-// accepts, so that it never offers a value that OK refuses.
+// program's own messages. The spin button runs from 0 to 100 whatever range
+// the field has.
 class NumberBox : public QAbstractSpinBox {
   Q_OBJECT
 
  public:
+  static constexpr int kSpinMinimum = 0;
+  static constexpr int kSpinMaximum = 100;
+
   explicit NumberBox(QWidget* parent = nullptr);
 
-  void setSpinRange(int low, int high);
-  int spinMinimum() const { return m_low; }
-  int spinMaximum() const { return m_high; }
   void setNumber(int value);
   void setText(const QString& text);
   // The number typed, or nothing when the text is not a whole number.
@@ -43,10 +43,6 @@ class NumberBox : public QAbstractSpinBox {
 
  protected:
   StepEnabled stepEnabled() const override;
-
- private:
-  int m_low = 0;
-  int m_high = 100;
 };
 
 // A sorted list of MIME types, each with a check box. Its context menu ticks

@@ -47,14 +47,6 @@ std::pair<int, int> OptionsPage::shownRange(const NumberField& field) {
 
 void OptionsPage::addNumber(const NumberField& field) {
   m_numbers.push_back(field);
-  auto [low, high] = shownRange(field);
-  field.box->setSpinRange(low, high);
-  if (field.unit != nullptr) {
-    connect(field.unit, &QComboBox::currentIndexChanged, this, [field] {
-      auto [low, high] = shownRange(field);
-      field.box->setSpinRange(low, high);
-    });
-  }
   if (field.gate != nullptr) connect(field.gate, &QCheckBox::toggled, this, &OptionsPage::updateEnabling);
 }
 

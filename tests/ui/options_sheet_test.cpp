@@ -322,9 +322,8 @@ void OptionsSheetTest::switchesGreyWhatTheyGovern() {
   }
 }
 
-// Every number field: its spin button stays within the range that OK
-// accepts, and a value beyond it keeps the user on its page, with the
-// range named and the focus in the field. The list of "Limits affect:"
+// Every number field: a value beyond its range keeps the user on its
+// page, with the range named and the focus in the field. The list of "Limits affect:"
 // never stores what is not one of its entries.
 void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
   settings().limitFlags = kLimitMaxSize | kLimitMinSize | kLimitTotalTime | kLimitFileTime | kLimitAge;
@@ -339,12 +338,6 @@ void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
     QVERIFY(sheet->pageShown(i));
     for (const NumberField& field : static_cast<OptionsPage*>(sheet->tabs()->widget(i))->numberFields()) {
       auto [low, high] = OptionsPage::shownRange(field);
-      const std::tuple<int, int, int> steps[] = {{high, 1, high}, {low, -1, low}, {low, 1, low + 1}};
-      for (auto [from, step, to] : steps) {
-        field.box->setNumber(from);
-        field.box->stepBy(step);
-        QCOMPARE(field.box->number(), std::optional<int>(to));
-      }
       m_messages.clear();
       field.box->setNumber(high + 1);
       sheet->tabs()->setCurrentIndex((i + 1) % pages);
@@ -354,10 +347,6 @@ void OptionsSheetTest::badValueKeepsTheUserOnThePage() {
       field.box->setNumber(low);
     }
   }
-  LimitsPage::Limit& total = sheet->limitsPage()->maxTotalTime;
-  QCOMPARE(total.value->spinMaximum(), 120);  // minutes
-  total.unit->setCurrentIndex(LimitsPage::kSecs);
-  QCOMPARE(total.value->spinMaximum(), 7200);
   clickOk(*sheet);
   QCOMPARE(settings().limitBinaries, kLimitOtherFiles | kLimitHtmlFiles);
 }
