@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "engine/link_status.h"
+
 namespace sg {
 
 class DownloadController;
@@ -15,9 +17,9 @@ class LinkRecord;
 class LinkProcessor {
  public:
   virtual ~LinkProcessor() = default;
-  // Handles the link; true when its body was read. timedOut is set when a
-  // read timed out and the worker should queue the link again.
-  virtual bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) = 0;
+  // Handles the link. ServerUnreachable from the connection's first request
+  // is left to the worker, the link untouched.
+  virtual LinkOutcome process(LinkRecord& link, HttpConnection& connection) = 0;
   // The server's robots rules refused the link; it stays Pending.
   virtual void refusedByRobots(LinkRecord& link) {}
   // The link's server could not be reached (reason says why); the link

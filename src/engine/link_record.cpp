@@ -60,15 +60,12 @@ void LinkRecord::destroyChildren() {
   }
 }
 
-bool LinkRecord::process(HttpConnection& connection, bool& timedOut) {
-  DownloadController* rc = controller();
-  timedOut = false;
-  return rc != nullptr && rc->processLink(*this, connection, timedOut);
+LinkOutcome LinkRecord::process(HttpConnection& connection) {
+  DownloadController* owner = controller();
+  return owner != nullptr ? owner->processLink(*this, connection) : LinkOutcome::Done;
 }
 
-DownloadController* LinkRecord::controller() {
-  return isRoot() ? static_cast<DownloadController*>(this) : root;
-}
+DownloadController* LinkRecord::controller() { return isRoot() ? static_cast<DownloadController*>(this) : root; }
 
 const DownloadController* LinkRecord::controller() const {
   return isRoot() ? static_cast<const DownloadController*>(this) : root;
@@ -278,8 +275,7 @@ bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool in
     return false;
   }
 
-  bool added = false;
-  LinkRecord* standing = rc->registerLink(*offered, added);
+  auto [standing, added] = rc->registerLink(*offered);
   if (added) {
     if (!children) children = std::make_unique<Children>();
     children->push_back(std::move(offered));

@@ -34,8 +34,8 @@ class LinkRecord {
   LinkRecord& operator=(const LinkRecord&) = delete;
 
   virtual bool isRoot() const { return false; }
-  // Handles the link on a worker thread; true when its body was read.
-  virtual bool process(HttpConnection& connection, bool& timedOut);
+  // Handles the link on a worker thread.
+  virtual LinkOutcome process(HttpConnection& connection);
 
   // Makes the record reusable and admits the URL. False when the URL is
   // invalid, filtered out or beyond the server radius (see admit()). split,

@@ -9,11 +9,11 @@
 #include "engine/thread_status.h"
 #include "pipeline/css_scanner.h"
 #include "pipeline/html_scanner.h"
-#include "pipeline/link_rewriter.h"
-#include "pipeline/script_scanner.h"
 #include "pipeline/http_exchange.h"
+#include "pipeline/link_rewriter.h"
 #include "pipeline/local_files.h"
 #include "pipeline/placeholder.h"
+#include "pipeline/script_scanner.h"
 #include "platform/platform_error.h"
 #include "util/format.h"
 #include "util/log.h"
@@ -184,8 +184,8 @@ void placeholderIfPage(LinkRecord& link, ExchangeResult::Response response, cons
   if (link.written) return;
   std::string name = link.localName();
   bool textual = link.contentKind == ContentKind::Html || response == ExchangeResult::Response::Text;
-  bool eligible = looksLikePage(name) ? (textual || response == ExchangeResult::Response::None)
-                                      : textual && !namesNonPage(name);
+  bool eligible =
+      looksLikePage(name) ? (textual || response == ExchangeResult::Response::None) : textual && !namesNonPage(name);
   link.written = true;  // at most once per link, written or not
   if (!eligible || name.empty()) return;
   writeDownloadPlaceholder(*link.controller(), link.localFile(), reason, link.url());
@@ -331,7 +331,8 @@ bool readBody(LinkRecord& link, BodySource& body) {
   if (output) {
     if (!output->commit(result && !saveFailed, link.lastModified) && result && !saveFailed) saveFailed = true;
     if (saveFailed) {
-      link.information = strprintf(text::kWriteFailed, output->target().c_str(), systemErrorText(output->error()).c_str());
+      link.information =
+          strprintf(text::kWriteFailed, output->target().c_str(), systemErrorText(output->error()).c_str());
       logMessage(link.information);
     } else if (result) {
       std::string saved = link.localFile();
@@ -357,12 +358,12 @@ bool readBody(LinkRecord& link, BodySource& body) {
   return result;
 }
 
-bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& timedOut) {
-  timedOut = false;
-  DownloadController& rc = *link.controller();
-  const CrawlSettings& s = rc.settings;
-  bool result = false;
+LinkOutcome PagePipeline::process(LinkRecord& link, HttpConnection& connection) {
+  DownloadController& download = *link.controller();
+  const CrawlSettings& s = download.settings;
+  bool read = false;
   bool requeue = false;
+  bool timedOut = false;
   ExchangeResult::Response response = ExchangeResult::Response::None;
 
   if (!link.include || link.attemptsRemaining < 1) {
@@ -371,12 +372,12 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
       link.information = link.depth > s.maxCrawlDepth ? strprintf(text::kMaximumDepth, s.maxCrawlDepth)
                                                       : std::string(text::kRemovedByUser);
     } else {
-      link.information = strprintf(text::kAttemptsUsedUp, kInitialAttempts,
-                                   link.information.empty() ? internetErrorText(kErrorTimeout).c_str()
-                                                            : link.information.c_str());
+      link.information =
+          strprintf(text::kAttemptsUsedUp, kInitialAttempts,
+                    link.information.empty() ? internetErrorText(kErrorTimeout).c_str() : link.information.c_str());
       logMessage(link.information);
     }
-  } else if (!rc.exclusions().isAllowed(link.server(), link.object())) {
+  } else if (!download.exclusions().isAllowed(link.server(), link.object())) {
     link.status = LinkStatus::Skipped;
     link.information = text::kUrlExcluded;
   } else {
@@ -392,28 +393,31 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
       }
       if (body) {
         std::string message;
-        if (limitsApply(link) && !checkSize(rc, link.size, message, false)) {
+        if (limitsApply(link) && !checkSize(download, link.size, message, false)) {
           link.status = LinkStatus::Skipped;
           link.information = message;
           logMessage(message);
         } else if (readBody(link, *body)) {
           if (link.status != LinkStatus::Skipped && link.status != LinkStatus::Failed) {
             link.status = LinkStatus::Complete;
-            ++rc.objectsCompleted;
+            ++download.objectsCompleted;
           }
           queueChildren(link);
-          result = true;
+          read = true;
         }
       }
+    } catch (const ServerUnreachable&) {
+      // No verdict on this link: the worker reports its server.
+      throw;
     } catch (const PlatformError& error) {
-      if (error.code() == kErrorOperationCancelled && rc.cancelled) {
+      if (error.code() == kErrorOperationCancelled && download.cancelled) {
         // Stopped while waiting for the server: the link simply fails, as
         // it would have after its next block.
       } else if (error.code() == kErrorTimeLimit) {
         // A deadline passed while the server kept us waiting: the file's
         // own time limit says so; the download's ends it without a word.
         if (link.readStartTick != 0) updateReadTime(link);
-        if (rc.downloadLimitReached() != DownloadController::Cut::None || checkLimits(link)) {
+        if (download.downloadLimitReached() != DownloadController::Cut::None || checkLimits(link)) {
           link.information = text::kTimeLimitExceeded;
         }
       } else if (error.code() == kErrorTimeout) {
@@ -426,30 +430,30 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
         link.information = blankControls(error.what());
         // Only the root decides whether there is a download at all; any
         // other link that cannot connect fails on its own.
-        if (error.code() == kErrorCannotConnect && link.isRoot()) rc.cancelled = true;
+        if (error.code() == kErrorCannotConnect && link.isRoot()) download.cancelled = true;
       }
     } catch (const std::exception&) {
       logMessage(text::kSeriousError);
     }
-    if (!result && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
+    if (!read && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
   }
 
-  if (!requeue && !timedOut) rc.settle(link, false);
+  if (!requeue && !timedOut) download.settle(link, false);
   // A read cut short by a stop is pending again, for the resume.
   if (link.status != LinkStatus::Complete && link.status != LinkStatus::Pending && !requeue && !timedOut) {
     placeholderIfPage(link, response, link.information);
   }
-  rc.notify(UpdateCode::LinkChanged, &link);
+  download.notify(UpdateCode::LinkChanged, &link);
   // Queued only now: another worker may take the link at once, and this
   // one is done with it.
-  if (requeue) rc.addLink(&link);
-  return result;
+  if (requeue) download.addLink(&link);
+  return timedOut ? LinkOutcome::TimedOut : LinkOutcome::Done;
 }
 
 void PagePipeline::refusedByRobots(LinkRecord& link) {
   if (link.written || !looksLikePage(link.localName())) return;
-  std::string reason = strprintf(text::kAccessDenied, displayPath(link.object()).c_str(),
-                                 std::string(link.server()).c_str());
+  std::string reason =
+      strprintf(text::kAccessDenied, displayPath(link.object()).c_str(), std::string(link.server()).c_str());
   writeDownloadPlaceholder(*link.controller(), link.localFile(), reason, link.url());
 }
 

@@ -30,8 +30,7 @@ std::unique_ptr<DownloadController> makeController(const Adjust& adjust = {}) {
   controller->settings.saveDirectory = "/S";
   if (adjust) adjust(controller->settings);
   EXPECT_TRUE(controller->initialise(kPageUrl, nullptr, 0)) << controller->information;
-  bool added = false;
-  controller->registerLink(*controller, added);
+  controller->registerLink(*controller);
   return controller;
 }
 

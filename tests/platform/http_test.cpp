@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/posix_scopes.h"
+#include "support/raw_server.h"
 #include "support/test_server.h"
 
 namespace sg::test {
@@ -104,16 +106,63 @@ TEST_F(Http, StalledAndDroppedBodiesAreErrors) {
   EXPECT_EQ(errorOf([&] { readAll(*cut); }), kErrorConnectionAborted);
 }
 
-TEST_F(Http, RefusedConnectionFailsAtConnectAndOfflineRequestsAtOnce) {
+TEST_F(Http, AnUnreachableServerFailsTheFirstRequestAndOfflineRequestsFailAtOnce) {
   const uint16_t refused = static_cast<uint16_t>(refusedPort());
-  std::string what;
-  EXPECT_EQ(errorOf([&] { session.connect(false, "127.0.0.1", refused); }, &what), kErrorCannotConnect);
-  EXPECT_NE(what.find("could not be established"), std::string::npos) << what;
+  const std::string refusedAt = "127.0.0.1:" + std::to_string(refused);
+  struct Case {
+    const char* server;
+    uint16_t port;
+    int code;
+    std::string text;
+  } cases[] = {
+      {"127.0.0.1", refused, kErrorCannotConnect,
+       "A connection with the server could not be established (" + refusedAt + ": Connection refused)"},
+      {"no-such-host.invalid", 80, kErrorNameNotResolved,
+       "The server name or address could not be resolved (no-such-host.invalid)"},
+  };
+  for (const Case& c : cases) {
+    auto connection = session.connect(false, c.server, c.port);
+    try {
+      connection->openRequest("/page.html")->send();
+      ADD_FAILURE() << c.server;
+    } catch (const ServerUnreachable& error) {
+      EXPECT_EQ(error.code(), c.code);
+      EXPECT_EQ(error.what(), c.text);
+    }
+  }
 
   HttpSession offline("a", true, HttpTimeouts{2000, 300});
   auto connection = offline.connect(false, "127.0.0.1", refused);
   auto request = connection->openRequest("/page.html");
   EXPECT_EQ(errorOf([&] { request->send(); }), kErrorDisconnected);
+}
+
+TEST_F(Http, TheRequestMakesTheOnlyConnectionDirectOrThroughTheProxyTheEnvironmentNames) {
+  RawServer raw([](const std::string&, const RawServer::Writer& write) {
+    write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  });
+  const std::string deadProxy = "http://127.0.0.1:" + std::to_string(refusedPort());
+  struct Case {
+    std::string proxy;
+    const char* noProxy;
+    int error;
+    int connections;  // accepted by the server so far
+  } cases[] = {
+      {"", "", 0, 1},
+      {deadProxy, "127.0.0.1", 0, 2},  // the server is exempt from the proxy
+      {deadProxy, "", kErrorCannotConnect, 2},
+  };
+  for (const Case& c : cases) {
+    EnvScope proxy("http_proxy", c.proxy);
+    EnvScope noProxy("no_proxy", c.noProxy);
+    auto connection = session.connect(false, "127.0.0.1", static_cast<uint16_t>(raw.port()));
+    auto request = connection->openRequest("/");
+    EXPECT_EQ(errorOf([&] { request->send(); }), c.error) << c.proxy;
+    if (c.error == 0) {
+      EXPECT_EQ(readAll(*request), "ok");
+    }
+    EXPECT_EQ(raw.accepted(), c.connections) << c.proxy;
+  }
 }
 
 TEST_F(Http, AbortFlagEndsWaits) {
