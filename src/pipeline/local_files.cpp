@@ -235,11 +235,12 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
   std::string file = link.localFile();
   if (file.empty()) return nullptr;
 
-  bool created = false;
-  bool inside = makeDirectoriesBelow(settings.saveDirectory, file, created);
-  if (created) logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
+  DirectoriesBelow directories = makeDirectoriesBelow(settings.saveDirectory, file);
+  if (directories == DirectoriesBelow::Created) {
+    logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
+  }
   auto output = std::make_unique<TempOutputFile>();
-  if (!inside || !output->open(file)) {
+  if (directories == DirectoriesBelow::Refused || !output->open(file)) {
     logMessage(strprintf(text::kFailedToOpenOutput, file.c_str()), LogKind::Outcome);
     if (failed != nullptr) *failed = true;
     return nullptr;
@@ -248,8 +249,7 @@ std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
 }
 
 bool copySavedFile(const std::string& base, const std::string& from, const std::string& to, FileTime fileTime) {
-  bool created = false;
-  if (!makeDirectoriesBelow(base, to, created)) return false;
+  if (makeDirectoriesBelow(base, to) == DirectoriesBelow::Refused) return false;
   int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   LocalCopy source(fd);
@@ -266,22 +266,22 @@ bool copySavedFile(const std::string& base, const std::string& from, const std::
   return output.commit(true, fileTime);
 }
 
-bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created) {
-  created = false;
+DirectoriesBelow makeDirectoriesBelow(const std::string& base, const std::string& path) {
+  bool created = false;
   std::string root = base;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 || path[root.size()] != '/') {
-    return false;
+    return DirectoriesBelow::Refused;
   }
   struct stat st {};
   // The save directory itself is the user's choice, link or not.
   if (::stat(root.c_str(), &st) != 0) {
-    if (errno != ENOENT) return false;
+    if (errno != ENOENT) return DirectoriesBelow::Refused;
     createPathDirectories(root + "/");
-    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DirectoriesBelow::Refused;
     created = true;
   } else if (!S_ISDIR(st.st_mode)) {
-    return false;
+    return DirectoriesBelow::Refused;
   }
   size_t last = path.rfind('/');
   std::string walk = root;
@@ -291,17 +291,18 @@ bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool
     walk.assign(path, 0, next);
     pos = next;
     if (::lstat(walk.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return false;  // a link, or a file in the way
+      // A link, or a file in the way.
+      if (!S_ISDIR(st.st_mode)) return DirectoriesBelow::Refused;
       continue;
     }
-    if (errno != ENOENT) return false;
+    if (errno != ENOENT) return DirectoriesBelow::Refused;
     if (::mkdir(walk.c_str(), 0755) == 0) {
       created = true;
     } else if (errno != EEXIST || ::lstat(walk.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      return false;
+      return DirectoriesBelow::Refused;
     }
   }
-  return true;
+  return created ? DirectoriesBelow::Created : DirectoriesBelow::Present;
 }
 
 bool createPathDirectories(const std::string& path) {
