@@ -268,7 +268,7 @@ bool DownloadController::unreachableServer(const std::string& key, std::string& 
 void LinkProcessor::unreachable(LinkRecord& link, const std::string& reason) {
   link.status = LinkStatus::Failed;
   link.information = reason;
-  if (DownloadController* rc = link.controller()) rc->notify(UpdateCode::LinkChanged, &link);
+  if (DownloadController* download = link.controller()) download->notify(UpdateCode::LinkChanged, &link);
 }
 
 void DownloadController::stop() {

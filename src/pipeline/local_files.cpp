@@ -52,8 +52,8 @@ size_t LocalCopy::read(char* buffer, size_t size) {
 }
 
 std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
-  const DownloadController* rc = link.controller();
-  if (rc == nullptr || !rc->settings.ignoreSavedFiles) return nullptr;
+  const DownloadController* download = link.controller();
+  if (download == nullptr || !download->settings.ignoreSavedFiles) return nullptr;
   std::string file = link.localFile();
   if (file.empty()) return nullptr;
 
@@ -227,9 +227,9 @@ void TempOutputFile::discard() {
 std::unique_ptr<TempOutputFile> openOutput(LinkRecord& link, bool* failed) {
   if (failed != nullptr) *failed = false;
   if (link.localSource) return nullptr;
-  const DownloadController* rc = link.controller();
-  if (rc == nullptr) return nullptr;
-  const CrawlSettings& settings = rc->settings;
+  const DownloadController* download = link.controller();
+  if (download == nullptr) return nullptr;
+  const CrawlSettings& settings = download->settings;
   if (!settings.saveFiles) return nullptr;
   if (!settings.saveAll && settings.saveFileTypes.find(link.mimeType) == std::string::npos) return nullptr;
   std::string file = link.localFile();
