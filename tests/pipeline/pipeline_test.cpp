@@ -14,7 +14,6 @@
 #include "pipeline/pipeline_fixture.h"
 #include "pipeline/placeholder.h"
 #include "support/process.h"
-#include "util/url_ops.h"
 
 namespace sg::test {
 namespace {
@@ -27,22 +26,10 @@ time_t mtimeOf(const std::string& path) {
   return stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
 }
 
-// Every link value of a saved page, as the scanner's attributes name them.
-std::vector<std::string> linkValues(const std::string& page) {
-  static const std::regex value(R"re((?:href|src|background)="([^"]*)")re", std::regex::icase);
-  std::vector<std::string> out;
-  for (std::sregex_iterator it(page.begin(), page.end(), value), end; it != end; ++it) out.push_back((*it)[1]);
-  return out;
-}
-
 // The page with every link value emptied, to compare what is not a link.
 std::string withoutLinkValues(const std::string& page) {
   static const std::regex value(R"re(((?:href|src|background)=")[^"]*")re", std::regex::icase);
   return std::regex_replace(page, value, "$1\"");
-}
-
-bool isLocalReference(const std::string& value) {
-  return !value.empty() && value[0] != '#' && value.find(':') == std::string::npos;
 }
 
 class Site : public PipelineTest {
@@ -207,13 +194,9 @@ TEST_F(Site, IsMirroredForOfflineBrowsing) {
     static const std::regex baseTag(R"re(<base href="([^"]*)")re");
     std::smatch match;
     if (std::regex_search(page, match, baseTag)) base = std::filesystem::path(match[1].str()).parent_path().string();
-    for (const std::string& value : linkValues(page)) {
-      if (!isLocalReference(value) || value == match.str(1)) continue;
-      // As a browser reads the value: references, then escapes, decoded.
-      std::string path = value.substr(0, value.find('#'));
-      for (size_t at = path.find("&amp;"); at != std::string::npos; at = path.find("&amp;")) path.replace(at, 5, "&");
-      std::string target = base + "/" + percentDecode(path);
-      EXPECT_TRUE(std::filesystem::exists(target)) << entry.path() << " links to missing " << value;
+    for (const std::string& reference : localReferences(page)) {
+      if (reference == match.str(1)) continue;
+      EXPECT_TRUE(std::filesystem::exists(base + "/" + reference)) << entry.path() << " links to missing " << reference;
     }
   }
 
