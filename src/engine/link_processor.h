@@ -17,8 +17,9 @@ class LinkRecord;
 class LinkProcessor {
  public:
   virtual ~LinkProcessor() = default;
-  // Handles the link. ServerUnreachable from the connection's first request
-  // is left to the worker, the link untouched.
+  // Handles the link. ServerUnreachable, thrown when the connection's first
+  // request finds no server, is let through: the worker reports the server
+  // and fails the link as it would after a failed connect.
   virtual LinkOutcome process(LinkRecord& link, HttpConnection& connection) = 0;
   // The server's robots rules refused the link; it stays Pending.
   virtual void refusedByRobots(LinkRecord& link) {}
