@@ -159,7 +159,7 @@ TEST_F(Site, IsMirroredForOfflineBrowsing) {
   EXPECT_EQ(movedTarget, server.url("/new/place.html"));
   // An address a page reports (Content-Location) stands for it too, if on
   // its own server: the page is saved once, under the name asked for.
-  EXPECT_EQ(link("/real/reported.html"), link("/reported.html"));
+  EXPECT_EQ(link("/real/reported.html#top"), link("/reported.html"));
   EXPECT_EQ(server.count("/real/reported.html"), 0u);
   EXPECT_NE(saved("/reported.html").find("href=\"reported.html\""), std::string::npos);
   EXPECT_EQ(controller.find("http://localhost:" + std::to_string(server.port()) + "/foreign.html"), nullptr);
