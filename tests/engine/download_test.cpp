@@ -64,7 +64,6 @@ TEST_F(Download, RootWithoutLinksRunsOneWorkerAndEndsOnce) {
   EXPECT_EQ(processor.order(), std::vector<std::string>{"/"});
   EXPECT_EQ(processor.slots(), std::vector<unsigned>{0});
   EXPECT_EQ(observer.ends(), 1);
-  EXPECT_EQ(controller.runningThreads(), 0);
   EXPECT_TRUE(containsLine(drainLog(), "Starting download at " + server.url("/") + "..."));
 }
 
@@ -215,7 +214,6 @@ TEST_F(Download, RobotsRulesRefuseLinksAndAreReadOncePerServer) {
   // Rules are prefixes of the request target: "/private" is not "/private/".
   EXPECT_EQ(processor.order(), (std::vector<std::string>{"/", "/public.html", "/private"}));
   EXPECT_EQ(processor.refused(), (std::vector<std::string>{"/private/a.html"}));
-  EXPECT_TRUE(containsLine(drainLog(), "Access denied to /private/a.html on 127.0.0.1"));
   EXPECT_EQ(controller.find(server.url("/private/a.html"))->status, LinkStatus::Pending);
   EXPECT_EQ(server.count("/robots.txt"), 1u);
 }
