@@ -24,8 +24,7 @@ std::unique_ptr<sg::DownloadController> makeController() {
   controller->settings = sg::CrawlSettings::defaults("/home/someone/Desktop");
   controller->settings.maxCrawlDepth = 50;
   controller->initialise("http://www.example-docs.org/manual/index.html", nullptr, 0);
-  bool added = false;
-  controller->registerLink(*controller, added);
+  controller->registerLink(*controller);
   return controller;
 }
 

@@ -118,8 +118,7 @@ std::unique_ptr<sg::DownloadController> makeController(bool fixLinks) {
   controller->settings = sg::CrawlSettings::defaults("/home/someone/Desktop");
   controller->settings.fixLinks = fixLinks;
   controller->initialise(kPageUrl, nullptr, 0);
-  bool added = false;
-  controller->registerLink(*controller, added);
+  controller->registerLink(*controller);
   return controller;
 }
 

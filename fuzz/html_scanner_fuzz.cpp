@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   controller->registry().clear();
   controller->redirects().clear();
   controller->initialise("http://www.example.com/dir/page.html", nullptr, 0);
-  bool added = false;
-  controller->registerLink(*controller, added);
+  controller->registerLink(*controller);
 
   sg::HtmlScanner scanner(*controller);
   std::string output;

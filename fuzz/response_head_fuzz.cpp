@@ -65,7 +65,7 @@ class OneShotServer {
         answer = m_answer;
       }
       char request[4096];
-      // The probe connection sends nothing; a request arrives on the next.
+      // A connection that sends no request gets no answer.
       ssize_t got = recv(client, request, sizeof request, 0);
       if (got > 0) {
         // An answer may end in a part that is sent again and again, as an

@@ -24,19 +24,18 @@ DownloadController::~DownloadController() {
   destroyChildren();
 }
 
-bool DownloadController::process(HttpConnection& connection, bool& timedOut) {
+LinkOutcome DownloadController::process(HttpConnection& connection) {
   if (m_rootHook) m_rootHook(connection.session());
-  return processLink(*this, connection, timedOut);
+  return processLink(*this, connection);
 }
 
-bool DownloadController::processLink(LinkRecord& link, HttpConnection& connection, bool& timedOut) {
-  timedOut = false;
+LinkOutcome DownloadController::processLink(LinkRecord& link, HttpConnection& connection) {
   if (m_processor == nullptr) {
     link.status = LinkStatus::Failed;
     notify(UpdateCode::LinkChanged, &link);
-    return false;
+    return LinkOutcome::Done;
   }
-  return m_processor->process(link, connection, timedOut);
+  return m_processor->process(link, connection);
 }
 
 std::string DownloadController::buildRequestHeaders(const CrawlSettings& s) {
@@ -100,8 +99,7 @@ bool DownloadController::start() {
       MutexLock lock(m_movedMutex);
       m_movedFiles.clear();
     }
-    bool added = false;
-    registerLink(*this, added);
+    registerLink(*this);
     m_queue.addLink(this);
   }
   return true;
@@ -152,15 +150,12 @@ size_t DownloadController::resumeFromJournal() {
       // A link that today's settings refuse stays out, as it would in a
       // new download.
       if (!child->initialise(row.url, this, row.depth)) continue;
-      bool added = false;
-      registerLink(*child, added);
-      if (!added) continue;
+      if (!registerLink(*child).added) continue;
       record = child.get();
       if (!parentRecord->children) parentRecord->children = std::make_unique<Children>();
       parentRecord->children->push_back(std::move(child));
     } else {
-      bool added = false;
-      registerLink(*this, added);
+      registerLink(*this);
     }
     if (row.firstUrl != row.url) {
       m_registry.alias(row.firstUrl, row.url);
@@ -273,7 +268,7 @@ bool DownloadController::unreachableServer(const std::string& key, std::string& 
 void LinkProcessor::unreachable(LinkRecord& link, const std::string& reason) {
   link.status = LinkStatus::Failed;
   link.information = reason;
-  if (DownloadController* rc = link.controller()) rc->notify(UpdateCode::LinkChanged, &link);
+  if (DownloadController* download = link.controller()) download->notify(UpdateCode::LinkChanged, &link);
 }
 
 void DownloadController::stop() {
@@ -281,8 +276,8 @@ void DownloadController::stop() {
   m_queue.abortToResume();
 }
 
-LinkRecord* DownloadController::registerLink(LinkRecord& offered, bool& added) {
-  return m_registry.registerLink(offered, settings.maxCrawlDepth, added);
+LinkRegistry::Registered DownloadController::registerLink(LinkRecord& offered) {
+  return m_registry.registerLink(offered, settings.maxCrawlDepth);
 }
 
 void DownloadController::notify(UpdateCode code, LinkRecord* record) {

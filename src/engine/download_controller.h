@@ -51,7 +51,7 @@ class DownloadController : public LinkRecord {
   bool isRoot() const override { return true; }
   // Runs the root hook (the new-version check) first, then the link's
   // ordinary processing.
-  bool process(HttpConnection& connection, bool& timedOut) override;
+  LinkOutcome process(HttpConnection& connection) override;
 
   // Begins a download, or resumes the links left by the last one. False
   // when no connection could be had or workers of an earlier download are
@@ -65,11 +65,11 @@ class DownloadController : public LinkRecord {
   // Puts links found during a stop on the resume list (and in the journal).
   void resumeLater(const std::vector<LinkRecord*>& records);
   // Ordinary processing of a link by the installed processor.
-  bool processLink(LinkRecord& link, HttpConnection& connection, bool& timedOut);
+  LinkOutcome processLink(LinkRecord& link, HttpConnection& connection);
 
   // The record that now stands for offered.url(): offered itself when it
-  // was registered (added = true), or the record registered before.
-  LinkRecord* registerLink(LinkRecord& offered, bool& added);
+  // was registered (added), or the record registered before.
+  LinkRegistry::Registered registerLink(LinkRecord& offered);
   LinkRecord* find(std::string_view url) const { return m_registry.find(url); }
 
   LinkRegistry& registry() { return m_registry; }
@@ -172,10 +172,10 @@ class DownloadController : public LinkRecord {
   // What the current download left undone, for its end report; reset by
   // start().
   enum class Cut : int { None, TimeLimit, SizeLimit };
-  std::atomic<Cut> cutBy{Cut::None};       // the first download-wide limit reached
-  std::atomic<int> unsavedFiles{0};        // links read but not written (disk full, no access)
+  std::atomic<Cut> cutBy{Cut::None};  // the first download-wide limit reached
+  std::atomic<int> unsavedFiles{0};   // links read but not written (disk full, no access)
   std::atomic<int> placeholdersWritten{0};
-  std::atomic<uint64_t> bytesRead{0};      // body bytes from the network
+  std::atomic<uint64_t> bytesRead{0};  // body bytes from the network
 
   // The time limit or the size limit of the whole download, once reached
   // (and recorded in cutBy); Cut::None before.

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "engine/link_status.h"
+
 namespace sg {
 
 class DownloadController;
@@ -15,9 +17,10 @@ class LinkRecord;
 class LinkProcessor {
  public:
   virtual ~LinkProcessor() = default;
-  // Handles the link; true when its body was read. timedOut is set when a
-  // read timed out and the worker should queue the link again.
-  virtual bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) = 0;
+  // Handles the link. ServerUnreachable, thrown when the connection's first
+  // request finds no server, is let through: the worker reports the server
+  // and fails the link as it would after a failed connect.
+  virtual LinkOutcome process(LinkRecord& link, HttpConnection& connection) = 0;
   // The server's robots rules refused the link; it stays Pending.
   virtual void refusedByRobots(LinkRecord& link) {}
   // The link's server could not be reached (reason says why); the link

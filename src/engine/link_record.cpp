@@ -60,15 +60,12 @@ void LinkRecord::destroyChildren() {
   }
 }
 
-bool LinkRecord::process(HttpConnection& connection, bool& timedOut) {
-  DownloadController* rc = controller();
-  timedOut = false;
-  return rc != nullptr && rc->processLink(*this, connection, timedOut);
+LinkOutcome LinkRecord::process(HttpConnection& connection) {
+  DownloadController* download = controller();
+  return download != nullptr ? download->processLink(*this, connection) : LinkOutcome::Done;
 }
 
-DownloadController* LinkRecord::controller() {
-  return isRoot() ? static_cast<DownloadController*>(this) : root;
-}
+DownloadController* LinkRecord::controller() { return isRoot() ? static_cast<DownloadController*>(this) : root; }
 
 const DownloadController* LinkRecord::controller() const {
   return isRoot() ? static_cast<const DownloadController*>(this) : root;
@@ -101,17 +98,17 @@ void LinkRecord::storeSplit(HttpUrlParts& parts) {
 }
 
 std::string LinkRecord::localName() const {
-  const DownloadController* rc = controller();
+  const DownloadController* download = controller();
   if (server().empty()) return std::string();
-  bool createTree = rc == nullptr || rc->settings.createTree;
+  bool createTree = download == nullptr || download->settings.createTree;
   return localNameFor(server(), m_port, m_https, object(), createTree, !inlineLink);
 }
 
 std::string LinkRecord::localFile() const {
-  const DownloadController* rc = controller();
+  const DownloadController* download = controller();
   std::string name = localName();
-  if (name.empty() || rc == nullptr) return std::string();
-  const std::string& directory = rc->settings.saveDirectory;
+  if (name.empty() || download == nullptr) return std::string();
+  const std::string& directory = download->settings.saveDirectory;
   if (directory.empty() || directory.back() == '/') return directory + name;
   return directory + "/" + name;
 }
@@ -137,10 +134,10 @@ bool LinkRecord::initialise(std::string newUrl, DownloadController* rootControll
 }
 
 bool LinkRecord::admit(std::string newUrl, const HttpUrlParts* split) {
-  DownloadController* rc = controller();
+  DownloadController* download = controller();
   // The registry keys this record by a view of its URL; that key must be
   // given a text of its own before the URL changes.
-  if (m_registered && rc != nullptr) rc->registry().detach(*this);
+  if (m_registered && download != nullptr) download->registry().detach(*this);
   m_url = std::move(newUrl);
   // A password in the root URL would go into the log, the title and the
   // desktop link; it becomes the download's credential instead.
@@ -178,7 +175,7 @@ bool LinkRecord::admit(std::string newUrl, const HttpUrlParts* split) {
   } else {
     serverDepth = parent->serverDepth + (server() == parent->server() ? 0 : 1);
   }
-  if (rc != nullptr && serverDepth > rc->settings.maxServerDepth) {
+  if (download != nullptr && serverDepth > download->settings.maxServerDepth) {
     information = text::kServerRadius;
     return false;
   }
@@ -186,11 +183,11 @@ bool LinkRecord::admit(std::string newUrl, const HttpUrlParts* split) {
 }
 
 bool LinkRecord::passesFilters() {
-  DownloadController* rc = controller();
-  if (rc == nullptr) return true;
-  const CrawlSettings& s = rc->settings;
+  DownloadController* download = controller();
+  if (download == nullptr) return true;
+  const CrawlSettings& s = download->settings;
 
-  if (!rc->exclusions().isAllowed(server(), object())) {
+  if (!download->exclusions().isAllowed(server(), object())) {
     information = text::kUrlExcluded;
     return false;
   }
@@ -198,7 +195,7 @@ bool LinkRecord::passesFilters() {
   if (s.stayBelowRoot) {
     // The root's directory is its object up to its last separator; the
     // first character is never taken as that separator.
-    std::string_view rootObject = rc->object();
+    std::string_view rootObject = download->object();
     size_t n = 0;
     for (size_t i = rootObject.size(); i-- > 1;) {
       if (rootObject[i] == '/' || rootObject[i] == '\\') {
@@ -234,21 +231,21 @@ bool LinkRecord::passesFilters() {
 bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool inlineFlag, bool sameLevel) {
   if (rewritten) rewritten->clear();
   if (href.empty()) return false;
-  DownloadController* rc = controller();
-  if (rc == nullptr) return false;
+  DownloadController* download = controller();
+  if (download == nullptr) return false;
 
   CombinedUrl combined = combineUrl(m_url, href);
   // A saved copy names its links by their local files, which read back as
   // other addresses (a folder's "default.html", a query's file name): the
   // URL saved at that file is the link.
   if (localSource) {
-    if (const std::string* saved = rc->urlSavedAt(combined, inlineFlag)) {
+    if (const std::string* saved = download->urlSavedAt(combined, inlineFlag)) {
       combined.url = *saved;
       combined.partsValid = false;
     }
   }
   std::string redirected;
-  if (rc->redirects().lookup(combined.url, redirected)) {
+  if (download->redirects().lookup(combined.url, redirected)) {
     combined.url = std::move(redirected);
     combined.partsValid = false;
   }
@@ -265,25 +262,24 @@ bool LinkRecord::addChild(std::string_view href, std::string* rewritten, bool in
   // Most links of a crawl are met again and again; a known URL is answered
   // from the registry without admitting it anew. Only the server radius
   // depends on the page it was found on, so only that is checked again.
-  if (LinkRecord* known = rc->find(combined.url)) {
+  if (LinkRecord* known = download->find(combined.url)) {
     int knownServerDepth = serverDepth + (known->server() == server() ? 0 : 1);
-    if (knownServerDepth > rc->settings.maxServerDepth) return false;
+    if (knownServerDepth > download->settings.maxServerDepth) return false;
     handBack(*known);
     return false;
   }
 
   auto offered = std::make_unique<LinkRecord>(this, inlineFlag);
-  if (!offered->initialise(std::move(combined.url), rc, sameLevel ? depth : depth + 1,
+  if (!offered->initialise(std::move(combined.url), download, sameLevel ? depth : depth + 1,
                            combined.partsValid ? &combined.parts : nullptr)) {
     return false;
   }
 
-  bool added = false;
-  LinkRecord* standing = rc->registerLink(*offered, added);
+  auto [standing, added] = download->registerLink(*offered);
   if (added) {
     if (!children) children = std::make_unique<Children>();
     children->push_back(std::move(offered));
-    rc->notify(UpdateCode::LinkAdded, standing);
+    download->notify(UpdateCode::LinkAdded, standing);
   }
   handBack(*standing);
   return added;

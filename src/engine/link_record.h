@@ -2,8 +2,10 @@
 //
 // Records form a tree below the download controller, which is itself the
 // root record. A record is written only by the worker that holds it (or by
-// the document while no download runs) and is never destroyed while a
-// download runs; the tree is destroyed as a whole.
+// the document while no download runs; the include flag is the exception)
+// and is never destroyed while a download runs; the tree is destroyed as a
+// whole. While a download runs the views read no live record: each
+// announcement carries a snapshot taken on the thread that made it.
 #pragma once
 
 #include <atomic>
@@ -34,8 +36,8 @@ class LinkRecord {
   LinkRecord& operator=(const LinkRecord&) = delete;
 
   virtual bool isRoot() const { return false; }
-  // Handles the link on a worker thread; true when its body was read.
-  virtual bool process(HttpConnection& connection, bool& timedOut);
+  // Handles the link on a worker thread.
+  virtual LinkOutcome process(HttpConnection& connection);
 
   // Makes the record reusable and admits the URL. False when the URL is
   // invalid, filtered out or beyond the server radius (see admit()). split,
@@ -81,7 +83,7 @@ class LinkRecord {
   // Every record below this one, destroyed without deep recursion.
   void destroyChildren();
 
-  // --- Fields, read directly by the engine, pipeline and views ---
+  // --- Fields, used directly by the engine and pipeline; views see snapshots ---
   uint32_t sequence;
   int32_t depth = 0;
   int32_t serverDepth = 0;  // changes of server on the way from the root

@@ -8,20 +8,16 @@ namespace {
 std::string_view withoutFragment(std::string_view url) { return url.substr(0, url.find('#')); }
 }  // namespace
 
-LinkRecord* LinkRegistry::registerLink(LinkRecord& offered, int maxCrawlDepth, bool& added) {
+LinkRegistry::Registered LinkRegistry::registerLink(LinkRecord& offered, int maxCrawlDepth) {
   std::string_view key = withoutFragment(offered.url());
   MutexLock lock(m_mutex);
   auto it = m_records.find(key);
-  if (it != m_records.end()) {
-    added = false;
-    return it->second;
-  }
+  if (it != m_records.end()) return {it->second, false};
   // Kept in the tree so that "Show All" can show it, but never fetched.
   if (offered.depth > maxCrawlDepth) offered.setInclude(false);
   m_records.emplace(key, &offered);
   offered.m_registered = true;
-  added = true;
-  return &offered;
+  return {&offered, true};
 }
 
 LinkRecord* LinkRegistry::find(std::string_view url) const {

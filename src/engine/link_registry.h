@@ -21,11 +21,14 @@ class LinkRecord;
 
 class LinkRegistry {
  public:
+  struct Registered {
+    LinkRecord* record;  // the record that stands for the URL
+    bool added;          // whether that is the offered one
+  };
   // Registers offered under its URL (fragment removed) unless the URL is
-  // known. Returns the record that stands for the URL; added is true when
-  // that is the offered one. A newly registered record deeper than
-  // maxCrawlDepth gets the include flag 0.
-  LinkRecord* registerLink(LinkRecord& offered, int maxCrawlDepth, bool& added);
+  // known. A newly registered record deeper than maxCrawlDepth gets the
+  // include flag 0.
+  Registered registerLink(LinkRecord& offered, int maxCrawlDepth);
   // The record registered for the URL (fragment removed), or null.
   LinkRecord* find(std::string_view url) const;
   // Registers newUrl for the record known under oldUrl.

@@ -32,6 +32,13 @@ enum class ContentKind : int32_t {
 // Only HTML is a page: a script or plain text served as "text/..." is not.
 ContentKind contentKindOf(std::string_view mimeType);
 
+// What the processing of a link came to, for the worker that handed it
+// over.
+enum class LinkOutcome {
+  Done,      // the link is settled, or queued again by the processor itself
+  TimedOut,  // a read timed out: the worker queues the link again
+};
+
 // Update codes that the engine and the document hand to the views.
 enum class UpdateCode : int {
   DisplayOptionChanged = 0,

@@ -90,7 +90,8 @@ uint32_t RobotsCache::holdAfterRefusal(std::string_view server, std::optional<ui
   MutexLock lock(m_mutex);
   Entry& entry = m_servers[std::string(server)];
   const uint64_t doubled = static_cast<uint64_t>(m_backoffMs) << std::min(entry.refusals, 16);
-  const uint32_t hold = retryAfterMs ? *retryAfterMs : static_cast<uint32_t>(std::min<uint64_t>(doubled, m_maxBackoffMs));
+  const uint32_t hold =
+      retryAfterMs ? *retryAfterMs : static_cast<uint32_t>(std::min<uint64_t>(doubled, m_maxBackoffMs));
   ++entry.refusals;
   const uint32_t until = tickCount() + hold;
   // Of two holds the later end stands.
@@ -177,6 +178,9 @@ void readRobots(HttpConnection& connection, uint32_t linkPauseMs) {
         body.append(block, n);
       }
     }
+  } catch (const ServerUnreachable&) {
+    // Not the robots file's failure but the server's: the worker reports it.
+    throw;
   } catch (const PlatformError& error) {
     // A stop, the time limit or working offline says nothing of the
     // server: the file is asked for again next time.
@@ -209,8 +213,7 @@ void readRobots(HttpConnection& connection, uint32_t linkPauseMs) {
     if (delay > linkPauseMs) {
       logMessage(strprintf(text::kCrawlDelayApplies, connection.server().c_str(), delay / 1000.0));
     } else {
-      logMessage(strprintf(text::kLinkPauseApplies, connection.server().c_str(), delay / 1000.0,
-                           linkPauseMs / 1000.0));
+      logMessage(strprintf(text::kLinkPauseApplies, connection.server().c_str(), delay / 1000.0, linkPauseMs / 1000.0));
     }
   }
   robotsCache().store(key, std::move(rules));

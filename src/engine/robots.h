@@ -61,7 +61,7 @@ class RobotsCache {
     bool turnTaken = false;
     uint32_t holdUntil = 0;  // tick count; while held
     bool held = false;
-    int refusals = 0;        // 429 and 503 answers in a row
+    int refusals = 0;  // 429 and 503 answers in a row
   };
   const Entry* findLocked(std::string_view server) const SG_REQUIRES(m_mutex);
 
@@ -78,8 +78,9 @@ RobotsCache& robotsCache();
 std::string robotsKey(std::string_view server, uint16_t port, bool https);
 
 // Reads the connection's server's robots file unless the cache knows the
-// server. Never throws. linkPauseMs is the download's own pause between two
-// links of a worker, named in the log beside a Crawl-delay.
+// server. Throws only ServerUnreachable, when the connection finds no
+// server. linkPauseMs is the download's own pause between two links of a
+// worker, named in the log beside a Crawl-delay.
 void readRobots(HttpConnection& connection, uint32_t linkPauseMs = 0);
 // False when the server's rules refuse the object (logged).
 bool robotsAllowed(HttpConnection& connection, std::string_view object);

@@ -40,17 +40,38 @@ void Worker::run() {
     m_controller.journal().taken(*link);
 
     if (DownloadController::Cut cut = m_controller.downloadLimitReached(); cut != DownloadController::Cut::None) {
-      logMessage(cut == DownloadController::Cut::TimeLimit
-                     ? std::string(text::kTimeLimitExceeded)
-                     : strprintf(text::kSizeLimitExceeded,
-                                 formatSize(settings.maxDownloadSize * 1024.0 * 1024.0).c_str()));
+      logMessage(
+          cut == DownloadController::Cut::TimeLimit
+              ? std::string(text::kTimeLimitExceeded)
+              : strprintf(text::kSizeLimitExceeded, formatSize(settings.maxDownloadSize * 1024.0 * 1024.0).c_str()));
       // The link in hand was never looked at: it leads the resume list, so
       // that resuming loses nothing.
       m_queue.abortToResume(link);
       break;
     }
 
-    if (!connect(*link)) {
+    // The server is reached by the first request on a new connection: the
+    // robots file's, or the link's own when the robots cache knows it.
+    bool reached = connect(*link);
+    if (reached && robotsAllowed(*m_connection, link->object())) {
+      waitForTurn(*link);
+      try {
+        // The processor settled the link, or queued it again: either way
+        // another worker may hold it now.
+        if (link->process(*m_connection) == LinkOutcome::TimedOut) m_queue.addLink(link);
+        if (m_delaySeconds > 0) waitBetweenObjects();
+      } catch (const ServerUnreachable& error) {
+        reached = false;
+        connectFailed(*link, error);
+      }
+    } else if (reached) {
+      if (LinkProcessor* processor = m_controller.processor()) {
+        processor->refusedByRobots(*link);
+        m_controller.settle(*link, true);
+      }
+    }
+
+    if (!reached) {
       if (link->isRoot()) {
         // Without the root there is no download: it ends as aborted, and
         // resuming starts again with this link.
@@ -62,19 +83,6 @@ void Worker::run() {
       if (LinkProcessor* processor = m_controller.processor()) processor->unreachable(*link, m_connectError);
       m_controller.settle(*link, false);
       continue;
-    }
-
-    if (robotsAllowed(*m_connection, link->object())) {
-      waitForTurn(*link);
-      bool timedOut = false;
-      link->process(*m_connection, timedOut);
-      if (m_delaySeconds > 0) waitBetweenObjects();
-      // The processor settled the link, or queued it again: either way
-      // another worker may hold it now.
-      if (timedOut) m_queue.addLink(link);
-    } else if (LinkProcessor* processor = m_controller.processor()) {
-      processor->refusedByRobots(*link);
-      m_controller.settle(*link, true);
     }
 
     if (settings.linkPause > 0) m_queue.sleepUnlessStopped(static_cast<uint32_t>(settings.linkPause));
@@ -116,32 +124,37 @@ bool Worker::connect(const LinkRecord& link) {
   std::string server(link.server());
   // Every link of a server that did not answer would wait out the connect
   // time-out again; the first failure stands for them all.
-  std::string key = robotsKey(server, link.port(), link.https());
-  if (!link.isRoot() && m_controller.unreachableServer(key, m_connectError)) return false;
+  if (!link.isRoot() && m_controller.unreachableServer(robotsKey(server, link.port(), link.https()), m_connectError)) {
+    return false;
+  }
   try {
     if (!m_session) {
       const bool timeLimit = (m_controller.settings.limitFlags & kLimitTotalTime) != 0;
       m_session = std::make_unique<HttpSession>(defaultAgentName(), m_offline, m_controller.timing.http,
-                                                &m_controller.cancelled,
-                                                timeLimit ? &m_controller.deadline : nullptr);
+                                                &m_controller.cancelled, timeLimit ? &m_controller.deadline : nullptr);
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());
     readRobots(*m_connection, static_cast<uint32_t>(m_controller.settings.linkPause));
     return true;
   } catch (const PlatformError& error) {
-    if (error.code() == kErrorTimeout) {
-      m_connectError = strprintf(text::kTimedOutConnecting, server.c_str());
-      logMessage(m_connectError);
-    } else {
-      m_connectError = error.what();
-      logMessage(strprintf(text::kErrorConnecting, server.c_str(), error.what()));
-    }
-    // A stop or the time limit is no verdict on the server.
-    if (error.code() != kErrorOperationCancelled && error.code() != kErrorTimeLimit) {
-      m_controller.markUnreachable(key, m_connectError);
-    }
+    connectFailed(link, error);
     return false;
+  }
+}
+
+void Worker::connectFailed(const LinkRecord& link, const PlatformError& error) {
+  std::string server(link.server());
+  if (error.code() == kErrorTimeout) {
+    m_connectError = strprintf(text::kTimedOutConnecting, server.c_str());
+    logMessage(m_connectError);
+  } else {
+    m_connectError = error.what();
+    logMessage(strprintf(text::kErrorConnecting, server.c_str(), error.what()));
+  }
+  // A stop or the time limit is no verdict on the server.
+  if (error.code() != kErrorOperationCancelled && error.code() != kErrorTimeLimit) {
+    m_controller.markUnreachable(robotsKey(server, link.port(), link.https()), m_connectError);
   }
 }
 

@@ -27,6 +27,9 @@ class Worker {
   // False, with the reason in m_connectError, when the link's server
   // cannot be reached (now, or earlier in this download).
   bool connect(const LinkRecord& link);
+  // Keeps the reason in m_connectError, logs it and, unless a stop or the
+  // time limit caused it, marks the link's server unreachable.
+  void connectFailed(const LinkRecord& link, const PlatformError& error);
   // Sleeps until the link's server may be asked again under its Crawl-delay.
   void waitForTurn(const LinkRecord& link);
   void closeConnection();

@@ -27,8 +27,8 @@ size_t LocalCopy::read(char* buffer, size_t size) {
 }
 
 std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
-  const DownloadController* rc = link.controller();
-  if (rc == nullptr || !rc->settings.ignoreSavedFiles) return nullptr;
+  const DownloadController* download = link.controller();
+  if (download == nullptr || !download->settings.ignoreSavedFiles) return nullptr;
   std::string file = link.localFile();
   if (file.empty()) return nullptr;
 
@@ -65,19 +65,20 @@ std::unique_ptr<BodySource> openLocalCopy(LinkRecord& link) {
 std::unique_ptr<AtomicFile> openOutput(LinkRecord& link, bool* failed) {
   if (failed != nullptr) *failed = false;
   if (link.localSource) return nullptr;
-  const DownloadController* rc = link.controller();
-  if (rc == nullptr) return nullptr;
-  const CrawlSettings& settings = rc->settings;
+  const DownloadController* download = link.controller();
+  if (download == nullptr) return nullptr;
+  const CrawlSettings& settings = download->settings;
   if (!settings.saveFiles) return nullptr;
   if (!settings.saveAll && settings.saveFileTypes.find(link.mimeType) == std::string::npos) return nullptr;
   std::string file = link.localFile();
   if (file.empty()) return nullptr;
 
-  bool created = false;
-  bool inside = makeDirectoriesBelow(settings.saveDirectory, file, created);
-  if (created) logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
+  DirectoriesBelow directories = makeDirectoriesBelow(settings.saveDirectory, file);
+  if (directories == DirectoriesBelow::Created) {
+    logMessage(strprintf(text::kCreatedDirectory, file.c_str()), LogKind::Information);
+  }
   auto output = std::make_unique<AtomicFile>();
-  if (!inside || !output->openLocked(file, kSavedCopySuffix)) {
+  if (directories == DirectoriesBelow::Refused || !output->openLocked(file, kSavedCopySuffix)) {
     logMessage(strprintf(text::kFailedToOpenOutput, file.c_str()), LogKind::Outcome);
     if (failed != nullptr) *failed = true;
     return nullptr;
@@ -86,8 +87,7 @@ std::unique_ptr<AtomicFile> openOutput(LinkRecord& link, bool* failed) {
 }
 
 bool copySavedFile(const std::string& base, const std::string& from, const std::string& to, FileTime fileTime) {
-  bool created = false;
-  if (!makeDirectoriesBelow(base, to, created)) return false;
+  if (makeDirectoriesBelow(base, to) == DirectoriesBelow::Refused) return false;
   UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!source) return false;
   AtomicFile output;
@@ -102,22 +102,22 @@ bool copySavedFile(const std::string& base, const std::string& from, const std::
   return output.commit(fileTime);
 }
 
-bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created) {
-  created = false;
+DirectoriesBelow makeDirectoriesBelow(const std::string& base, const std::string& path) {
+  bool created = false;
   std::string root = base;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 || path[root.size()] != '/') {
-    return false;
+    return DirectoriesBelow::Refused;
   }
   struct stat st {};
   // The save directory itself is the user's choice, link or not.
   if (::stat(root.c_str(), &st) != 0) {
-    if (errno != ENOENT) return false;
+    if (errno != ENOENT) return DirectoriesBelow::Refused;
     createPathDirectories(root + "/");
-    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DirectoriesBelow::Refused;
     created = true;
   } else if (!S_ISDIR(st.st_mode)) {
-    return false;
+    return DirectoriesBelow::Refused;
   }
   size_t last = path.rfind('/');
   std::string walk = root;
@@ -127,17 +127,18 @@ bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool
     walk.assign(path, 0, next);
     pos = next;
     if (::lstat(walk.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return false;  // a link, or a file in the way
+      // A link, or a file in the way.
+      if (!S_ISDIR(st.st_mode)) return DirectoriesBelow::Refused;
       continue;
     }
-    if (errno != ENOENT) return false;
+    if (errno != ENOENT) return DirectoriesBelow::Refused;
     if (::mkdir(walk.c_str(), 0755) == 0) {
       created = true;
     } else if (errno != EEXIST || ::lstat(walk.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      return false;
+      return DirectoriesBelow::Refused;
     }
   }
-  return true;
+  return created ? DirectoriesBelow::Created : DirectoriesBelow::Present;
 }
 
 bool createPathDirectories(const std::string& path) {

@@ -53,10 +53,11 @@ bool copySavedFile(const std::string& base, const std::string& from, const std::
 // when at least one was created.
 bool createPathDirectories(const std::string& path);
 
-// The same for a path below base, component by component: false when a
+// The same for a path below base, component by component: Refused when a
 // component below base is a symbolic link or not a directory (or cannot be
 // made), so that nothing is ever written outside base through a link.
-// created tells whether a directory was made. base itself may be a link.
-bool makeDirectoriesBelow(const std::string& base, const std::string& path, bool& created);
+// base itself may be a link.
+enum class DirectoriesBelow { Refused, Present, Created };
+DirectoriesBelow makeDirectoriesBelow(const std::string& base, const std::string& path);
 
 }  // namespace sg

@@ -4,16 +4,17 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <type_traits>
 
 #include "engine/download_controller.h"
 #include "engine/thread_status.h"
 #include "pipeline/css_scanner.h"
 #include "pipeline/html_scanner.h"
-#include "pipeline/link_rewriter.h"
-#include "pipeline/script_scanner.h"
 #include "pipeline/http_exchange.h"
+#include "pipeline/link_rewriter.h"
 #include "pipeline/local_files.h"
 #include "pipeline/placeholder.h"
+#include "pipeline/script_scanner.h"
 #include "platform/platform_error.h"
 #include "util/format.h"
 #include "util/log.h"
@@ -29,12 +30,12 @@ namespace {
 constexpr size_t kBlockSize = 4095;
 
 void pauseForLocalReads(const LinkRecord& link) {
-  const DownloadController* rc = link.controller();
+  const DownloadController* download = link.controller();
   // A copy the server has just confirmed (304) is read at full speed: an
   // update of a large mirror would otherwise take minutes per thousand
   // pages.
-  if ((link.localSource && link.httpCode != 304) || rc->offline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(rc->timing.localReadPauseMs));
+  if ((link.localSource && link.httpCode != 304) || download->offline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(download->timing.localReadPauseMs));
   }
 }
 
@@ -43,16 +44,16 @@ void updateReadTime(LinkRecord& link) { link.readTime = tickCount() - link.readS
 // Counts a block read from the network against the download's size limit.
 void countNetworkBytes(LinkRecord& link, size_t n) {
   if (link.localSource) return;
-  DownloadController* rc = link.controller();
-  rc->addTransferBytes(static_cast<double>(n));
-  rc->bytesRead += n;
+  DownloadController* download = link.controller();
+  download->addTransferBytes(static_cast<double>(n));
+  download->bytesRead += n;
 }
 
 // The limits that end any read, whichever files the per-file limits
 // affect: the download's time and size, a stop, the link's removal.
 bool downloadGoesOn(LinkRecord& link) {
-  DownloadController* rc = link.controller();
-  return rc->downloadLimitReached() == DownloadController::Cut::None && !rc->cancelled && rc->include;
+  DownloadController* download = link.controller();
+  return download->downloadLimitReached() == DownloadController::Cut::None && !download->cancelled && download->include;
 }
 
 // A style sheet read as a body: what it names is added below it, at its
@@ -66,8 +67,8 @@ class SheetScanner {
 
  private:
   std::optional<std::string> reference(std::string_view url, bool import) {
-    const DownloadController* rc = m_links.owner().controller();
-    if (!import && rc != nullptr && rc->settings.ignoreInline) return std::nullopt;
+    const DownloadController* download = m_links.owner().controller();
+    if (!import && download != nullptr && download->settings.ignoreInline) return std::nullopt;
     return m_links.take(url, true, import);
   }
 
@@ -75,106 +76,104 @@ class SheetScanner {
   CssScanner m_css;
 };
 
-// Scans a page or a style sheet block by block, writing what the scanner
-// gives back. A write failure ends the writing, not the scan: the links are
-// still found. saveFailed tells of it.
-template <typename Scanner>
-bool scanText(LinkRecord& link, BodySource& body, AtomicFile*& output, bool& saveFailed) {
-  DownloadController* rc = link.controller();
-  const uint64_t scanLimit = static_cast<uint64_t>(std::max(1, rc->settings.maxScanSize)) * 1024 * 1024;
-  std::string block(kBlockSize, '\0');
-  size_t n = body.read(block.data(), kBlockSize);
-  if (n == 0) return true;
-  link.receivedSize += n;
-  updateReadTime(link);
+// Anything but a page or a style sheet goes to its file as it came; a
+// script is searched for the assets it names on the way.
+class BodyCopier {
+ public:
+  explicit BodyCopier(LinkRecord& link) {
+    const DownloadController* download = link.controller();
+    if (link.contentKind == ContentKind::Script && download->settings.scanScripts) {
+      m_scriptLinks = std::make_unique<LinkRewriter>(link);
+      m_script =
+          std::make_unique<ScriptScanner>([this](std::string_view url) { m_scriptLinks->followScriptAsset(url); });
+    }
+  }
+  void scanBlock(std::string_view block, std::string& output) {
+    if (m_script) m_script->scanBlock(block);
+    output.append(block);
+  }
+  void finish(std::string&) {}
 
-  Scanner scanner(link);
+ private:
+  std::unique_ptr<LinkRewriter> m_scriptLinks;
+  std::unique_ptr<ScriptScanner> m_script;
+};
+
+struct BlocksRead {
+  bool whole = false;       // read to its end, every limit kept
+  bool saveFailed = false;  // the output could not be written
+};
+
+// Reads the body block by block through the handler (a scanner, or the
+// copier) into output. After each block the limits are checked in one
+// order: the file's and the download's limits, a stop or removal, then,
+// for scanned text, the scan limit. A failed write ends the writing of
+// scanned text, not its scan, so that its links are still found; a copy
+// ends there. An empty body is whole only for scanned text.
+template <typename Handler>
+BlocksRead readBlocks(LinkRecord& link, BodySource& body, AtomicFile* output) {
+  constexpr bool scanned = !std::is_same_v<Handler, BodyCopier>;
+  DownloadController& download = *link.controller();
+  const uint64_t scanLimit = static_cast<uint64_t>(std::max(1, download.settings.maxScanSize)) * 1024 * 1024;
+  BlocksRead read;
+  Handler handler(link);
+  std::string block(kBlockSize, '\0');
   std::string out;
-  uint64_t scanned = 0;
-  bool result = true;
+  uint64_t total = 0;
   auto write = [&] {
     if (output != nullptr && !out.empty()) {
       if (output->write(out)) {
         link.written = true;
       } else {
-        saveFailed = true;
+        read.saveFailed = true;
         output = nullptr;
       }
     }
     out.clear();
   };
-  while (n > 0) {
-    out.reserve(n + n / 2);
-    countNetworkBytes(link, n);
-    pauseForLocalReads(link);
-    if ((limitsApply(link) && !checkLimits(link)) || !downloadGoesOn(link)) {
-      result = false;
-      break;
-    }
-    scanned += n;
-    if (scanned > scanLimit) {
-      // An endless or enormous page would grow the tree and the disk
-      // without bound.
-      link.information = strprintf(text::kScanLimitExceeded, formatSize(static_cast<double>(scanned)).c_str(),
-                                   formatSize(static_cast<double>(scanLimit)).c_str());
-      logMessage(link.information);
-      result = false;
-      break;
-    }
-    scanner.scanBlock(std::string_view(block.data(), n), out);
-    write();
-    setThreadStatus(progressText(link));
-    n = body.read(block.data(), kBlockSize);
-    link.receivedSize += n;
-    updateReadTime(link);
-  }
-  if (result) {
-    scanner.finish(out);
-    write();
-  }
-  if (!link.localSource) rc->addTransferTime(link.readTime);
-  return result;
-}
-
-// Copies any other body block by block; a script is searched for the
-// assets it names on the way.
-bool copyBody(LinkRecord& link, BodySource& body, AtomicFile* output, bool& saveFailed) {
-  DownloadController* rc = link.controller();
-  std::unique_ptr<LinkRewriter> scriptLinks;
-  std::unique_ptr<ScriptScanner> script;
-  if (link.contentKind == ContentKind::Script && rc->settings.scanScripts) {
-    scriptLinks = std::make_unique<LinkRewriter>(link);
-    script = std::make_unique<ScriptScanner>([&](std::string_view url) { scriptLinks->followScriptAsset(url); });
-  }
-  std::string block(kBlockSize, '\0');
   size_t n = body.read(block.data(), kBlockSize);
-  if (n == 0) return false;  // an empty file that is not a page is a failure
   link.receivedSize += n;
   updateReadTime(link);
-  bool result = true;
+  if (n == 0) {
+    read.whole = scanned;
+    return read;
+  }
+  read.whole = true;
   while (n > 0) {
-    if (output != nullptr) {
-      if (!output->write(std::string_view(block.data(), n))) {
-        saveFailed = true;
-        result = false;
-        break;
-      }
-      link.written = true;
-    }
     countNetworkBytes(link, n);
+    pauseForLocalReads(link);
     if (!checkLimits(link) || !downloadGoesOn(link)) {
-      result = false;
+      read.whole = false;
       break;
     }
-    if (script) script->scanBlock(std::string_view(block.data(), n));
+    total += n;
+    if (scanned && total > scanLimit) {
+      // An endless or enormous page would grow the tree and the disk
+      // without bound.
+      link.information = strprintf(text::kScanLimitExceeded, formatSize(static_cast<double>(total)).c_str(),
+                                   formatSize(static_cast<double>(scanLimit)).c_str());
+      logMessage(link.information);
+      read.whole = false;
+      break;
+    }
+    out.reserve(n + n / 2);
+    handler.scanBlock(std::string_view(block.data(), n), out);
+    write();
+    if (!scanned && read.saveFailed) {
+      read.whole = false;
+      break;
+    }
     setThreadStatus(progressText(link));
     n = body.read(block.data(), kBlockSize);
     link.receivedSize += n;
     updateReadTime(link);
-    pauseForLocalReads(link);
   }
-  if (!link.localSource) rc->addTransferTime(link.readTime);
-  return result;
+  if (read.whole) {
+    handler.finish(out);
+    write();
+  }
+  if (!link.localSource) download.addTransferTime(link.readTime);
+  return read;
 }
 
 // The placeholder is for pages: a link that got a page or a textual error
@@ -184,8 +183,8 @@ void placeholderIfPage(LinkRecord& link, ExchangeResult::Response response, cons
   if (link.written) return;
   std::string name = link.localName();
   bool textual = link.contentKind == ContentKind::Html || response == ExchangeResult::Response::Text;
-  bool eligible = looksLikePage(name) ? (textual || response == ExchangeResult::Response::None)
-                                      : textual && !namesNonPage(name);
+  bool eligible =
+      looksLikePage(name) ? (textual || response == ExchangeResult::Response::None) : textual && !namesNonPage(name);
   link.written = true;  // at most once per link, written or not
   if (!eligible || name.empty()) return;
   writeDownloadPlaceholder(*link.controller(), link.localFile(), reason, link.url());
@@ -236,11 +235,11 @@ bool checkTime(const DownloadController& controller, uint32_t milliseconds, std:
 }
 
 bool checkLimits(LinkRecord& link) {
-  DownloadController& rc = *link.controller();
-  if (rc.downloadLimitReached() != DownloadController::Cut::None) return false;
+  DownloadController& download = *link.controller();
+  if (download.downloadLimitReached() != DownloadController::Cut::None) return false;
   if (!limitsApply(link)) return true;
   std::string message;
-  if (checkTime(rc, link.readTime, message) && checkSize(rc, link.receivedSize, message, true)) return true;
+  if (checkTime(download, link.readTime, message) && checkSize(download, link.receivedSize, message, true)) return true;
   link.information = message;
   logMessage(message, LogKind::Information);
   return false;
@@ -248,21 +247,21 @@ bool checkLimits(LinkRecord& link) {
 
 bool queueChildren(LinkRecord& link) {
   if (link.childCount() == 0) return true;
-  DownloadController& rc = *link.controller();
+  DownloadController& download = *link.controller();
   std::string line = strprintf(text::kDownloadingLinksFrom, link.url().c_str());
   logMessage(line);
   setThreadStatus(line);
   for (size_t i = 0; i < link.childCount(); ++i) {
-    if (rc.cancelled) {
+    if (download.cancelled) {
       // A stop between the page's links: the rest wait for the resume with
       // the links queued before them, or the page, settled, would lose them.
       std::vector<LinkRecord*> rest;
       for (size_t j = i; j < link.childCount(); ++j) rest.push_back(link.child(j));
-      rc.resumeLater(rest);
+      download.resumeLater(rest);
       return false;
     }
-    if (!rc.include) return false;
-    rc.addLink(link.child(i));
+    if (!download.include) return false;
+    download.addLink(link.child(i));
   }
   return true;
 }
@@ -283,12 +282,12 @@ void createRootShortcut(DownloadController& controller) {
 }
 
 bool readBody(LinkRecord& link, BodySource& body) {
-  DownloadController& rc = *link.controller();
-  const CrawlSettings& s = rc.settings;
+  DownloadController& download = *link.controller();
+  const CrawlSettings& s = download.settings;
   link.status = LinkStatus::Reading;
   link.receivedSize = 0;
   link.title.clear();
-  rc.notify(UpdateCode::LinkChanged, &link);
+  download.notify(UpdateCode::LinkChanged, &link);
   link.readStartTick = tickCount();
   // The file's own time limit also ends a wait for a server that sends
   // nothing, not only the check after each block.
@@ -298,18 +297,16 @@ bool readBody(LinkRecord& link, BodySource& body) {
 
   std::unique_ptr<AtomicFile> output;
   bool openFailed = false;
-  bool saveFailed = false;
-  bool result = true;
+  BlocksRead read{true, false};
   try {
     if (link.contentKind == ContentKind::Html || link.contentKind == ContentKind::Stylesheet) {
       output = openOutput(link, &openFailed);
-      AtomicFile* writing = output.get();
-      result = link.contentKind == ContentKind::Html ? scanText<HtmlScanner>(link, body, writing, saveFailed)
-                                                     : scanText<SheetScanner>(link, body, writing, saveFailed);
+      read = link.contentKind == ContentKind::Html ? readBlocks<HtmlScanner>(link, body, output.get())
+                                                   : readBlocks<SheetScanner>(link, body, output.get());
       // An empty answer is no page: it must not wipe out the copy saved
       // before.
-      if (result && link.receivedSize == 0 && output && isSavedCopy(output->target())) {
-        result = false;
+      if (read.whole && link.receivedSize == 0 && output && isSavedCopy(output->target())) {
+        read.whole = false;
         link.information = text::kEmptyPageKept;
         logMessage(link.information + std::string(" - ") + link.url());
       }
@@ -318,7 +315,7 @@ bool readBody(LinkRecord& link, BodySource& body) {
       link.status = LinkStatus::Skipped;
     } else {
       output = openOutput(link, &openFailed);
-      result = copyBody(link, body, output.get(), saveFailed);
+      read = readBlocks<BodyCopier>(link, body, output.get());
     }
   } catch (...) {
     // The output goes with its temporary file: nothing of this read stays
@@ -329,44 +326,45 @@ bool readBody(LinkRecord& link, BodySource& body) {
 
   logMessage(strprintf(text::kReadFileIn, link.readTime / 1000.0, link.url().c_str()), LogKind::Information);
   if (output) {
-    if (result && !saveFailed) {
-      saveFailed = !output->commit(link.lastModified);
+    if (read.whole && !read.saveFailed) {
+      read.saveFailed = !output->commit(link.lastModified);
     } else {
       output->discard();
     }
-    if (saveFailed) {
-      link.information = strprintf(text::kWriteFailed, output->target().c_str(), systemErrorText(output->error()).c_str());
+    if (read.saveFailed) {
+      link.information =
+          strprintf(text::kWriteFailed, output->target().c_str(), systemErrorText(output->error()).c_str());
       logMessage(link.information);
-    } else if (result) {
+    } else if (read.whole) {
       std::string saved = link.localFile();
       makeRelativePath(s.saveDirectory, saved);
       link.information = strprintf(text::kSavedAs, saved.c_str());
-      if (link.isRoot()) createRootShortcut(rc);
+      if (link.isRoot()) createRootShortcut(download);
       // Pages saved before a server moved this link name it by its old
       // place: the copy is there too.
-      for (const std::string& old : rc.takeMovedFiles(&link)) {
+      for (const std::string& old : download.takeMovedFiles(&link)) {
         copySavedFile(s.saveDirectory, link.localFile(), old, link.lastModified);
       }
     }
   }
   if (openFailed) link.information = strprintf(text::kFailedToOpenOutput, link.localFile().c_str());
-  if (openFailed || saveFailed) {
+  if (openFailed || read.saveFailed) {
     // Read but not kept: a failure, though the page's links were found.
-    ++rc.unsavedFiles;
-    if (result) link.status = LinkStatus::Failed;
+    ++download.unsavedFiles;
+    if (read.whole) link.status = LinkStatus::Failed;
   }
   // Nothing of a failed read stays on disk, so the link may still get its
   // placeholder.
-  if (!result || openFailed || saveFailed) link.written = false;
-  return result;
+  if (!read.whole || openFailed || read.saveFailed) link.written = false;
+  return read.whole;
 }
 
-bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& timedOut) {
-  timedOut = false;
-  DownloadController& rc = *link.controller();
-  const CrawlSettings& s = rc.settings;
-  bool result = false;
+LinkOutcome PagePipeline::process(LinkRecord& link, HttpConnection& connection) {
+  DownloadController& download = *link.controller();
+  const CrawlSettings& s = download.settings;
+  bool read = false;
   bool requeue = false;
+  bool timedOut = false;
   ExchangeResult::Response response = ExchangeResult::Response::None;
 
   if (!link.include || link.attemptsRemaining < 1) {
@@ -375,12 +373,12 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
       link.information = link.depth > s.maxCrawlDepth ? strprintf(text::kMaximumDepth, s.maxCrawlDepth)
                                                       : std::string(text::kRemovedByUser);
     } else {
-      link.information = strprintf(text::kAttemptsUsedUp, kInitialAttempts,
-                                   link.information.empty() ? internetErrorText(kErrorTimeout).c_str()
-                                                            : link.information.c_str());
+      link.information =
+          strprintf(text::kAttemptsUsedUp, kInitialAttempts,
+                    link.information.empty() ? internetErrorText(kErrorTimeout).c_str() : link.information.c_str());
       logMessage(link.information);
     }
-  } else if (!rc.exclusions().isAllowed(link.server(), link.object())) {
+  } else if (!download.exclusions().isAllowed(link.server(), link.object())) {
     link.status = LinkStatus::Skipped;
     link.information = text::kUrlExcluded;
   } else {
@@ -396,28 +394,31 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
       }
       if (body) {
         std::string message;
-        if (limitsApply(link) && !checkSize(rc, link.size, message, false)) {
+        if (limitsApply(link) && !checkSize(download, link.size, message, false)) {
           link.status = LinkStatus::Skipped;
           link.information = message;
           logMessage(message);
         } else if (readBody(link, *body)) {
           if (link.status != LinkStatus::Skipped && link.status != LinkStatus::Failed) {
             link.status = LinkStatus::Complete;
-            ++rc.objectsCompleted;
+            ++download.objectsCompleted;
           }
           queueChildren(link);
-          result = true;
+          read = true;
         }
       }
+    } catch (const ServerUnreachable&) {
+      // No verdict on this link: the worker reports its server.
+      throw;
     } catch (const PlatformError& error) {
-      if (error.code() == kErrorOperationCancelled && rc.cancelled) {
+      if (error.code() == kErrorOperationCancelled && download.cancelled) {
         // Stopped while waiting for the server: the link simply fails, as
         // it would have after its next block.
       } else if (error.code() == kErrorTimeLimit) {
         // A deadline passed while the server kept us waiting: the file's
         // own time limit says so; the download's ends it without a word.
         if (link.readStartTick != 0) updateReadTime(link);
-        if (rc.downloadLimitReached() != DownloadController::Cut::None || checkLimits(link)) {
+        if (download.downloadLimitReached() != DownloadController::Cut::None || checkLimits(link)) {
           link.information = text::kTimeLimitExceeded;
         }
       } else if (error.code() == kErrorTimeout) {
@@ -430,30 +431,30 @@ bool PagePipeline::process(LinkRecord& link, HttpConnection& connection, bool& t
         link.information = blankControls(error.what());
         // Only the root decides whether there is a download at all; any
         // other link that cannot connect fails on its own.
-        if (error.code() == kErrorCannotConnect && link.isRoot()) rc.cancelled = true;
+        if (error.code() == kErrorCannotConnect && link.isRoot()) download.cancelled = true;
       }
     } catch (const std::exception&) {
       logMessage(text::kSeriousError);
     }
-    if (!result && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
+    if (!read && link.status != LinkStatus::Skipped && !requeue) link.status = LinkStatus::Failed;
   }
 
-  if (!requeue && !timedOut) rc.settle(link, false);
+  if (!requeue && !timedOut) download.settle(link, false);
   // A read cut short by a stop is pending again, for the resume.
   if (link.status != LinkStatus::Complete && link.status != LinkStatus::Pending && !requeue && !timedOut) {
     placeholderIfPage(link, response, link.information);
   }
-  rc.notify(UpdateCode::LinkChanged, &link);
+  download.notify(UpdateCode::LinkChanged, &link);
   // Queued only now: another worker may take the link at once, and this
   // one is done with it.
-  if (requeue) rc.addLink(&link);
-  return result;
+  if (requeue) download.addLink(&link);
+  return timedOut ? LinkOutcome::TimedOut : LinkOutcome::Done;
 }
 
 void PagePipeline::refusedByRobots(LinkRecord& link) {
   if (link.written || !looksLikePage(link.localName())) return;
-  std::string reason = strprintf(text::kAccessDenied, displayPath(link.object()).c_str(),
-                                 std::string(link.server()).c_str());
+  std::string reason =
+      strprintf(text::kAccessDenied, displayPath(link.object()).c_str(), std::string(link.server()).c_str());
   writeDownloadPlaceholder(*link.controller(), link.localFile(), reason, link.url());
 }
 

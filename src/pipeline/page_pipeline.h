@@ -20,7 +20,7 @@ class PasswordPrompt;
 
 class PagePipeline : public LinkProcessor {
  public:
-  bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) override;
+  LinkOutcome process(LinkRecord& link, HttpConnection& connection) override;
   void refusedByRobots(LinkRecord& link) override;
   void unreachable(LinkRecord& link, const std::string& reason) override;
 

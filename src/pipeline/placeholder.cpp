@@ -83,9 +83,8 @@ bool writePlaceholderFile(const std::string& path, std::string_view reason, std:
                           const std::string& base, std::string_view localTarget) {
   if (path.empty() || !placeholderMayReplace(path)) return false;
   // Even a link into a directory that holds nothing yet must lead somewhere.
-  bool created = false;
   if (!base.empty()) {
-    if (!makeDirectoriesBelow(base, path, created)) return false;
+    if (makeDirectoriesBelow(base, path) == DirectoriesBelow::Refused) return false;
   } else {
     createPathDirectories(path);
   }

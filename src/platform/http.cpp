@@ -1,11 +1,7 @@
 #include "platform/http.h"
 
 #include <curl/curl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <fcntl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -29,81 +25,32 @@ void initCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool hasProxyFor(bool https) {
-  // With a proxy, the server is reached through it; the direct probe below
-  // would test the wrong thing.
-  for (const char* name : {https ? "https_proxy" : "http_proxy", https ? "HTTPS_PROXY" : "HTTP_PROXY", "all_proxy",
-                           "ALL_PROXY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
-
-// Reaches the server once, so that an unreachable server is reported when
-// the connection is made rather than by the first request.
-void probeServer(std::string_view server, uint16_t port, const HttpSession& session) {
-  std::string host(server);
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* addresses = nullptr;
-  std::string service = std::to_string(port);
-  int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses);
-  if (rc != 0 || addresses == nullptr) {
-    throw PlatformError(kErrorNameNotResolved,
-                        internetErrorText(kErrorNameNotResolved) + " (" + std::string(server) + ")");
-  }
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> holder(addresses, &freeaddrinfo);
-
-  int lastError = ECONNREFUSED;
-  bool timedOut = false;
-  for (addrinfo* a = addresses; a != nullptr; a = a->ai_next) {
-    int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
-    if (fd < 0) {
-      lastError = errno;
-      continue;
+// A failed first transfer of a connection that never reached its server,
+// told the way an unreachable server is reported; nothing for any other
+// failure. libcurl is given no overall time-out, so a time-out of its own
+// is the connect time-out.
+std::optional<ServerUnreachable> unreachable(int curlCode, CURL* easy, const std::string& server, uint16_t port,
+                                             const char* detail) {
+  const std::string where = server + ":" + std::to_string(port);
+  switch (static_cast<CURLcode>(curlCode)) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return ServerUnreachable(kErrorNameNotResolved, internetErrorText(kErrorNameNotResolved) + " (" + server + ")");
+    case CURLE_COULDNT_CONNECT: {
+      long error = 0;
+      curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &error);
+      return ServerUnreachable(kErrorCannotConnect,
+                               internetErrorText(kErrorCannotConnect) + " (" + where + ": " +
+                                   systemErrorText(error != 0 ? static_cast<int>(error) : ECONNREFUSED) + ")");
     }
-    int result = ::connect(fd, a->ai_addr, a->ai_addrlen);
-    if (result != 0 && errno == EINPROGRESS) {
-      uint32_t start = tickCount();
-      result = -1;
-      while (true) {
-        uint32_t waited = tickCount() - start;
-        if (waited >= session.timeouts().connectMs) {
-          timedOut = true;
-          break;
-        }
-        if (session.aborted()) {
-          close(fd);
-          throw PlatformError(kErrorOperationCancelled, internetErrorText(kErrorOperationCancelled));
-        }
-        pollfd p{fd, POLLOUT, 0};
-        int wait = static_cast<int>(std::min<uint32_t>(kPollSliceMs, session.timeouts().connectMs - waited));
-        int n = poll(&p, 1, wait);
-        if (n > 0) {
-          int error = 0;
-          socklen_t length = sizeof error;
-          getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-          if (error == 0) {
-            result = 0;
-          } else {
-            lastError = error;
-          }
-          break;
-        }
-      }
-    } else if (result != 0) {
-      lastError = errno;
+    case CURLE_OPERATION_TIMEDOUT:
+      return ServerUnreachable(kErrorTimeout, internetErrorText(kErrorTimeout) + " (" + where + ")");
+    case CURLE_COULDNT_RESOLVE_PROXY: {
+      PlatformError error = platformErrorFromCurl(curlCode, detail);
+      return ServerUnreachable(error.code(), error.what());
     }
-    close(fd);
-    if (result == 0) return;
+    default:
+      return std::nullopt;
   }
-  std::string detail = std::string(server) + ":" + service;
-  if (timedOut) throw PlatformError(kErrorTimeout, internetErrorText(kErrorTimeout) + " (" + detail + ")");
-  throw PlatformError(kErrorCannotConnect,
-                      internetErrorText(kErrorCannotConnect) + " (" + detail + ": " + systemErrorText(lastError) + ")");
 }
 
 std::string lowerName(std::string_view line) {
@@ -216,7 +163,6 @@ std::optional<uint32_t> HttpSession::deadline() const {
 HttpSession::~HttpSession() = default;
 
 std::unique_ptr<HttpConnection> HttpSession::connect(bool https, std::string_view server, uint16_t port) {
-  if (!m_offline && !hasProxyFor(https)) probeServer(server, port, *this);
   return std::unique_ptr<HttpConnection>(new HttpConnection(*this, https, server, port));
 }
 
@@ -292,8 +238,8 @@ void HttpRequest::addProxyHeaders(std::string_view lines) {
   size_t start = 0;
   while (start < lines.size()) {
     size_t end = lines.find('\n', start);
-    std::string_view line = trimWhite(lines.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                                                       : end - start));
+    std::string_view line =
+        trimWhite(lines.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
     start = end == std::string_view::npos ? lines.size() : end + 1;
     if (line.empty()) continue;
     std::string text(line);
@@ -352,11 +298,17 @@ size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
 
 void HttpRequest::throwIfFailed() {
   if (m_done && m_headTooLarge) {
-    throw PlatformError(kErrorInvalidServerResponse,
-                        internetErrorText(kErrorInvalidServerResponse) + " (response head larger than " +
-                            std::to_string(kMaxResponseHeadBytes / 1024) + " KB)");
+    throw PlatformError(kErrorInvalidServerResponse, internetErrorText(kErrorInvalidServerResponse) +
+                                                         " (response head larger than " +
+                                                         std::to_string(kMaxResponseHeadBytes / 1024) + " KB)");
   }
-  if (m_done && m_result != CURLE_OK) throw platformErrorFromCurl(m_result, m_errorText);
+  if (!m_done || m_result == CURLE_OK) return;
+  if (!m_connection.m_reached) {
+    std::optional<ServerUnreachable> failure =
+        unreachable(m_result, m_connection.m_easy, m_connection.m_server, m_connection.m_port, m_errorText);
+    if (failure) throw *failure;
+  }
+  throw platformErrorFromCurl(m_result, m_errorText);
 }
 
 template <typename Done>
@@ -453,6 +405,7 @@ void HttpRequest::send() {
   if (m_status == 0 || !m_headComplete) {
     throw PlatformError(kErrorInvalidServerResponse, internetErrorText(kErrorInvalidServerResponse));
   }
+  m_connection.m_reached = true;
 }
 
 std::string HttpRequest::header(std::string_view name) const {

@@ -42,14 +42,17 @@ class HttpSession {
   // it is set, every wait ends with kErrorOperationCancelled. deadline,
   // when given, is a tick count that every wait ends at (kErrorTimeLimit):
   // the time limit of the whole download.
-  HttpSession(std::string agent, bool offline, HttpTimeouts timeouts,
-              const std::atomic<bool>* abortFlag = nullptr, const std::atomic<uint32_t>* deadline = nullptr);
+  HttpSession(std::string agent, bool offline, HttpTimeouts timeouts, const std::atomic<bool>* abortFlag = nullptr,
+              const std::atomic<uint32_t>* deadline = nullptr);
   ~HttpSession();
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
-  // A connection to scheme://server:port. Unless offline, the server is
-  // reached at once, so that an unreachable server fails here.
+  // A connection to scheme://server:port. Nothing is sent yet: libcurl
+  // reaches the server with the first request, directly or through the
+  // proxy the environment names for it (http_proxy, https_proxy, all_proxy,
+  // no_proxy). A first request that cannot reach it throws
+  // ServerUnreachable.
   std::unique_ptr<HttpConnection> connect(bool https, std::string_view server, uint16_t port);
 
   const std::string& agent() const { return m_agent; }
@@ -102,6 +105,7 @@ class HttpConnection {
   uint16_t m_port;
   CURLM* m_multi = nullptr;
   CURL* m_easy = nullptr;
+  bool m_reached = false;  // a response has come over this connection
 };
 
 class HttpRequest {

@@ -34,6 +34,14 @@ class PlatformError : public std::runtime_error {
   int m_code;
 };
 
+// Thrown by the first request of a connection when its server could not
+// be reached at all (no such host, connection refused, connect time-out):
+// a verdict on the server rather than on one link.
+class ServerUnreachable : public PlatformError {
+ public:
+  using PlatformError::PlatformError;
+};
+
 // The readable text of a code, as the log and the views show it.
 std::string internetErrorText(int code);
 

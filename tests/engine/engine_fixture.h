@@ -42,8 +42,7 @@ class ControllerTest : public ::testing::Test {
   void setRoot(const std::string& url) {
     controller.registry().clear();
     ASSERT_TRUE(controller.initialise(url, nullptr, 0)) << controller.information;
-    bool added = false;
-    controller.registerLink(controller, added);
+    controller.registerLink(controller);
   }
 
   DownloadController controller;

@@ -65,17 +65,6 @@ TEST_F(LinkTree, HostCaseMakesTwoLinksButOneExclusionCoversBoth) {
   EXPECT_EQ(controller.childCount(), 2u);
 }
 
-TEST_F(LinkTree, AliasFindsTheSameRecord) {
-  setRoot("http://www.example.com/");
-  controller.addChild("a.html", nullptr, false);
-  LinkRecord* a = controller.child(0);
-  controller.registry().alias("http://www.example.com/a.html", "http://elsewhere.example/a.html");
-  EXPECT_EQ(controller.find("http://elsewhere.example/a.html#frag"), a);
-  std::string rewritten;
-  EXPECT_FALSE(controller.addChild("http://elsewhere.example/a.html", &rewritten, false));
-  EXPECT_EQ(rewritten, "/S/www.example.com/a.html");
-}
-
 TEST_F(LinkTree, ManyThreadsRegisteringTheSameUrlsGetOneRecordEach) {
   setRoot("http://www.example.com/");
   constexpr int kThreads = 8;

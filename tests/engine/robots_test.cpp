@@ -86,12 +86,10 @@ TEST_F(RobotsServer, RefusalIsLoggedAndStealthIgnoresIt) {
   auto connection = connectTo(server);
   readRobots(*connection);
   EXPECT_FALSE(robotsAllowed(*connection, "/page.html"));
-  std::string line;
-  ASSERT_TRUE(logQueue().takeOldest(line));
-  EXPECT_EQ(line, "Access denied to /page.html on 127.0.0.1");
+  EXPECT_EQ(drainLog(), std::vector<std::string>{"Access denied to /page.html on 127.0.0.1"});
   setStealthMode(true);
   EXPECT_TRUE(robotsAllowed(*connection, "/page.html"));
-  EXPECT_FALSE(logQueue().takeOldest(line));
+  EXPECT_TRUE(drainLog().empty());
   // Rules are keyed by host and port, so another port of the host is free.
   EXPECT_TRUE(robotsCache().contains(robotsKey("127.0.0.1", static_cast<uint16_t>(server.port()), false)));
   EXPECT_FALSE(robotsCache().contains("127.0.0.1"));

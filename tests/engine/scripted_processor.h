@@ -25,7 +25,7 @@ class ScriptedProcessor : public LinkProcessor {
     bool inlineLink = false;
   };
 
-  bool process(LinkRecord& link, HttpConnection& connection, bool& timedOut) override {
+  LinkOutcome process(LinkRecord& link, HttpConnection& connection) override {
     {
       std::lock_guard lock(m_mutex);
       m_order.push_back(std::string(link.object()));
@@ -51,7 +51,7 @@ class ScriptedProcessor : public LinkProcessor {
       controller->addLink(link.child(i));
     }
     controller->notify(UpdateCode::LinkChanged, &link);
-    return true;
+    return LinkOutcome::Done;
   }
 
   void refusedByRobots(LinkRecord& link) override {

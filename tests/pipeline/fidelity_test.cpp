@@ -4,33 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
-#include "pipeline/link_rewriter.h"
 #include "pipeline/pipeline_fixture.h"
 #include "pipeline/placeholder.h"
-#include "util/url_ops.h"
 
 namespace sg::test {
 namespace {
-
-// The local references of a saved page or sheet, as a browser reads them
-// (character references and escapes decoded), fragments dropped.
-std::vector<std::string> localReferences(std::string text) {
-  static const std::regex comment(R"re(/\*[^*]*\*/)re");
-  text = std::regex_replace(text, comment, "");
-  static const std::regex pattern(
-      R"re((?:href|src|background)\s*=\s*"([^"]*)"|url\(\s*["']?([^"')]*)["']?\s*\)|@import\s+"([^"]*)")re",
-      std::regex::icase);
-  std::vector<std::string> out;
-  for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) {
-    std::string value = (*it)[1].matched ? (*it)[1].str() : (*it)[2].matched ? (*it)[2].str() : (*it)[3].str();
-    value = decodeCharacterReferences(value);
-    if (value.empty() || value[0] == '#' || value.find(':') != std::string::npos) continue;
-    out.push_back(percentDecode(value.substr(0, value.find('#'))));
-  }
-  return out;
-}
 
 class Fidelity : public PipelineTest {
  protected:

@@ -351,28 +351,27 @@ TEST_F(Hostile, LinksThatEndUnsavedGetAPlaceholderOnlyWhereAPageBelongs) {
   controller.settings.maxServerDepth = 1;
   crawl("/");
   struct Unsaved {
-    const char* path;
+    std::string url;
     LinkStatus status;
-    const char* information;  // start of it
+    const char* information;  // start of it, also in the placeholder
     bool placeholder;         // at the link's local file; else no file there
   } cases[] = {
-      {"/cut.html", LinkStatus::Failed, "The connection with the server was terminated abnormally", true},
-      {"/busy.html", LinkStatus::Skipped, "Gave up after 15 attempts: Status: HTTP_STATUS_SERVICE_UNAVAIL - ", true},
-      {"/e404.gif", LinkStatus::Failed, "Status: HTTP_STATUS_NOT_FOUND", false},
+      {server.url("/cut.html"), LinkStatus::Failed, "The connection with the server was terminated abnormally", true},
+      {server.url("/busy.html"), LinkStatus::Skipped, "Gave up after 15 attempts: Status: HTTP_STATUS_SERVICE_UNAVAIL",
+       true},
+      {server.url("/e404.gif"), LinkStatus::Failed, "Status: HTTP_STATUS_NOT_FOUND", false},
+      {dead, LinkStatus::Failed, "A connection with the server could not be established", true},
   };
   for (const Unsaved& c : cases) {
-    LinkRecord* record = link(c.path);
-    ASSERT_NE(record, nullptr) << c.path;
-    EXPECT_EQ(record->status, c.status) << c.path;
-    EXPECT_EQ(record->information.rfind(c.information, 0), 0u) << c.path << ": " << record->information;
-    EXPECT_EQ(isPlaceholderFile(record->localFile()), c.placeholder) << c.path;
-    EXPECT_EQ(std::filesystem::exists(record->localFile()), c.placeholder) << c.path;
+    LinkRecord* record = controller.find(c.url);
+    ASSERT_NE(record, nullptr) << c.url;
+    EXPECT_EQ(record->status, c.status) << c.url;
+    EXPECT_EQ(record->information.rfind(c.information, 0), 0u) << c.url << ": " << record->information;
+    EXPECT_EQ(isPlaceholderFile(record->localFile()), c.placeholder) << c.url;
+    EXPECT_TRUE(!c.placeholder || readFile(record->localFile()).find(c.information) != std::string::npos) << c.url;
+    EXPECT_EQ(std::filesystem::exists(record->localFile()), c.placeholder) << c.url;
   }
   EXPECT_EQ(server.count("/busy.html"), 15u);
-  LinkRecord* unreachable = controller.find(dead);
-  ASSERT_NE(unreachable, nullptr);
-  EXPECT_EQ(unreachable->status, LinkStatus::Failed);
-  EXPECT_NE(readFile(unreachable->localFile()).find("could not be established"), std::string::npos);
   EXPECT_FALSE(controller.cancelled);
 }
 

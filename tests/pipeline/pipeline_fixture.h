@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <string>
+#include <vector>
+
 #include "engine/download_controller.h"
 #include "engine/robots.h"
+#include "pipeline/link_rewriter.h"
 #include "pipeline/page_pipeline.h"
 #include "support/end_signal.h"
 #include "support/log_lines.h"
@@ -13,8 +18,27 @@
 #include "support/test_server.h"
 #include "util/app_flags.h"
 #include "util/log.h"
+#include "util/url_ops.h"
 
 namespace sg::test {
+
+// The local references of a saved page or sheet, as a browser reads them
+// (character references and escapes decoded), fragments dropped.
+inline std::vector<std::string> localReferences(std::string text) {
+  static const std::regex comment(R"re(/\*[^*]*\*/)re");
+  text = std::regex_replace(text, comment, "");
+  static const std::regex pattern(
+      R"re((?:href|src|background)\s*=\s*"([^"]*)"|url\(\s*["']?([^"')]*)["']?\s*\)|@import\s+"([^"]*)")re",
+      std::regex::icase);
+  std::vector<std::string> out;
+  for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) {
+    std::string value = (*it)[1].matched ? (*it)[1].str() : (*it)[2].matched ? (*it)[2].str() : (*it)[3].str();
+    value = decodeCharacterReferences(value);
+    if (value.empty() || value[0] == '#' || value.find(':') != std::string::npos) continue;
+    out.push_back(percentDecode(value.substr(0, value.find('#'))));
+  }
+  return out;
+}
 
 class PipelineTest : public ::testing::Test {
  protected:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/posix_scopes.h"
+#include "support/raw_server.h"
 #include "support/test_server.h"
 
 namespace sg::test {
@@ -64,21 +66,19 @@ TEST_F(Http, GetReturnsStatusHeadAndBody) {
   EXPECT_EQ(request->rawHeaders().substr(request->rawHeaders().size() - 4), "\r\n\r\n");
   EXPECT_EQ(request->contentType(), "text/html");
   EXPECT_EQ(request->contentLength(), 18u);
-  ASSERT_TRUE(request->lastModified().has_value());
-  EXPECT_EQ(timeTFromFileTime(*request->lastModified()), 1772533230);
+  EXPECT_EQ(request->lastModified(), fileTimeFromTimeT(1772533230));
   EXPECT_EQ(readAll(*request), "<html>hello</html>");
   EXPECT_EQ(request->read(nullptr, 0), 0u);
 
   auto recorded = server.requests().back();
   EXPECT_EQ(recorded.header("User-Agent"), "Custom agent");
   EXPECT_EQ(recorded.header("X-Extra"), "1");
-}
 
-TEST_F(Http, RedirectionsAreNotFollowed) {
-  auto request = get("/moved");
-  EXPECT_EQ(request->statusCode(), 302);
-  EXPECT_EQ(request->header("Location"), "/page.html");
-  EXPECT_EQ(server.count("/page.html"), 0u);
+  // Redirections are not followed.
+  auto moved = get("/moved");
+  EXPECT_EQ(moved->statusCode(), 302);
+  EXPECT_EQ(moved->header("Location"), "/page.html");
+  EXPECT_EQ(server.count("/page.html"), 1u);
 }
 
 TEST_F(Http, BodiesArePulledWholeInBlocksOverOneReusedConnection) {
@@ -104,32 +104,52 @@ TEST_F(Http, StalledAndDroppedBodiesAreErrors) {
   EXPECT_EQ(errorOf([&] { readAll(*cut); }), kErrorConnectionAborted);
 }
 
-TEST_F(Http, RefusedConnectionFailsAtConnectAndOfflineRequestsAtOnce) {
+TEST_F(Http, TheFirstRequestMakesTheOnlyConnectionDirectOrThroughTheProxyTheEnvironmentNames) {
+  RawServer raw([](const std::string&, const RawServer::Writer& write) {
+    write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  });
+  const uint16_t port = static_cast<uint16_t>(raw.port());
   const uint16_t refused = static_cast<uint16_t>(refusedPort());
-  std::string what;
-  EXPECT_EQ(errorOf([&] { session.connect(false, "127.0.0.1", refused); }, &what), kErrorCannotConnect);
-  EXPECT_NE(what.find("could not be established"), std::string::npos) << what;
+  const std::string deadProxy = "http://127.0.0.1:" + std::to_string(refused);
+  struct Case {
+    const char* server;
+    uint16_t port;
+    std::string proxy;
+    const char* noProxy;
+    int error;         // of the ServerUnreachable thrown; 0 for none
+    std::string text;  // its text, when checked
+    int connections;   // accepted by the server so far
+  } cases[] = {
+      {"127.0.0.1", port, "", "", 0, "", 1},
+      {"127.0.0.1", port, deadProxy, "127.0.0.1", 0, "", 2},  // exempt from the proxy
+      {"127.0.0.1", port, deadProxy, "", kErrorCannotConnect, "", 2},
+      {"127.0.0.1", refused, "", "", kErrorCannotConnect,
+       "A connection with the server could not be established (127.0.0.1:" + std::to_string(refused) +
+           ": Connection refused)",
+       2},
+      {"no-such-host.invalid", 80, "", "", kErrorNameNotResolved,
+       "The server name or address could not be resolved (no-such-host.invalid)", 2},
+  };
+  for (const Case& c : cases) {
+    EnvScope proxy("http_proxy", c.proxy);
+    EnvScope noProxy("no_proxy", c.noProxy);
+    auto connection = session.connect(false, c.server, c.port);
+    try {
+      auto request = connection->openRequest("/");
+      request->send();
+      EXPECT_EQ(readAll(*request), "ok");
+      EXPECT_EQ(c.error, 0) << c.server << c.proxy;
+    } catch (const ServerUnreachable& error) {
+      EXPECT_EQ(error.code(), c.error) << c.server << c.proxy;
+      EXPECT_TRUE(c.text.empty() || error.what() == c.text) << error.what();
+    }
+    EXPECT_EQ(raw.accepted(), c.connections) << c.server << c.proxy;
+  }
 
   HttpSession offline("a", true, HttpTimeouts{2000, 300});
-  auto connection = offline.connect(false, "127.0.0.1", refused);
-  auto request = connection->openRequest("/page.html");
+  auto connection = offline.connect(false, "127.0.0.1", port);
+  auto request = connection->openRequest("/");
   EXPECT_EQ(errorOf([&] { request->send(); }), kErrorDisconnected);
-}
-
-TEST_F(Http, AbortFlagEndsWaits) {
-  std::atomic<bool> abort{false};
-  HttpSession patient("a", false, HttpTimeouts{2000, 60000}, &abort);
-  auto connection = patient.connect(false, "127.0.0.1", static_cast<uint16_t>(server.port()));
-  auto request = connection->openRequest("/stall");
-  request->send();
-  char block[100];
-  request->read(block, sizeof block);
-  std::thread stopper([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    abort = true;
-  });
-  EXPECT_EQ(errorOf([&] { request->read(block, sizeof block); }), kErrorOperationCancelled);
-  stopper.join();
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ void RawServer::serve() {
     if (poll(&p, 1, 20) <= 0) continue;
     int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
+    ++m_accepted;
     m_clients.emplace_back([this, client] { answer(client); });
   }
 }

@@ -26,6 +26,8 @@ class RawServer {
   int port() const { return m_port; }
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
   bool stopping() const { return m_stopping; }
+  // How many connections the server has accepted.
+  int accepted() const { return m_accepted; }
 
  private:
   void serve();
@@ -35,6 +37,7 @@ class RawServer {
   int m_listener = -1;
   int m_port = 0;
   std::atomic<bool> m_stopping{false};
+  std::atomic<int> m_accepted{0};
   std::thread m_thread;
   std::vector<std::thread> m_clients;
 };
