@@ -248,21 +248,21 @@ std::vector<std::string> SettingsStore::splitExclusions(const std::string& text)
   return entries;
 }
 
+QStringList distinctHistory(const QStringList& entries) {
+  QStringList out;
+  for (const QString& entry : entries) {
+    if (out.size() == kHistoryLength) break;
+    if (!entry.isEmpty() && !out.contains(entry, Qt::CaseInsensitive)) out.append(entry);
+  }
+  return out;
+}
+
 QStringList SettingsStore::loadHistory(const QString& section, const QString& prefix) {
   QStringList entries;
   for (int position = 1; position <= kHistoryLength; ++position) {
-    QString entry = readText(section, prefix + QStringLiteral(" %1").arg(position));
-    if (entry.isEmpty()) continue;
-    bool known = false;
-    for (const QString& existing : entries) {
-      if (existing.compare(entry, Qt::CaseInsensitive) == 0) {
-        known = true;
-        break;
-      }
-    }
-    if (!known) entries.append(entry);
+    entries.append(readText(section, prefix + QStringLiteral(" %1").arg(position)));
   }
-  return entries;
+  return distinctHistory(entries);
 }
 
 void SettingsStore::saveHistory(const QString& section, const QString& prefix, const QStringList& entries) {

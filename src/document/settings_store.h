@@ -30,6 +30,10 @@ struct ViewOptions {
 
 inline constexpr int kHistoryLength = 20;
 
+// A history list as it is kept: each entry once, ignoring case, where it
+// first stands; empty entries dropped; at most kHistoryLength entries.
+QStringList distinctHistory(const QStringList& entries);
+
 class SettingsStore {
  public:
   // The store at the standard place (created on first use, mode 0600).

@@ -102,7 +102,6 @@ std::string rulePattern(std::string_view value) {
 }  // namespace
 
 std::string normaliseRobotsPath(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(path.size());
   for (size_t i = 0; i < path.size(); ++i) {
@@ -113,9 +112,7 @@ std::string normaliseRobotsPath(std::string_view path) {
       out += upperHex(path[i + 2]);
       i += 2;
     } else if (c >= 0x80) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      appendPercentEscape(out, c);
     } else {
       out += static_cast<char>(c);
     }

@@ -116,7 +116,6 @@ std::string attributeText(std::string_view text, char quote) {
 }
 
 std::string fileReference(std::string_view path) {
-  static const char kHex[] = "0123456789ABCDEF";
   size_t hash = path.find('#');
   std::string out;
   out.reserve(path.size() + 8);
@@ -124,9 +123,7 @@ std::string fileReference(std::string_view path) {
     auto u = static_cast<unsigned char>(c);
     if (u <= 0x20 || u >= 0x7F || c == '%' || c == '?' || c == '"' || c == '\'' || c == '<' || c == '>' ||
         c == '\\' || c == '`' || c == '{' || c == '}' || c == '|' || c == '^') {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
+      appendPercentEscape(out, u);
     } else {
       out += c;
     }

@@ -8,6 +8,7 @@
 #include "engine/thread_status.h"
 #include "platform/http.h"
 #include "util/log.h"
+#include "util/string_utils.h"
 #include "util/texts.h"
 
 #ifndef SITEGLEANER_VERSION_HOST
@@ -24,8 +25,6 @@ namespace {
 // Only the first line matters; a server that sends a long first line (or
 // no line end at all) is not read further than this.
 constexpr size_t kMaxFirstLine = 4096;
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 std::string readFirstLine(HttpRequest& request) {
   std::string text;
@@ -64,7 +63,7 @@ VersionServer defaultVersionServer() {
 
 double parseVersionNumber(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && isBlank(text[i])) ++i;
+  while (i < text.size() && isAsciiSpace(text[i])) ++i;
   // from_chars takes a minus sign but no plus sign, and never depends on
   // the locale's decimal point, which strtod would.
   if (i < text.size() && text[i] == '+') {

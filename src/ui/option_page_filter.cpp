@@ -75,12 +75,8 @@ void FilterPage::applyOwn(OptionValues& values) {
   QString typed = extensions->currentText();
   if (!typed.isEmpty()) {
     QStringList history = {typed};
-    for (int i = 0; i < extensions->count(); ++i) {
-      QString entry = extensions->itemText(i);
-      if (entry.compare(typed, Qt::CaseInsensitive) != 0) history << entry;
-    }
-    while (history.size() > kHistoryLength) history.removeLast();
-    m_store.saveHistory(kFilterHistory, kFilterPrefix, history);
+    for (int i = 0; i < extensions->count(); ++i) history << extensions->itemText(i);
+    m_store.saveHistory(kFilterHistory, kFilterPrefix, distinctHistory(history));
   }
   values.settings.downloadFileTypes = wanted;
   values.settings.fileExtensions = typed.toStdString();

@@ -37,10 +37,9 @@ void UrlBox::storeHistory() { m_store.saveHistory(kSection, kPrefix, history());
 
 void UrlBox::promote(const QString& text) {
   if (!text.isEmpty()) {
-    for (int i = count() - 1; i >= 0; --i) {
-      if (QString::compare(itemText(i), text, Qt::CaseInsensitive) == 0) removeItem(i);
-    }
-    insertItem(0, text);
+    const QStringList entries = distinctHistory(QStringList{text} + history());
+    clear();
+    addItems(entries);
     setCurrentIndex(0);
   }
   storeHistory();

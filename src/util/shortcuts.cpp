@@ -25,11 +25,9 @@ constexpr std::string_view kLinkIcon = "text-html";
 constexpr size_t kMaxShortcutBytes = 64 * 1024;
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 std::string_view trim(std::string_view text) {
-  while (!text.empty() && isWhite(text.back())) text.remove_suffix(1);
-  while (!text.empty() && isWhite(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isAsciiSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && isAsciiSpace(text.front())) text.remove_prefix(1);
   return text;
 }
 
@@ -98,7 +96,6 @@ std::string desktopUnescape(std::string_view text) {
 // The file URL of a path: every byte but the unreserved ones of RFC 3986
 // and "/" is percent-encoded, so blanks and non-ASCII names survive.
 std::string fileUrl(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string absolute = path;
   if (absolute.empty() || absolute.front() != '/') {
     std::error_code ec;
@@ -112,9 +109,7 @@ std::string fileUrl(const std::string& path) {
     if (keep) {
       out += static_cast<char>(c);
     } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      appendPercentEscape(out, c);
     }
   }
   return out;

@@ -24,6 +24,18 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix);
 size_t findNoCase(std::string_view haystack, std::string_view needle);
 bool containsNoCase(std::string_view haystack, std::string_view needle);
 
+// The C locale's white space: blank, tab, line feed, vertical tab, form
+// feed, carriage return.
+inline bool isAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Appends c as a "%XX" escape with upper-case hex digits.
+inline void appendPercentEscape(std::string& out, unsigned char c) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += '%';
+  out += kHex[c >> 4];
+  out += kHex[c & 15];
+}
+
 // Trims blanks, tabs, carriage returns and line feeds at both ends.
 std::string_view trimWhite(std::string_view text);
 

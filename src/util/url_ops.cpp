@@ -348,15 +348,12 @@ std::string percentDecode(std::string_view text) {
 }
 
 std::string encodeUnsafeBytes(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
     auto u = static_cast<unsigned char>(c);
     if (u <= 0x20 || u >= 0x7F) {
-      out.push_back('%');
-      out.push_back(kHex[u >> 4]);
-      out.push_back(kHex[u & 15]);
+      appendPercentEscape(out, u);
     } else {
       out.push_back(c);
     }
