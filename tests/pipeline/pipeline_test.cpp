@@ -370,6 +370,30 @@ TEST(Limits, SizeAndTimeMessages) {
   EXPECT_EQ(message, "Download time (1m 1s) exceeded limit (1m 0s)");
 }
 
+// A body past 4 GB keeps its count: the size limit stops it there, as it
+// would a small one. The bytes are made up on the way, none on disk.
+TEST_F(PipelineTest, BodyPastFourGigabytesMeetsTheSizeLimit) {
+  class Zeros : public BodySource {
+   public:
+    size_t read(char*, size_t size) override {
+      const auto n = static_cast<size_t>(std::min<uint64_t>(size, m_left));
+      m_left -= n;
+      return n;
+    }
+
+   private:
+    uint64_t m_left = (uint64_t{1} << 32) + (uint64_t{1} << 20);
+  } zeros;
+  controller.settings.limitFlags = kLimitMaxSize;
+  controller.settings.maxSize = 4 * 1024 * 1024 + 512;  // Kb: half a megabyte past 4 GB
+  ASSERT_TRUE(controller.initialise("http://h/big.bin", nullptr, 0));
+  controller.contentKind = ContentKind::Other;
+  EXPECT_FALSE(readBody(controller, zeros));
+  EXPECT_GT(controller.receivedSize, uint64_t{1} << 32);
+  EXPECT_LT(controller.receivedSize, (uint64_t{1} << 32) + (uint64_t{1} << 20));
+  EXPECT_EQ(controller.information, "File size (4.0Gb) was larger than limit (4.0Gb)");
+}
+
 TEST(ProgressText, PercentAndEstimate) {
   DownloadController controller;
   ASSERT_TRUE(controller.initialise("http://h/dir/file.zip?x=1", nullptr, 0));
