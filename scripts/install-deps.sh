@@ -9,6 +9,7 @@ packages=(
   cmake
   pkg-config
   libcurl4-openssl-dev
+  zlib1g-dev
   libsqlite3-dev
   libidn2-dev
   qt6-base-dev

@@ -29,7 +29,7 @@ std::string CrawlSettings::defaultSaveDirectory(const std::string& desktopFolder
 namespace {
 
 using S = CrawlSettings;
-const std::array<SettingField, 46> kGeneralFields = {{
+const std::array<SettingField, 47> kGeneralFields = {{
     {"Limit Binaries", &S::limitBinaries},
     {"MaxCrawlDepth", &S::maxCrawlDepth},
     {"MaxServerDepth", &S::maxServerDepth},
@@ -77,6 +77,7 @@ const std::array<SettingField, 46> kGeneralFields = {{
     {"Scan Scripts", &S::scanScripts},
     {"Max Connections Per Server", &S::maxConnectionsPerServer},
     {"Crawl Journal", &S::crawlJournal},
+    {"Compression", &S::compression},
 }};
 
 // The numbers the options sheet accepts. A size or time shown in the larger

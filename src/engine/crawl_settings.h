@@ -95,6 +95,8 @@ struct CrawlSettings {
   int maxPageLinks = kDefaultMaxPageLinks;          // links taken from one page
   int maxPlaceholders = kDefaultMaxPlaceholders;    // placeholder pages per download
   int maxDownloadSize = 0;                          // megabytes read per download; 0: no limit
+  // Ask servers for compressed bodies, saved decoded (our own; not in profiles).
+  bool compression = true;
 
   // Logging.
   std::string logFile;

@@ -201,6 +201,7 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
   while (true) {
     request = connection.openRequest(link.object());
     request->addHeaders(headers);
+    request->setCompression(s.compression);
     addCredentials(link, *request, siteCredential, proxyCredential, answeredPrompt);
     setThreadStatus(strprintf(text::kRequesting, link.url().c_str()));
     request->send();
@@ -334,6 +335,7 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
   }
   std::optional<uint64_t> length = request->contentLength();
   link.size = length ? *length : 0;
+  result.decoded = request->decoding();
   if (std::optional<FileTime> modified = request->lastModified()) link.lastModified = *modified;
   link.etag = request->header("ETag");
   result.body = std::make_unique<NetworkBody>(std::move(request));

@@ -29,6 +29,9 @@ struct ExchangeResult {
   // error page that was text deserves one whatever the link's name; one
   // that named another type (an image's error, say) does not.
   enum class Response { None, Text, Other } response = Response::None;
+  // The body is decoded as it is read (a compressed response): its size is
+  // known only once it has been read.
+  bool decoded = false;
 };
 
 // Sends the request for the link and interprets the response. savedCopy is

@@ -281,7 +281,7 @@ void createRootShortcut(DownloadController& controller) {
   createShellLink(controller.localFile(), linkFile, controller.url());
 }
 
-bool readBody(LinkRecord& link, BodySource& body) {
+bool readBody(LinkRecord& link, BodySource& body, bool sizeKnownOnlyOnceRead) {
   DownloadController& download = *link.controller();
   const CrawlSettings& s = download.settings;
   link.status = LinkStatus::Reading;
@@ -325,6 +325,14 @@ bool readBody(LinkRecord& link, BodySource& body) {
   }
 
   logMessage(strprintf(text::kReadFileIn, link.readTime / 1000.0, link.url().c_str()), LogKind::Information);
+  std::string smaller;
+  if (read.whole && sizeKnownOnlyOnceRead && limitsApply(link) &&
+      !checkSize(download, link.receivedSize, smaller, false)) {
+    read.whole = false;
+    link.status = LinkStatus::Skipped;
+    link.information = smaller;
+    logMessage(smaller);
+  }
   if (output) {
     if (read.whole && !read.saveFailed) {
       read.saveFailed = !output->commit(link.lastModified);
@@ -366,6 +374,7 @@ LinkOutcome PagePipeline::process(LinkRecord& link, HttpConnection& connection) 
   bool requeue = false;
   bool timedOut = false;
   ExchangeResult::Response response = ExchangeResult::Response::None;
+  bool decoded = false;
 
   if (!link.include || link.attemptsRemaining < 1) {
     link.status = LinkStatus::Skipped;
@@ -391,14 +400,16 @@ LinkOutcome PagePipeline::process(LinkRecord& link, HttpConnection& connection) 
         body = std::move(exchanged.body);
         requeue = exchanged.requeue;
         response = exchanged.response;
+        decoded = exchanged.decoded;
       }
       if (body) {
         std::string message;
-        if (limitsApply(link) && !checkSize(download, link.size, message, false)) {
+        // A decoded body's smallest size is checked once it is read.
+        if (limitsApply(link) && !checkSize(download, link.size, message, decoded)) {
           link.status = LinkStatus::Skipped;
           link.information = message;
           logMessage(message);
-        } else if (readBody(link, *body)) {
+        } else if (readBody(link, *body, decoded)) {
           if (link.status != LinkStatus::Skipped && link.status != LinkStatus::Failed) {
             link.status = LinkStatus::Complete;
             ++download.objectsCompleted;

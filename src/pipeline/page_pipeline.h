@@ -34,8 +34,10 @@ class PagePipeline : public LinkProcessor {
 // Reads the body, saving and (for pages) scanning it. True when read to
 // its end; a body read but not saved (its file could not be written)
 // leaves the link Failed, with its links found all the same. An empty page
-// never replaces a saved copy.
-bool readBody(LinkRecord& link, BodySource& body);
+// never replaces a saved copy. A body of unknown size until read (a decoded
+// one) is held to the smallest size once read: a smaller one is Skipped and
+// not saved.
+bool readBody(LinkRecord& link, BodySource& body, bool sizeKnownOnlyOnceRead = false);
 
 // The limit checks made during a read; false (with the link's information
 // set and logged) once a limit is broken.

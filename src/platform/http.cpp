@@ -390,6 +390,8 @@ void HttpRequest::send() {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  // "": every encoding this libcurl decodes; it then decodes the body too.
+  if (m_compression) curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
 
   if (curl_multi_add_handle(m_connection.m_multi, easy) != CURLM_OK) {
     throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
@@ -418,9 +420,14 @@ std::string HttpRequest::header(std::string_view name) const {
   return found->value ? std::string(found->value) : std::string();
 }
 
+bool HttpRequest::decoding() const {
+  const std::string encoding(trimWhite(header("Content-Encoding")));
+  return m_compression && !encoding.empty() && !equalsNoCase(encoding, "identity");
+}
+
 std::optional<uint64_t> HttpRequest::contentLength() const {
   std::string text = header("Content-Length");
-  if (text.empty()) return std::nullopt;
+  if (text.empty() || decoding()) return std::nullopt;
   char* end = nullptr;
   errno = 0;
   unsigned long long value = std::strtoull(text.c_str(), &end, 10);

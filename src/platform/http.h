@@ -119,6 +119,12 @@ class HttpRequest {
   void addHeaders(std::string_view lines);
   // Header lines meant for a proxy only; never sent to the server.
   void addProxyHeaders(std::string_view lines);
+  // Asks for every content encoding libcurl can decode (gzip, deflate,
+  // Brotli, zstd as built) and hands out the decoded body; set before
+  // send(). Off, no Accept-Encoding is sent and the body comes as it is.
+  void setCompression(bool on) { m_compression = on; }
+  // The body is being decoded: its announced length is the encoded one.
+  bool decoding() const;
 
   // Sends the request and reads the response head. The whole head must
   // arrive within the session's connect and receive time-outs together,
@@ -133,6 +139,7 @@ class HttpRequest {
   // The value of a response header, or "" when it is missing.
   std::string header(std::string_view name) const;
   std::string contentType() const { return header("Content-Type"); }
+  // The announced length of the body as read(): none while decoding.
   std::optional<uint64_t> contentLength() const;
   std::optional<FileTime> lastModified() const;
   // How long the server asks to be left alone (Retry-After, in seconds or
@@ -171,6 +178,7 @@ class HttpRequest {
   bool m_headComplete = false;
   bool m_done = false;
   bool m_paused = false;
+  bool m_compression = false;
   int m_result = 0;  // CURLcode of the finished transfer
   int m_status = 0;
   uint32_t m_lastProgress = 0;

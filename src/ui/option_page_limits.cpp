@@ -114,6 +114,13 @@ LimitsPage::LimitsPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hooks
   bound(maxDownloadSize, "maxDownloadSize", tr("Stop the download after &reading:"), tr("Mb (0: no limit)"),
         tr("The links not yet fetched then wait to be resumed, as after the time limit."), "Max Download Size",
         &S::maxDownloadSize);
+  compression = new QCheckBox(tr("Ask servers to &compress what they send"), this);
+  compression->setObjectName(QStringLiteral("compression"));
+  compression->setToolTip(
+      tr("Pages cross the network several times smaller; they are saved decoded, and the size limits hold "
+         "what they decode to."));
+  grid->addWidget(compression, row++, 0, 1, 4);
+  addCheck(compression, &S::compression);
 
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(row, 1);

@@ -1,6 +1,6 @@
 // Tab "Limits": threads, the pause between objects, the size, time and
-// age limits with their units, and the bounds against sites that never
-// end.
+// age limits with their units, the bounds against sites that never end,
+// and whether servers are asked to compress what they send.
 #pragma once
 
 #include "ui/option_page.h"
@@ -33,6 +33,8 @@ class LimitsPage : public OptionsPage {
   NumberBox* maxConnectionsPerServer = nullptr;
   NumberBox* maxPlaceholders = nullptr;
   NumberBox* maxDownloadSize = nullptr;
+  // Ask servers to compress what they send (Compression).
+  QCheckBox* compression = nullptr;
 
   // Unit lists are sorted: "Kb" before "Mb", "Mins" before "Secs".
   static constexpr int kKb = 0, kMb = 1, kMins = 0, kSecs = 1;

@@ -74,6 +74,7 @@ CrawlSettings changedRecord() {
   s.maxConnectionsPerServer = 30;
   s.showWarnings = false;
   s.crawlJournal = false;
+  s.compression = false;
   s.logFile = "";  // empty, while its default is not
   return s;
 }

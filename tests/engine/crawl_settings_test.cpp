@@ -59,6 +59,7 @@ TEST(CrawlSettings, DefaultsOfAFreshStoreInFieldOrder) {
       {"Scan Scripts", "1"},
       {"Max Connections Per Server", "8"},
       {"Crawl Journal", "1"},
+      {"Compression", "1"},
       {"(profile field 15)", "1"},
   };
   EXPECT_EQ(test::describe(CrawlSettings::defaults("/home/user/Work Desk")), expected);

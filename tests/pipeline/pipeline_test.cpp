@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <ctime>
 #include <filesystem>
@@ -263,6 +264,81 @@ TEST_F(PipelineTest, SizeLimitsBeforeAndDuringTheRead) {
     EXPECT_TRUE(c.information[0] ? record.information == c.information : record.information.starts_with("Saved as "))
         << path << ": " << record.information;
   }
+}
+
+std::string gzipped(const std::string& text) {
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&stream, text.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+// Compressed bodies are saved and scanned decoded, and the size limits hold
+// what they decode to: the announced (encoded) length counts for nothing.
+TEST_F(PipelineTest, CompressedBodiesAreSavedDecodedAndLimitedByTheirDecodedSize) {
+  const std::string padding(8000, ' ');  // decoded above Min Size, encoded far below it
+  const std::string root = "<a href=\"b.html\">b</a><a href=\"zeros.bin\">z</a><a href=\"tiny.html\">t</a>" + padding;
+  const std::string brotliText = "<p>brotli</p>" + std::string(6000, 'b');
+  // brotliText, compressed by libbrotli at quality 11.
+  const std::string brotliBody(
+      "\x1b\x7c\x17\xf8\x9d\x07\x36\x2e\xd4\xfb\xb9\x31\x5e\xbf\xf0\xc0\xd1\x09\xb1\xf2\x91\xcb\x34\xb6\xb7\x78\x30"
+      "\x10\x20\xe5\x01\xc0\xfc\x48\x00",
+      35);
+  struct Case {
+    const char* path;
+    std::string body;  // as sent
+    const char* encoding;
+    LinkStatus status;
+    const char* information;  // empty: "Saved as ..." expected
+    std::string saved;        // empty: no copy (a page gets its placeholder)
+  } const cases[] = {
+      {"/", gzipped(root), "gzip", LinkStatus::Complete, "", root},
+      {"/b.html", brotliBody, "br", LinkStatus::Complete, "", brotliText},
+      {"/zeros.bin", gzipped(std::string(10 << 20, '\0')), "gzip", LinkStatus::Failed,
+       "File size (1.0Mb) was larger than limit (1.0Mb)", ""},
+      {"/tiny.html", gzipped(std::string(1024, 't')), "gzip", LinkStatus::Skipped,
+       "File size (1.0Kb) was smaller than limit (5.0Kb)", ""},
+  };
+  for (const Case& c : cases) {
+    server.page(c.path, c.body, c.path[1] == 'z' ? "application/octet-stream" : "text/html",
+                {{"Content-Encoding", c.encoding}});
+  }
+  server.start();
+  controller.settings.fixLinks = false;
+  controller.settings.limitFlags = kLimitMaxSize | kLimitMinSize;
+  controller.settings.limitBinaries = kLimitHtmlFiles | kLimitOtherFiles;
+  controller.settings.maxSize = 1024;
+  crawl("/");
+  for (const Case& c : cases) {
+    const LinkRecord* record = link(c.path);
+    ASSERT_NE(record, nullptr) << c.path;
+    EXPECT_EQ(record->status, c.status) << c.path << " " << record->information;
+    EXPECT_TRUE(c.information[0] ? record->information == c.information : record->information.starts_with("Saved as "))
+        << c.path << ": " << record->information;
+    const std::string file = localFileOf(c.path);
+    EXPECT_TRUE(c.saved.empty() ? !std::filesystem::exists(file) || isPlaceholderFile(file) : saved(c.path) == c.saved)
+        << c.path;
+  }
+  // The 10 MB of zeros were read no further than the limit.
+  EXPECT_LT(controller.bytesRead.load(), 2u << 20);
+  for (const RecordedRequest& request : server.requests()) {
+    if (request.path == "/robots.txt") continue;  // read as it comes, whatever the setting
+    EXPECT_NE(request.header("Accept-Encoding").find("gzip"), std::string::npos) << request.path;
+  }
+
+  // Without compression nothing is asked for.
+  server.clearRequests();
+  controller.settings.compression = false;
+  crawl("/");
+  ASSERT_FALSE(server.requests().empty());
+  for (const RecordedRequest& request : server.requests()) EXPECT_FALSE(request.hasHeader("Accept-Encoding"));
 }
 
 TEST_F(PipelineTest, RecrawlReadsSavedCopies) {

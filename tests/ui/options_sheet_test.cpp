@@ -181,6 +181,7 @@ void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
       {"maxPageLinks", "Max Page Links", "100000", "500"},
       {"maxPlaceholders", "Max Placeholders", "100000", "0"},
       {"maxDownloadSize", "Max Download Size", "0", "2048"},
+      {"compression", "Compression", "1", "0"},
       {nullptr, "Known File Types", known, known},
       // Ticked types in list order, not in the stored order.
       {"downloadTypes",
