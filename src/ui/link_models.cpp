@@ -241,8 +241,14 @@ int DetailsModel::rowCount(const QModelIndex& parent) const {
 
 int DetailsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
+namespace {
+// The size announced, or else what was received (a body decoded as it is
+// read has no size announced).
+uint64_t shownSize(const LinkSnapshot& link) { return link.size != 0 ? link.size : link.receivedSize; }
+}  // namespace
+
 QString DetailsModel::sizeText(const LinkSnapshot& link) {
-  uint64_t size = link.size != 0 ? link.size : link.receivedSize;
+  const uint64_t size = shownSize(link);
   return size == 0 ? QString::fromLatin1(text::kNotAvailable) : QString::fromStdString(formatSize(size));
 }
 
@@ -382,7 +388,7 @@ void DetailsModel::sort(int column, Qt::SortOrder order) {
       case kUrl:
         return QString::compare(fromUtf8(x.url), fromUtf8(y.url), Qt::CaseInsensitive) < 0;
       case kSize:
-        return x.size < y.size;
+        return shownSize(x) < shownSize(y);
       case kType:
         return QString::compare(fromUtf8(x.mimeType), fromUtf8(y.mimeType), Qt::CaseInsensitive) < 0;
       case kStatus:

@@ -460,7 +460,9 @@ TEST_F(PipelineTest, BodyPastFourGigabytesMeetsTheSizeLimit) {
    private:
     uint64_t m_left = (uint64_t{1} << 32) + (uint64_t{1} << 20);
   } zeros;
+  controller.settings.saveFiles = false;
   controller.settings.limitFlags = kLimitMaxSize;
+  controller.settings.limitBinaries = kLimitOtherFiles;
   controller.settings.maxSize = 4 * 1024 * 1024 + 512;  // Kb: half a megabyte past 4 GB
   ASSERT_TRUE(controller.initialise("http://h/big.bin", nullptr, 0));
   controller.contentKind = ContentKind::Other;
