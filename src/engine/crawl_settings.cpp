@@ -29,7 +29,7 @@ std::string CrawlSettings::defaultSaveDirectory(const std::string& desktopFolder
 namespace {
 
 using S = CrawlSettings;
-const std::array<SettingField, 46> kGeneralFields = {{
+const std::array<SettingField, 48> kGeneralFields = {{
     {"Limit Binaries", &S::limitBinaries},
     {"MaxCrawlDepth", &S::maxCrawlDepth},
     {"MaxServerDepth", &S::maxServerDepth},
@@ -77,6 +77,8 @@ const std::array<SettingField, 46> kGeneralFields = {{
     {"Scan Scripts", &S::scanScripts},
     {"Max Connections Per Server", &S::maxConnectionsPerServer},
     {"Crawl Journal", &S::crawlJournal},
+    {"Cookie File", &S::cookieFile},
+    {"Skip Logout Links", &S::skipLogoutLinks},
 }};
 
 // The numbers the options sheet accepts. A size or time shown in the larger

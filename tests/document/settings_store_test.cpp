@@ -74,6 +74,8 @@ CrawlSettings changedRecord() {
   s.maxConnectionsPerServer = 30;
   s.showWarnings = false;
   s.crawlJournal = false;
+  s.cookieFile = "/home/user/cookies.txt";
+  s.skipLogoutLinks = false;
   s.logFile = "";  // empty, while its default is not
   return s;
 }
