@@ -52,7 +52,7 @@ SecurityPage::SecurityPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(h
   skipLogoutLinks = new QCheckBox(tr("Skip links that &log out while cookies are in use"), cookies);
   skipLogoutLinks->setObjectName(QStringLiteral("skipLogoutLinks"));
   skipLogoutLinks->setToolTip(
-      tr("Links whose address says log out, sign out or log off are not requested once a "
+      tr("Links whose address or text says log out, sign out or log off are not requested once a "
          "server has set a cookie or a cookie file is given, so that the login lasts"));
   cookieGrid->addWidget(labelFor(tr("&Cookie file:"), cookieFile, cookies), 0, 0);
   cookieGrid->addWidget(cookieFile, 0, 1);
