@@ -498,7 +498,7 @@ struct CookieJarLocks {
   }
   static size_t slot(curl_lock_data data) {
     constexpr size_t kSlots = sizeof(HttpCookieJar::m_locks) / sizeof(HttpCookieJar::m_locks[0]);
-    static_assert(CURL_LOCK_DATA_LAST <= kSlots);
+    static_assert(static_cast<size_t>(CURL_LOCK_DATA_LAST) <= kSlots);
     return static_cast<size_t>(data) % kSlots;
   }
 };
