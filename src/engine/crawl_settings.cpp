@@ -29,7 +29,7 @@ std::string CrawlSettings::defaultSaveDirectory(const std::string& desktopFolder
 namespace {
 
 using S = CrawlSettings;
-const std::array<SettingField, 47> kGeneralFields = {{
+const std::array<SettingField, 49> kGeneralFields = {{
     {"Limit Binaries", &S::limitBinaries},
     {"MaxCrawlDepth", &S::maxCrawlDepth},
     {"MaxServerDepth", &S::maxServerDepth},
@@ -78,6 +78,8 @@ const std::array<SettingField, 47> kGeneralFields = {{
     {"Max Connections Per Server", &S::maxConnectionsPerServer},
     {"Crawl Journal", &S::crawlJournal},
     {"Compression", &S::compression},
+    {"Cookie File", &S::cookieFile},
+    {"Skip Logout Links", &S::skipLogoutLinks},
 }};
 
 // The numbers the options sheet accepts. A size or time shown in the larger

@@ -52,6 +52,11 @@ struct CrawlSettings {
   std::string proxyPassword;  // Base64 of "user:password"
   bool promptForPassword = true;
   bool noCache = false;
+  // A Netscape cookies.txt read before a download (never written), and
+  // whether links that look like logging out are left alone while cookies
+  // are in use (our own; not in profiles).
+  std::string cookieFile;
+  bool skipLogoutLinks = true;
 
   // File types.
   std::string knownFileTypes;

@@ -77,6 +77,15 @@ bool DownloadController::start() {
 
   bool resuming = m_queue.resumeCount() > 0;
   logMessage(resuming ? std::string(text::kResumingDownload) : strprintf(text::kStartingDownload, url().c_str()));
+  if (std::string proxy = environmentProxyNote(https(), server()); !proxy.empty()) logMessage(proxy);
+  // A download resumed from the journal of an earlier run has no cookies
+  // yet; one resumed in this run keeps those it had.
+  if (!resuming || !m_cookies.inUse()) {
+    std::string error;
+    if (!m_cookies.reset(settings.cookieFile, error)) {
+      logMessage(strprintf(text::kCookieFileUnreadable, settings.cookieFile.c_str(), error.c_str()));
+    }
+  }
   m_requestHeaders = buildRequestHeaders(settings);
   m_queue.init(settings.threads);
 
@@ -99,10 +108,57 @@ bool DownloadController::start() {
       MutexLock lock(m_movedMutex);
       m_movedFiles.clear();
     }
+    {
+      MutexLock lock(m_logoutMutex);
+      m_logoutTexts.clear();
+    }
     registerLink(*this);
     m_queue.addLink(this);
   }
   return true;
+}
+
+bool DownloadController::skipAsLogout(LinkRecord& link) {
+  if (link.isRoot() || !settings.skipLogoutLinks || !m_cookies.inUse()) return false;
+  if (!looksLikeLogout(link.url())) {
+    MutexLock lock(m_logoutMutex);
+    if (!m_logoutTexts.contains(link.url())) return false;
+  }
+  link.status = LinkStatus::Skipped;
+  link.information = text::kLogoutLinkSkipped;
+  logMessage(strprintf(text::kLogoutLinkLogged, link.url().c_str()));
+  notify(UpdateCode::LinkChanged, &link);
+  return true;
+}
+
+void DownloadController::noteLogoutText(std::string url) {
+  MutexLock lock(m_logoutMutex);
+  m_logoutTexts.insert(std::move(url));
+}
+
+bool looksLikeLogout(std::string_view url) {
+  const std::string text = toLowerAscii(url);
+  auto letter = [&](size_t i) { return i < text.size() && text[i] >= 'a' && text[i] <= 'z'; };
+  auto skip = [&](size_t i, std::string_view word) {
+    return text.compare(i, word.size(), word) == 0 ? i + word.size() : std::string::npos;
+  };
+  // "log" or "sign", at most one separator, then "out" or "off", as whole
+  // words: "/logout", "sign_out", "log%20off", but not "blog-outline".
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i > 0 && letter(i - 1)) continue;
+    size_t at = skip(i, "log");
+    if (at == std::string::npos) at = skip(i, "sign");
+    if (at == std::string::npos) continue;
+    if (skip(at, "%20") != std::string::npos) {
+      at += 3;
+    } else if (at < text.size() && std::string_view("-_+ ").find(text[at]) != std::string_view::npos) {
+      ++at;
+    }
+    size_t end = skip(at, "out");
+    if (end == std::string::npos) end = skip(at, "off");
+    if (end != std::string::npos && !letter(end)) return true;
+  }
+  return false;
 }
 
 bool DownloadController::openJournal() {

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,6 +144,17 @@ class DownloadController : public LinkRecord {
   void addTransferBytes(double bytes);
   void addTransferTime(double milliseconds);
 
+  // The cookies of the download, shared by its workers' sessions: emptied
+  // by a fresh start() and filled from `Cookie File`, kept while resuming.
+  HttpCookieJar& cookies() { return m_cookies; }
+  // A link that looks like logging out (its URL, or a text given to
+  // noteLogoutText()) while cookies are in use and `Skip Logout Links`
+  // holds: it becomes Skipped, saying why, is logged and announced, and
+  // answers true; the worker settles it unrequested.
+  bool skipAsLogout(LinkRecord& link);
+  // A page links to url with a text that says log out.
+  void noteLogoutText(std::string url);
+
   // Request header lines of the current download, built by start().
   const std::string& requestHeaders() const { return m_requestHeaders; }
 
@@ -186,6 +198,8 @@ class DownloadController : public LinkRecord {
   const std::string& urlCredential() const { return m_urlCredential; }
 
  private:
+  // First, so that it outlives the workers' connections that use it.
+  HttpCookieJar m_cookies;
   LinkRegistry m_registry;
   RedirectMap m_redirects;
   ServerRuleTable m_exclusions;
@@ -207,6 +221,9 @@ class DownloadController : public LinkRecord {
 
   Mutex m_typesMutex;  // guards settings.knownFileTypes and downloadFileTypes during a download
 
+  Mutex m_logoutMutex;
+  std::set<std::string> m_logoutTexts SG_GUARDED_BY(m_logoutMutex);  // URLs of links that say log out
+
   Mutex m_movedMutex;
   std::multimap<const LinkRecord*, std::string> m_movedFiles SG_GUARDED_BY(m_movedMutex);
 
@@ -222,5 +239,7 @@ class DownloadController : public LinkRecord {
 
 // True once the tick count has reached the deadline (ticks wrap).
 bool tickReached(uint32_t deadline);
+// Does the URL say log out, sign out or log off (as one word or two)?
+bool looksLikeLogout(std::string_view url);
 
 }  // namespace sg

@@ -50,6 +50,12 @@ void Worker::run() {
       break;
     }
 
+    // Logging out would end the session that the cookies carry.
+    if (m_controller.skipAsLogout(*link)) {
+      m_controller.settle(*link, true);
+      continue;
+    }
+
     // The server is reached by the first request on a new connection: the
     // robots file's, or the link's own when the robots cache knows it.
     bool reached = connect(*link);
@@ -132,6 +138,7 @@ bool Worker::connect(const LinkRecord& link) {
       const bool timeLimit = (m_controller.settings.limitFlags & kLimitTotalTime) != 0;
       m_session = std::make_unique<HttpSession>(defaultAgentName(), m_offline, m_controller.timing.http,
                                                 &m_controller.cancelled, timeLimit ? &m_controller.deadline : nullptr);
+      m_session->setCookieJar(&m_controller.cookies());
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());

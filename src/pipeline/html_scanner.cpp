@@ -196,6 +196,20 @@ std::optional<AttributeValue> findAttribute(std::string_view tag, std::string_vi
   return findAttribute(tag, toLowerAscii(tag), name);
 }
 
+namespace {
+
+// The most text of a link element kept to judge what it says.
+constexpr size_t kMaxAnchorText = 200;
+
+// Is the tag text the named tag ("a", "/a", "style"), with or without
+// attributes?
+bool tagNamed(std::string_view tag, std::string_view name) {
+  return startsWithNoCase(tag, name) &&
+         (tag.size() == name.size() || std::strchr(" \t\r\n/", tag[name.size()]) != nullptr);
+}
+
+}  // namespace
+
 HtmlScanner::HtmlScanner(LinkRecord& page) : m_page(page), m_links(page) { m_page.title.clear(); }
 
 const CrawlSettings* HtmlScanner::settings() const {
@@ -227,6 +241,9 @@ void HtmlScanner::scanBlock(std::string_view block, std::string& output) {
       }
       if (m_script) m_script->scanBlock(std::string_view(p, static_cast<size_t>(stop - p)));
       if (m_inTitle) appendToTitle(p, stop);
+      if (!m_anchorHref.empty() && m_anchorText.size() < kMaxAnchorText) {
+        m_anchorText.append(p, std::min<size_t>(static_cast<size_t>(stop - p), kMaxAnchorText));
+      }
       if (open == nullptr) break;
       m_inTag = true;
       m_previousCr = false;
@@ -290,14 +307,31 @@ void HtmlScanner::finish(std::string& output) {
   if (m_style) m_style->finish(output);
 }
 
+void HtmlScanner::followAnchor() {
+  const char first = m_tag.empty() ? '\0' : lowerAscii(m_tag[0]);
+  if (first != 'a' && first != '/') return;
+  if (tagNamed(m_tag, "/a")) {
+    if (!m_anchorHref.empty() && looksLikeLogout(m_anchorText)) {
+      if (DownloadController* download = m_page.controller()) {
+        download->noteLogoutText(combineUrl(m_page.url(), urlFromAttribute(m_anchorHref)).url);
+      }
+    }
+    m_anchorHref.clear();
+    m_anchorText.clear();
+  } else if (tagNamed(m_tag, "a")) {
+    std::optional<AttributeValue> href = findAttribute(m_tag, "href");
+    m_anchorHref = href ? href->value : std::string();
+    m_anchorText.clear();
+  }
+}
+
 void HtmlScanner::finishTag(std::string& output) {
+  // Before the tag's links are rewritten: the address as the page gives it.
+  followAnchor();
   handleTag(m_tag);
   // Whether what follows is a style sheet: from a style start tag to its
   // end tag.
-  auto named = [&](std::string_view name) {
-    return startsWithNoCase(m_tag, name) &&
-           (m_tag.size() == name.size() || std::strchr(" \t\r\n/", m_tag[name.size()]) != nullptr);
-  };
+  auto named = [&](std::string_view name) { return tagNamed(m_tag, name); };
   const char first = m_tag.empty() ? '\0' : lowerAscii(m_tag[0]);
   if (first != 's' && first != '/') {
     // Neither a style nor a script element begins or ends here.

@@ -82,6 +82,9 @@ class HtmlScanner {
   // that is not followed by one.
   void appendWithLineEnds(const char* first, const char* last, std::string& out);
   void appendToTitle(const char* first, const char* last);
+  // Keeps the address of a link element and its text up to its end tag,
+  // and tells the controller of a link whose text says log out.
+  void followAnchor();
   // The tag text is complete: handles it, writes it and follows the title.
   void finishTag(std::string& output);
   const CrawlSettings* settings() const;
@@ -100,6 +103,8 @@ class HtmlScanner {
   // "/title" rather than "title".
   bool m_inTitle = false;
   bool m_noFollow = false;
+  std::string m_anchorHref;  // of the open link element, as written
+  std::string m_anchorText;  // its text so far, bounded
   std::string m_baseLocalFile;
 };
 

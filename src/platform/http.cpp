@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <mutex>
 
 #include "util/string_utils.h"
@@ -271,6 +272,10 @@ size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) 
   while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.remove_suffix(1);
   request->m_head.append(content);
   request->m_head.append("\r\n");
+  if (HttpCookieJar* jar = request->m_connection.session().cookieJar();
+      jar && startsWithNoCase(content, "set-cookie:")) {
+    jar->noteCookieReceived();
+  }
   if (content.empty()) {
     long code = 0;
     curl_easy_getinfo(request->m_connection.m_easy, CURLINFO_RESPONSE_CODE, &code);
@@ -392,6 +397,7 @@ void HttpRequest::send() {
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   // "": every encoding this libcurl decodes; it then decodes the body too.
   if (m_compression) curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  if (HttpCookieJar* jar = session.cookieJar()) jar->attach(easy);
 
   if (curl_multi_add_handle(m_connection.m_multi, easy) != CURLM_OK) {
     throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
@@ -483,6 +489,139 @@ size_t HttpRequest::read(char* buffer, size_t size) {
     }
     driveUntil([this] { return m_body.size() > m_bodyOffset; }, m_connection.session().timeouts().receiveMs);
   }
+}
+
+// --- HttpCookieJar ---
+
+// libcurl calls these around every use of the shared data, from whichever
+// worker's handle uses it. A lock and its unlock are separate calls, which
+// the scoped analysis of Mutex cannot follow.
+struct CookieJarLocks {
+  static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) SG_NO_THREAD_SAFETY_ANALYSIS {
+    static_cast<HttpCookieJar*>(self)->m_locks[slot(data)].lock();
+  }
+  static void unlock(CURL*, curl_lock_data data, void* self) SG_NO_THREAD_SAFETY_ANALYSIS {
+    static_cast<HttpCookieJar*>(self)->m_locks[slot(data)].unlock();
+  }
+  static size_t slot(curl_lock_data data) {
+    constexpr size_t kSlots = sizeof(HttpCookieJar::m_locks) / sizeof(HttpCookieJar::m_locks[0]);
+    static_assert(static_cast<size_t>(CURL_LOCK_DATA_LAST) <= kSlots);
+    return static_cast<size_t>(data) % kSlots;
+  }
+};
+
+HttpCookieJar::HttpCookieJar() {
+  initCurlOnce();
+  m_share = curl_share_init();
+  if (!m_share) throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
+  curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CookieJarLocks::lock);
+  curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CookieJarLocks::unlock);
+  curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
+  curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+}
+
+HttpCookieJar::~HttpCookieJar() { curl_share_cleanup(m_share); }
+
+void HttpCookieJar::attach(CURL* easy) const {
+  curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
+  // An empty name turns the cookie engine on and reads no file.
+  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+}
+
+bool HttpCookieJar::reset(const std::string& file, std::string& error) {
+  m_inUse = !file.empty();
+  CURL* easy = curl_easy_init();
+  if (!easy) throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
+  attach(easy);
+  curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
+  bool loaded = true;
+  if (!file.empty()) {
+    // Read here rather than by libcurl, which would say nothing of a file
+    // it cannot read and would read it again with every new handle.
+    std::ifstream in(file);
+    if (!in) {
+      error = systemErrorText(errno);
+      loaded = false;
+    }
+    std::string line;
+    while (loaded && std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      // Comments go, except the prefix that marks a cookie HttpOnly; a
+      // cookie line has seven fields separated by tabs.
+      const bool httpOnly = line.rfind("#HttpOnly_", 0) == 0;
+      if ((line.empty() || line[0] == '#') && !httpOnly) continue;
+      if (std::count(line.begin(), line.end(), '\t') < 6) continue;
+      curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
+    }
+    if (loaded && in.bad()) {
+      error = systemErrorText(errno);
+      curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
+      loaded = false;
+    }
+  }
+  curl_easy_cleanup(easy);
+  return loaded;
+}
+
+// --- Proxies of the environment ---
+
+namespace {
+
+std::string environmentValue(const char* name, std::string* from) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::string();
+  *from = name;
+  return value;
+}
+
+// Does no_proxy (comma- or space-separated host names, domains with or
+// without a leading dot, or "*") exempt host, as libcurl reads it?
+bool exemptFromProxy(std::string_view noProxy, std::string_view host) {
+  std::string name = toLowerAscii(host);
+  if (name.size() > 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+  size_t start = 0;
+  while (start < noProxy.size()) {
+    size_t end = noProxy.find_first_of(", ", start);
+    if (end == std::string_view::npos) end = noProxy.size();
+    std::string entry = toLowerAscii(noProxy.substr(start, end - start));
+    start = end + 1;
+    if (entry == "*") return true;
+    while (!entry.empty() && entry.front() == '.') entry.erase(0, 1);
+    if (entry.empty()) continue;
+    if (name == entry ||
+        (name.size() > entry.size() && name.ends_with(entry) && name[name.size() - entry.size() - 1] == '.')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string environmentProxyNote(bool https, std::string_view host) {
+  std::string from;
+  // libcurl takes no upper-case HTTP_PROXY: a CGI program gets that from a
+  // request's "Proxy:" header.
+  std::string proxy = https ? environmentValue("https_proxy", &from) : environmentValue("http_proxy", &from);
+  if (proxy.empty() && https) proxy = environmentValue("HTTPS_PROXY", &from);
+  if (proxy.empty()) proxy = environmentValue("all_proxy", &from);
+  if (proxy.empty()) proxy = environmentValue("ALL_PROXY", &from);
+  if (proxy.empty()) return std::string();
+  std::string noProxyFrom;
+  std::string noProxy = environmentValue("no_proxy", &noProxyFrom);
+  if (noProxy.empty()) noProxy = environmentValue("NO_PROXY", &noProxyFrom);
+  if (exemptFromProxy(noProxy, host)) return std::string();
+
+  // A user name and password in the proxy URL stay out of the log.
+  size_t hostStart = proxy.find("://");
+  hostStart = hostStart == std::string::npos ? 0 : hostStart + 3;
+  size_t hostEnd = proxy.find_first_of("/?#", hostStart);
+  size_t at = proxy.rfind('@', hostEnd == std::string::npos ? proxy.size() : hostEnd);
+  if (at != std::string::npos && at >= hostStart) proxy.erase(hostStart, at + 1 - hostStart);
+  if (hostStart == 0) proxy.insert(0, "http://");
+  std::string note = strprintf(text::kUsingProxy, proxy.c_str(), from.c_str());
+  if (!noProxy.empty()) note += strprintf(" (%s: %s)", noProxyFrom.c_str(), noProxy.c_str());
+  return note;
 }
 
 }  // namespace sg

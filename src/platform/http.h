@@ -16,9 +16,11 @@
 
 #include "platform/platform_error.h"
 #include "util/clock.h"
+#include "util/mutex.h"
 
 typedef void CURL;
 typedef void CURLM;
+typedef void CURLSH;
 struct curl_slist;
 
 namespace sg {
@@ -35,6 +37,7 @@ struct HttpTimeouts {
 std::string defaultAgentName();
 
 class HttpConnection;
+class HttpCookieJar;
 
 class HttpSession {
  public:
@@ -61,6 +64,10 @@ class HttpSession {
   bool aborted() const { return m_abortFlag && m_abortFlag->load(); }
   // The download's deadline, if it has one.
   std::optional<uint32_t> deadline() const;
+  // The cookie jar the requests of this session keep and send cookies
+  // with; without one, cookies are neither kept nor sent.
+  void setCookieJar(HttpCookieJar* jar) { m_cookies = jar; }
+  HttpCookieJar* cookieJar() const { return m_cookies; }
 
  private:
   std::string m_agent;
@@ -68,6 +75,7 @@ class HttpSession {
   HttpTimeouts m_timeouts;
   const std::atomic<bool>* m_abortFlag;
   const std::atomic<uint32_t>* m_deadline;
+  HttpCookieJar* m_cookies = nullptr;
 };
 
 // The most bytes of a response head, trailers of a chunked body included,
@@ -184,6 +192,49 @@ class HttpRequest {
   uint32_t m_lastProgress = 0;
   char m_errorText[256] = {};
 };
+
+// The cookies of one download, shared by the sessions of all its workers
+// through libcurl's cookie engine: what a server sets is sent back by the
+// usual rules (domain, path, expiry, Secure) on every later request of any
+// worker. A cookie file is only read, never written. Thread-safe: libcurl
+// takes the jar's locks around each use of the shared cookies.
+class HttpCookieJar {
+ public:
+  HttpCookieJar();
+  ~HttpCookieJar();
+  HttpCookieJar(const HttpCookieJar&) = delete;
+  HttpCookieJar& operator=(const HttpCookieJar&) = delete;
+
+  // Forgets every cookie, then loads those of a Netscape cookies.txt (as
+  // browsers' export extensions and wget write it) unless file is empty.
+  // False, with error saying why, when the file cannot be read; the jar is
+  // then empty. Only while no request uses the jar.
+  bool reset(const std::string& file, std::string& error);
+  // True once a cookie file was named, or any response set a cookie, since
+  // the last reset.
+  bool inUse() const { return m_inUse.load(); }
+  void noteCookieReceived() { m_inUse = true; }
+  // Lets an easy handle keep and send the jar's cookies; after every
+  // curl_easy_reset.
+  void attach(CURL* easy) const;
+
+ private:
+  friend struct CookieJarLocks;  // libcurl's lock callbacks
+
+  CURLSH* m_share = nullptr;
+  // One lock per kind of shared data libcurl names (cookies, and the share
+  // itself), so that taking one while holding another cannot deadlock.
+  Mutex m_locks[8];
+  std::atomic<bool> m_inUse{false};
+};
+
+// The proxy libcurl takes from the environment for a request to host
+// (http_proxy for http; https_proxy or HTTPS_PROXY for https; then all_proxy
+// or ALL_PROXY; unless no_proxy or NO_PROXY names the host), told for the
+// log: "Using the proxy http://host:port from http_proxy (no_proxy: ...)",
+// without any user name or password the proxy URL carries. "" when the
+// request goes direct.
+std::string environmentProxyNote(bool https, std::string_view host);
 
 // The status text that belongs to a CURLcode, as a PlatformError.
 PlatformError platformErrorFromCurl(int curlCode, const char* detail);

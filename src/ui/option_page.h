@@ -33,6 +33,8 @@ struct OptionsHooks {
   std::function<void(const QString& text, QMessageBox::Icon icon)> message;
   // A folder picker; "" when the user cancelled.
   std::function<QString(const QString& title, const QString& start)> chooseFolder;
+  // A picker of an existing file to read; "" when the user cancelled.
+  std::function<QString(const QString& title, const QString& start)> chooseFile;
   // The "Set Password" dialog; nothing when cancelled.
   std::function<std::optional<QString>()> askPassword;
 };

@@ -39,10 +39,38 @@ SecurityPage::SecurityPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(h
   promptForPassword = new QCheckBox(tr("&Prompt for password if these aren't valid."), this);
   promptForPassword->setObjectName(QStringLiteral("promptForPassword"));
   layout->addWidget(promptForPassword);
+
+  auto* cookies = new QGroupBox(tr("Cookies"), this);
+  auto* cookieGrid = new QGridLayout(cookies);
+  cookieFile = new QLineEdit(cookies);
+  cookieFile->setObjectName(QStringLiteral("cookieFile"));
+  cookieFile->setToolTip(
+      tr("A cookies.txt in the Netscape format, as browsers' export extensions and wget write it: "
+         "read before the download, never written"));
+  browseCookieFile = browseButton(cookies);
+  browseCookieFile->setObjectName(QStringLiteral("browseCookieFile"));
+  skipLogoutLinks = new QCheckBox(tr("Skip links that &log out while cookies are in use"), cookies);
+  skipLogoutLinks->setObjectName(QStringLiteral("skipLogoutLinks"));
+  skipLogoutLinks->setToolTip(
+      tr("Links whose address or text says log out, sign out or log off are not requested once a "
+         "server has set a cookie or a cookie file is given, so that the login lasts"));
+  cookieGrid->addWidget(labelFor(tr("&Cookie file:"), cookieFile, cookies), 0, 0);
+  cookieGrid->addWidget(cookieFile, 0, 1);
+  cookieGrid->addWidget(browseCookieFile, 0, 2);
+  cookieGrid->addWidget(skipLogoutLinks, 1, 0, 1, 3);
+  layout->addWidget(cookies);
   layout->addStretch(1);
   addText(username, &CrawlSettings::username, 63);
   addText(proxyUsername, &CrawlSettings::proxyUsername, 63);
   addCheck(promptForPassword, &CrawlSettings::promptForPassword);
+  addText(cookieFile, &CrawlSettings::cookieFile, 1024);
+  addCheck(skipLogoutLinks, &CrawlSettings::skipLogoutLinks);
+  connect(browseCookieFile, &QPushButton::clicked, this, [this] {
+    QString file = m_hooks.chooseFile(tr("Select Cookie File"), cookieFile->text());
+    if (file.isEmpty()) return;
+    cookieFile->setMaxLength(std::max(cookieFile->maxLength(), static_cast<int>(file.size())));
+    cookieFile->setText(file);
+  });
 
   connect(username, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (text.isEmpty()) m_internetPassword.reset();

@@ -1,5 +1,5 @@
 // Tab "Security": the user names and new passwords for the sites and the
-// proxy.
+// proxy, and the cookies a download starts with.
 #pragma once
 
 #include "ui/option_page.h"
@@ -23,6 +23,9 @@ class SecurityPage : public OptionsPage {
   QLineEdit* proxyUsername = nullptr;
   QPushButton* proxyPassword = nullptr;
   QCheckBox* promptForPassword = nullptr;
+  QLineEdit* cookieFile = nullptr;
+  QPushButton* browseCookieFile = nullptr;
+  QCheckBox* skipLogoutLinks = nullptr;
 
  protected:
   void loadOwn(const OptionValues& values) override;

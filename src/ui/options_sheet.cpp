@@ -30,6 +30,9 @@ OptionsSheet::OptionsSheet(CrawlDocument& document, ConnectionStateLayer& connec
   m_hooks.chooseFolder = [this](const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(this, title, start);
   };
+  m_hooks.chooseFile = [this](const QString& title, const QString& start) {
+    return QFileDialog::getOpenFileName(this, title, start);
+  };
   m_hooks.askPassword = [this]() -> std::optional<QString> {
     SetPasswordDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -28,6 +28,14 @@ inline constexpr const char* kRemovedByUser = "URL removed from download by user
 // Controller and workers.
 inline constexpr const char* kStartingDownload = "Starting download at %s...";
 inline constexpr const char* kResumingDownload = "Resuming download.";
+// Cookies and proxies of a download.
+inline constexpr const char* kUsingProxy = "Using the proxy %s from %s";
+inline constexpr const char* kCookieFileUnreadable =
+    "The cookie file %s cannot be read (%s); the download goes on without its cookies.";
+inline constexpr const char* kLogoutLinkSkipped =
+    "Not requested while cookies are in use: it looks like a link that logs out (\"Skip Logout Links\").";
+inline constexpr const char* kLogoutLinkLogged =
+    "Not requesting %s while cookies are in use: it looks like a link that logs out (\"Skip Logout Links\").";
 // The crawl journal kept below the save directory.
 inline constexpr const char* kJournalUnusable =
     "The crawl journal %s cannot be used (%s). It is left as it is; this download keeps no journal, so it "

@@ -75,6 +75,8 @@ CrawlSettings changedRecord() {
   s.showWarnings = false;
   s.crawlJournal = false;
   s.compression = false;
+  s.cookieFile = "/home/user/cookies.txt";
+  s.skipLogoutLinks = false;
   s.logFile = "";  // empty, while its default is not
   return s;
 }

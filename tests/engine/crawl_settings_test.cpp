@@ -60,6 +60,8 @@ TEST(CrawlSettings, DefaultsOfAFreshStoreInFieldOrder) {
       {"Max Connections Per Server", "8"},
       {"Crawl Journal", "1"},
       {"Compression", "1"},
+      {"Cookie File", "\"\""},
+      {"Skip Logout Links", "1"},
       {"(profile field 15)", "1"},
   };
   EXPECT_EQ(test::describe(CrawlSettings::defaults("/home/user/Work Desk")), expected);

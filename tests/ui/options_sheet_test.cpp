@@ -220,6 +220,8 @@ void OptionsSheetTest::everyControlShowsItsSettingAndOkStoresIt() {
       {"proxyUsername", "Proxy Username", "", "bob"},
       {"setProxyPassword", "Proxy Password", "", credential("bob:p@ss"), "Set Proxy Pass&word", "p@ss"},
       {"promptForPassword", "Prompt For Password", "1", "0"},
+      {"cookieFile", "Cookie File", "", "/home/alice/cookies.txt"},
+      {"skipLogoutLinks", "Skip Logout Links", "1", "0"},
   };
   m_connection.state.modem = true;
   for (Row& row : rows) {
