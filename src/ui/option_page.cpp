@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,6 +52,15 @@ void OptionsPage::addNumber(const NumberField& field) {
 }
 
 void OptionsPage::addCheck(QCheckBox* box, bool CrawlSettings::*member) { m_checks.push_back({box, member}); }
+
+QCheckBox* OptionsPage::addCheckRow(QGridLayout* grid, int& row, const QString& text, const char* name,
+                                    bool CrawlSettings::*member) {
+  auto* box = new QCheckBox(text, this);
+  box->setObjectName(QString::fromLatin1(name));
+  grid->addWidget(box, row++, 0, 1, 3);
+  addCheck(box, member);
+  return box;
+}
 
 void OptionsPage::addText(QLineEdit* edit, std::string CrawlSettings::*member, int maxLength) {
   m_texts.push_back({edit, member, maxLength});

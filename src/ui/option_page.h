@@ -18,6 +18,7 @@
 #include "engine/crawl_settings.h"
 
 class QCheckBox;
+class QGridLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -99,6 +100,9 @@ class OptionsPage : public QWidget {
   // The rows, added by the constructors in the order of the page.
   void addNumber(const NumberField& field);
   void addCheck(QCheckBox* box, bool CrawlSettings::*member);
+  // A check box on a row of its own across three columns of grid.
+  QCheckBox* addCheckRow(QGridLayout* grid, int& row, const QString& text, const char* name,
+                         bool CrawlSettings::*member);
   void addText(QLineEdit* edit, std::string CrawlSettings::*member, int maxLength);
 
   // What a page does beyond its rows; load ends with updateEnabling().

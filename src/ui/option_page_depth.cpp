@@ -21,11 +21,7 @@ DepthPage::DepthPage(OptionsHooks& hooks, ConnectionStateLayer& connection, QWid
   auto* grid = new QGridLayout(this);
   int row = 0;
   auto check = [&](const QString& text, const char* name, bool S::*member) {
-    auto* box = new QCheckBox(text, this);
-    box->setObjectName(QString::fromLatin1(name));
-    grid->addWidget(box, row++, 0, 1, 3);
-    addCheck(box, member);
-    return box;
+    return addCheckRow(grid, row, text, name, member);
   };
   auto number = [&](const QString& label, const char* name, const char* setting, int S::*member) {
     auto* box = new NumberBox(this);

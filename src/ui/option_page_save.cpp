@@ -17,11 +17,7 @@ SavePage::SavePage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(hooks, pa
   auto* grid = new QGridLayout(this);
   int row = 0;
   auto check = [&](const QString& text, const char* name, bool S::*member) {
-    auto* box = new QCheckBox(text, this);
-    box->setObjectName(QString::fromLatin1(name));
-    grid->addWidget(box, row++, 0, 1, 3);
-    addCheck(box, member);
-    return box;
+    return addCheckRow(grid, row, text, name, member);
   };
   saveFiles = check(tr("&Save copies of downloaded files locally"), "saveFiles", &S::saveFiles);
   createTree = check(tr("Use full &paths from links"), "createTree", &S::createTree);

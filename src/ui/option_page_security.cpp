@@ -14,27 +14,24 @@ SecurityPage::SecurityPage(OptionsHooks& hooks, QWidget* parent) : OptionsPage(h
   setObjectName(QStringLiteral("securityPage"));
   auto* layout = new QVBoxLayout(this);
 
-  auto* site = new QGroupBox(tr("Internet Authorisation"), this);
-  auto* siteGrid = new QGridLayout(site);
-  username = new QLineEdit(site);
-  username->setObjectName(QStringLiteral("username"));
-  internetPassword = new QPushButton(site);
-  internetPassword->setObjectName(QStringLiteral("setInternetPassword"));
-  siteGrid->addWidget(labelFor(tr("&Username:"), username, site), 0, 0);
-  siteGrid->addWidget(username, 0, 1);
-  siteGrid->addWidget(internetPassword, 1, 1, Qt::AlignLeft);
-  layout->addWidget(site);
-
-  auto* proxy = new QGroupBox(tr("Proxy Authorisation"), this);
-  auto* proxyGrid = new QGridLayout(proxy);
-  proxyUsername = new QLineEdit(proxy);
-  proxyUsername->setObjectName(QStringLiteral("proxyUsername"));
-  proxyPassword = new QPushButton(proxy);
-  proxyPassword->setObjectName(QStringLiteral("setProxyPassword"));
-  proxyGrid->addWidget(labelFor(tr("User&name:"), proxyUsername, proxy), 0, 0);
-  proxyGrid->addWidget(proxyUsername, 0, 1);
-  proxyGrid->addWidget(proxyPassword, 1, 1, Qt::AlignLeft);
-  layout->addWidget(proxy);
+  // A group of a user name and the button that sets its password.
+  auto credentials = [&](const QString& title, const QString& label, const char* userName, const char* buttonName,
+                         QLineEdit*& user, QPushButton*& button) {
+    auto* group = new QGroupBox(title, this);
+    auto* grid = new QGridLayout(group);
+    user = new QLineEdit(group);
+    user->setObjectName(QString::fromLatin1(userName));
+    button = new QPushButton(group);
+    button->setObjectName(QString::fromLatin1(buttonName));
+    grid->addWidget(labelFor(label, user, group), 0, 0);
+    grid->addWidget(user, 0, 1);
+    grid->addWidget(button, 1, 1, Qt::AlignLeft);
+    layout->addWidget(group);
+  };
+  credentials(tr("Internet Authorisation"), tr("&Username:"), "username", "setInternetPassword", username,
+              internetPassword);
+  credentials(tr("Proxy Authorisation"), tr("User&name:"), "proxyUsername", "setProxyPassword", proxyUsername,
+              proxyPassword);
 
   promptForPassword = new QCheckBox(tr("&Prompt for password if these aren't valid."), this);
   promptForPassword->setObjectName(QStringLiteral("promptForPassword"));
