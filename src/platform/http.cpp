@@ -378,6 +378,8 @@ void HttpRequest::send() {
   m_status = 0;
   m_errorText[0] = '\0';
 
+  // libcurl 7.88's reset forgets the list of cookie files without freeing it.
+  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
   curl_easy_reset(easy);
   curl_easy_setopt(easy, CURLOPT_URL, m_url.c_str());
   curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
@@ -532,7 +534,9 @@ bool HttpCookieJar::reset(const std::string& file, std::string& error) {
   m_inUse = !file.empty();
   CURL* easy = curl_easy_init();
   if (!easy) throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
-  attach(easy);
+  // The share alone: a cookie file name (even "") on a handle that never
+  // transfers stays on its list of files to read, and libcurl 7.88 leaks it.
+  curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
   curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
   bool loaded = true;
   if (!file.empty()) {
