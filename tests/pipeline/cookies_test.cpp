@@ -56,7 +56,9 @@ class Cookies : public PipelineTest {
 };
 
 TEST_F(Cookies, ASetOrLoadedCookieReachesEveryWorkerAndLogoutLinksWaitUntilNoneIsInUse) {
-  writeFile(dir.file("cookies.txt"), std::string("127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\t") + kSecret + "\n");
+  // As browsers' export extensions write it: comments, an HttpOnly cookie.
+  writeFile(dir.file("cookies.txt"), std::string("# Netscape HTTP Cookie File\n\n#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\t") +
+                                         kSecret + "\r\n");
   const std::string missing = dir.file("missing.txt");
   struct Case {
     bool setByServer;
@@ -101,11 +103,13 @@ TEST_F(Cookies, ASetOrLoadedCookieReachesEveryWorkerAndLogoutLinksWaitUntilNoneI
   }
 }
 
-// The proxy sees the site it stands for; no_proxy sends the loopback
-// server's link past it.
+// The proxy sees the site it stands for, asked for by the ASCII form of its
+// international name (one server with that form, saved in a directory named
+// as the name is written); no_proxy sends the loopback server's link past it.
 TEST_F(PipelineTest, TheEnvironmentsProxyIsLoggedOnceWithoutCredentialsAndNoProxyIsObeyed) {
   server.page("/direct.html", "<p>direct</p>");
   server.start();
+  const std::string site = "http://xn--bcher-kva.example/";
   std::mutex mutex;
   std::vector<std::string> asked;  // guarded by mutex
   RawServer proxy([&](const std::string& url, const RawServer::Writer& write) {
@@ -113,7 +117,11 @@ TEST_F(PipelineTest, TheEnvironmentsProxyIsLoggedOnceWithoutCredentialsAndNoProx
       std::lock_guard lock(mutex);
       asked.push_back(url);
     }
-    const std::string body = url == "http://site.test/" ? "<a href=\"" + server.url("/direct.html") + "\">d</a>" : "";
+    std::string body = url == site + "b.html" ? "<p>b</p>" : "";
+    if (url == site) {
+      body = "<a href=\"" + server.url("/direct.html") + "\">d</a><a href=\"" + site +
+             "b.html\">1</a><a href=\"http://B\xc3\x9c" "CHER.example/b.html\">2</a>";
+    }
     write("HTTP/1.1 " + std::string(body.empty() ? "404 Not Found" : "200 OK") +
           "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
           "\r\nConnection: close\r\n\r\n" + body);
@@ -122,9 +130,10 @@ TEST_F(PipelineTest, TheEnvironmentsProxyIsLoggedOnceWithoutCredentialsAndNoProx
   EnvScope viaProxy("http_proxy", "http://user:pass@" + proxyAddress);
   EnvScope exempt("no_proxy", "localhost,127.0.0.1");
   controller.settings.maxServerDepth = 1;
-  crawlUrl("http://site.test/");
-  EXPECT_EQ(asked, (std::vector<std::string>{"http://site.test/robots.txt", "http://site.test/"}));
+  crawlUrl("http://b\xc3\xbc" "cher.example/");
+  EXPECT_EQ(asked, (std::vector<std::string>{site + "robots.txt", site, site + "b.html"}));
   EXPECT_EQ(server.count("/direct.html"), 1u);
+  EXPECT_EQ(readFile(controller.settings.saveDirectory + "/b\xc3\xbc" "cher.example/b.html"), "<p>b</p>");
   const std::vector<std::string> lines = drainLog();
   EXPECT_EQ(std::count(lines.begin(), lines.end(),
                        "Using the proxy http://" + proxyAddress + " from http_proxy (no_proxy: localhost,127.0.0.1)"),

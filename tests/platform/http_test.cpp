@@ -4,7 +4,6 @@
 
 #include "support/posix_scopes.h"
 #include "support/raw_server.h"
-#include "support/temp_dir.h"
 #include "support/test_server.h"
 
 namespace sg::test {
@@ -18,7 +17,6 @@ class Http : public ::testing::Test {
     server.page("/big.bin", std::string(300000, 'x'), "application/octet-stream");
     server.stalledBody("/stall", "first bytes", 5000);
     server.truncatedBody("/cut", std::string(1000, 'y'), 5000);
-    server.page("/set", "", "text/plain", {{"Set-Cookie", "sid=abc123; Path=/"}});
     server.start();
   }
 
@@ -152,46 +150,6 @@ TEST_F(Http, TheFirstRequestMakesTheOnlyConnectionDirectOrThroughTheProxyTheEnvi
   auto connection = offline.connect(false, "127.0.0.1", port);
   auto request = connection->openRequest("/");
   EXPECT_EQ(errorOf([&] { request->send(); }), kErrorDisconnected);
-}
-
-// One jar serves every session of a download (one per worker): what a
-// server sets is sent by all; a cookies.txt fills it before any request.
-TEST_F(Http, CookiesOfAJarAreKeptAndSentByEverySessionThatSharesIt) {
-  TempDir dir;
-  writeFile(dir.file("cookies.txt"),
-            "# Netscape HTTP Cookie File\n\n127.0.0.1\tFALSE\t/\tFALSE\t0\tloaded\tfromfile\r\n"
-            "#HttpOnly_127.0.0.1\tFALSE\t/page.html\tFALSE\t0\tonly\there\n");
-  HttpCookieJar jar;
-  HttpSession other{"b", false, HttpTimeouts{2000, 300}};
-  session.setCookieJar(&jar);
-  other.setCookieJar(&jar);
-  // The Cookie header a session sent with a request for path.
-  auto fetch = [&](HttpSession& by, const char* path) {
-    auto connection = by.connect(false, "127.0.0.1", static_cast<uint16_t>(server.port()));
-    auto request = connection->openRequest(path);
-    request->send();
-    readAll(*request);
-    return server.requests().back().header("Cookie");
-  };
-  struct Case {
-    std::string file;
-    bool loaded;
-    bool setByServer;
-    const char* sent;  // by the other session
-  } cases[] = {
-      {"", true, false, ""},
-      {"", true, true, "sid=abc123"},
-      {dir.file("cookies.txt"), true, false, "only=here; loaded=fromfile"},
-      {dir.file("missing.txt"), false, false, ""},
-  };
-  for (const Case& c : cases) {
-    std::string error;
-    EXPECT_EQ(jar.reset(c.file, error), c.loaded) << c.file;
-    EXPECT_EQ(error.empty(), c.loaded) << error;
-    if (c.setByServer) fetch(session, "/set");
-    EXPECT_EQ(jar.inUse(), !c.file.empty() || c.setByServer) << c.file;
-    EXPECT_EQ(fetch(other, "/page.html"), c.sent) << c.file;
-  }
 }
 
 TEST(HttpProxy, TheEnvironmentsProxyIsToldWithoutItsCredentials) {
