@@ -19,10 +19,11 @@ import subprocess
 SITE_NAMES = {
     "s1k": "synthetic, 1,000 pages",
     "s10k": "synthetic, 10,000 pages",
+    "s100k": "synthetic, 100,000 pages",
     "pgdoc": "PostgreSQL 15 manual (postgresql-doc-15)",
     "modern": "synthetic, modern page features",
 }
-GENERATED = ("s1k", "s10k", "modern")
+GENERATED = ("s1k", "s10k", "s100k", "modern")
 BROWSER_TOOLS = ["sitegleaner", "wget", "httrack"]
 TOOLS = ["sitegleaner", "wget", "httrack", "sitegleaner-polite"]
 TOOL_NAMES = {
