@@ -617,12 +617,9 @@ std::string environmentProxyNote(bool https, std::string_view host) {
   if (exemptFromProxy(noProxy, host)) return std::string();
 
   // A user name and password in the proxy URL stay out of the log.
-  size_t hostStart = proxy.find("://");
-  hostStart = hostStart == std::string::npos ? 0 : hostStart + 3;
-  size_t hostEnd = proxy.find_first_of("/?#", hostStart);
-  size_t at = proxy.rfind('@', hostEnd == std::string::npos ? proxy.size() : hostEnd);
-  if (at != std::string::npos && at >= hostStart) proxy.erase(hostStart, at + 1 - hostStart);
-  if (hostStart == 0) proxy.insert(0, "http://");
+  if (proxy.find("://") == std::string::npos) proxy.insert(0, "http://");
+  std::string userInfo;
+  takeUserInfo(proxy, userInfo);
   std::string note = strprintf(text::kUsingProxy, proxy.c_str(), from.c_str());
   if (!noProxy.empty()) note += strprintf(" (%s: %s)", noProxyFrom.c_str(), noProxy.c_str());
   return note;
