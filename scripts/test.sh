@@ -11,8 +11,9 @@ cd "$(dirname "$0")/.."
 jobs="${SITEGLEANER_JOBS:-2}"
 export QT_QPA_PLATFORM=offscreen
 
-# Beside the build's own packages, the validators of the installed files.
-./scripts/install-deps.sh desktop-file-utils appstream libxml2-utils groff-base dpkg-dev
+# Beside the build's own packages, the validators of the installed files,
+# and the HTTP/2 server (with openssl for its certificate) of the tests.
+./scripts/install-deps.sh desktop-file-utils appstream libxml2-utils groff-base dpkg-dev nginx-light openssl
 
 configure_and_test() {
   local dir="$1"; shift

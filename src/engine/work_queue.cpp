@@ -63,7 +63,8 @@ void WorkQueue::startWorker() {
   ++m_running;
   *slotIt = 1;
   try {
-    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, self);
+    if (!m_transfers) m_transfers = std::make_shared<HttpTransfers>();
+    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, m_transfers, self);
   } catch (const std::exception&) {
     // Without its thread the worker never ends by itself: give back what it took.
     --m_running;
@@ -74,9 +75,10 @@ void WorkQueue::startWorker() {
   m_threads.push_back(std::move(worker));
 }
 
-void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self) {
+void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, std::shared_ptr<HttpTransfers> transfers,
+                          WorkerThread* self) {
   try {
-    Worker worker(slot, *this, m_owner, offline, delaySeconds);
+    Worker worker(slot, *this, m_owner, offline, delaySeconds, std::move(transfers));
     worker.run();
   } catch (...) {
     logMessage(text::kUnhandledThreadError);
@@ -140,6 +142,7 @@ int WorkQueue::workerEnded(unsigned slot) {
   MutexLock lock(m_mutex);
   --m_running;
   if (slot < m_slots.size()) m_slots[slot] = 0;
+  if (m_running == 0) m_transfers.reset();
   m_changed.notify_all();
   return m_running;
 }

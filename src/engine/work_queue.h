@@ -21,6 +21,7 @@
 namespace sg {
 
 class DownloadController;
+class HttpTransfers;
 class LinkRecord;
 
 // How far into the pending list a worker looks for a link of a server with
@@ -84,7 +85,8 @@ class WorkQueue {
   };
 
   void startWorker() SG_REQUIRES(m_mutex);
-  void runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self);
+  void runWorker(unsigned slot, int delaySeconds, bool offline, std::shared_ptr<HttpTransfers> transfers,
+                 WorkerThread* self);
   std::vector<std::unique_ptr<WorkerThread>> takeFinished() SG_REQUIRES(m_mutex);
 
   DownloadController& m_owner;
@@ -97,6 +99,11 @@ class WorkQueue {
   std::vector<char> m_slots SG_GUARDED_BY(m_mutex);
   int m_maximum SG_GUARDED_BY(m_mutex) = 0;
   std::vector<std::unique_ptr<WorkerThread>> m_threads SG_GUARDED_BY(m_mutex);
+  // The running workers' requests share one multi handle, and so their
+  // connections (one HTTP/2 connection per server that offers it). Made
+  // for the first worker and dropped with the last, which closes the
+  // connections: none is left open between downloads.
+  std::shared_ptr<HttpTransfers> m_transfers SG_GUARDED_BY(m_mutex);
   std::map<std::string, int, std::less<>> m_inHand SG_GUARDED_BY(m_mutex);  // links in hand by server
 };
 

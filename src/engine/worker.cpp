@@ -16,8 +16,14 @@
 
 namespace sg {
 
-Worker::Worker(unsigned slot, WorkQueue& queue, DownloadController& controller, bool offline, int delaySeconds)
-    : m_slot(slot), m_queue(queue), m_controller(controller), m_offline(offline), m_delaySeconds(delaySeconds) {}
+Worker::Worker(unsigned slot, WorkQueue& queue, DownloadController& controller, bool offline, int delaySeconds,
+               std::shared_ptr<HttpTransfers> transfers)
+    : m_slot(slot),
+      m_queue(queue),
+      m_controller(controller),
+      m_offline(offline),
+      m_delaySeconds(delaySeconds),
+      m_transfers(std::move(transfers)) {}
 
 Worker::~Worker() { closeConnection(); }
 
@@ -139,6 +145,7 @@ bool Worker::connect(const LinkRecord& link) {
       m_session = std::make_unique<HttpSession>(defaultAgentName(), m_offline, m_controller.timing.http,
                                                 &m_controller.cancelled, timeLimit ? &m_controller.deadline : nullptr);
       m_session->setCookieJar(&m_controller.cookies());
+      m_session->setTransfers(m_transfers.get());
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());

@@ -17,7 +17,8 @@ class WorkQueue;
 
 class Worker {
  public:
-  Worker(unsigned slot, WorkQueue& queue, DownloadController& controller, bool offline, int delaySeconds);
+  Worker(unsigned slot, WorkQueue& queue, DownloadController& controller, bool offline, int delaySeconds,
+         std::shared_ptr<HttpTransfers> transfers);
   ~Worker();
 
   // The main loop; returns when the worker ends.
@@ -40,6 +41,7 @@ class Worker {
   DownloadController& m_controller;
   bool m_offline;
   int m_delaySeconds;
+  std::shared_ptr<HttpTransfers> m_transfers;  // outlives the session's connections
   std::unique_ptr<HttpSession> m_session;
   std::unique_ptr<HttpConnection> m_connection;
   std::string m_connectError;

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -30,19 +31,16 @@ void initCurlOnce() {
 // told the way an unreachable server is reported; nothing for any other
 // failure. libcurl is given no overall time-out, so a time-out of its own
 // is the connect time-out.
-std::optional<ServerUnreachable> unreachable(int curlCode, CURL* easy, const std::string& server, uint16_t port,
+std::optional<ServerUnreachable> unreachable(int curlCode, long osError, const std::string& server, uint16_t port,
                                              const char* detail) {
   const std::string where = server + ":" + std::to_string(port);
   switch (static_cast<CURLcode>(curlCode)) {
     case CURLE_COULDNT_RESOLVE_HOST:
       return ServerUnreachable(kErrorNameNotResolved, internetErrorText(kErrorNameNotResolved) + " (" + server + ")");
-    case CURLE_COULDNT_CONNECT: {
-      long error = 0;
-      curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &error);
+    case CURLE_COULDNT_CONNECT:
       return ServerUnreachable(kErrorCannotConnect,
                                internetErrorText(kErrorCannotConnect) + " (" + where + ": " +
-                                   systemErrorText(error != 0 ? static_cast<int>(error) : ECONNREFUSED) + ")");
-    }
+                                   systemErrorText(osError != 0 ? static_cast<int>(osError) : ECONNREFUSED) + ")");
     case CURLE_OPERATION_TIMEDOUT:
       return ServerUnreachable(kErrorTimeout, internetErrorText(kErrorTimeout) + " (" + where + ")");
     case CURLE_COULDNT_RESOLVE_PROXY: {
@@ -57,6 +55,18 @@ std::optional<ServerUnreachable> unreachable(int curlCode, CURL* easy, const std
 std::string lowerName(std::string_view line) {
   size_t colon = line.find(':');
   return toLowerAscii(trimWhite(line.substr(0, colon)));
+}
+
+// The certificate authorities the environment names, as the curl tool
+// reads them (CURL_CA_BUNDLE, then SSL_CERT_FILE; SSL_CERT_DIR): for a
+// company's own authority, or a proxy that inspects TLS. Nothing set, the
+// system's store is used.
+void useEnvironmentAuthorities(CURL* easy) {
+  const char* bundle = std::getenv("CURL_CA_BUNDLE");
+  if (bundle == nullptr || *bundle == '\0') bundle = std::getenv("SSL_CERT_FILE");
+  if (bundle != nullptr && *bundle != '\0') curl_easy_setopt(easy, CURLOPT_CAINFO, bundle);
+  const char* directory = std::getenv("SSL_CERT_DIR");
+  if (directory != nullptr && *directory != '\0') curl_easy_setopt(easy, CURLOPT_CAPATH, directory);
 }
 
 }  // namespace
@@ -167,24 +177,72 @@ std::unique_ptr<HttpConnection> HttpSession::connect(bool https, std::string_vie
   return std::unique_ptr<HttpConnection>(new HttpConnection(*this, https, server, port));
 }
 
+// --- HttpTransfers ---
+
+HttpTransfers::HttpTransfers() {
+  initCurlOnce();
+  m_multi = curl_multi_init();
+  if (!m_multi) throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
+  curl_multi_setopt(m_multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+}
+
+HttpTransfers::~HttpTransfers() { curl_multi_cleanup(m_multi); }
+
+void HttpTransfers::perform(HttpRequest* driver) {
+  int running = 0;
+  CURLMcode mc = curl_multi_perform(m_multi, &running);
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+    HttpRequest* request = nullptr;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &request);
+    if (message->msg == CURLMSG_DONE && request) request->finished(message->data.result);
+  }
+  for (HttpRequest* request : m_moved) {
+    request->m_movedNoted = false;
+    if (request != driver) request->m_wake.notify_one();
+  }
+  m_moved.clear();
+  if (mc != CURLM_OK) throw PlatformError(kErrorInternal, curl_multi_strerror(mc));
+}
+
+void HttpTransfers::claim(MutexLock& lock) {
+  ++m_claims;
+  while (m_polling) {
+    curl_multi_wakeup(m_multi);
+    lock.waitUntil(m_pollEnded, std::chrono::steady_clock::now() + std::chrono::milliseconds(kPollSliceMs));
+  }
+  --m_claims;
+}
+
+void HttpTransfers::handOver() {
+  if (!m_polling && !m_sleepers.empty()) m_sleepers.front()->m_wake.notify_one();
+}
+
+void HttpTransfers::detach(HttpRequest* request, MutexLock& lock) {
+  HttpConnection& connection = request->m_connection;
+  if (connection.m_attached == request) {
+    claim(lock);
+    curl_multi_remove_handle(m_multi, connection.m_easy);
+    connection.m_attached = nullptr;
+  }
+  std::erase(m_moved, request);
+  std::erase(m_sleepers, request);
+}
+
 // --- HttpConnection ---
 
 HttpConnection::HttpConnection(HttpSession& session, bool https, std::string_view server, uint16_t port)
-    : m_session(session), m_https(https), m_server(server), m_port(port) {
-  m_multi = curl_multi_init();
+    : m_session(session),
+      m_https(https),
+      m_server(server),
+      m_port(port),
+      m_own(session.transfers() ? nullptr : std::make_unique<HttpTransfers>()),
+      m_transfers(m_own ? *m_own : *session.transfers()) {
   m_easy = curl_easy_init();
-  if (!m_multi || !m_easy) {
-    if (m_easy) curl_easy_cleanup(m_easy);
-    if (m_multi) curl_multi_cleanup(m_multi);
-    throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
-  }
-  curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, 1L);
+  if (!m_easy) throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
 }
 
-HttpConnection::~HttpConnection() {
-  curl_easy_cleanup(m_easy);
-  curl_multi_cleanup(m_multi);
-}
+HttpConnection::~HttpConnection() { curl_easy_cleanup(m_easy); }
 
 bool HttpConnection::sameServer(bool https, std::string_view server, uint16_t port) const {
   return m_https == https && m_port == port && equalsNoCase(m_server, server);
@@ -204,17 +262,27 @@ std::unique_ptr<HttpRequest> HttpConnection::openRequest(std::string_view object
 // --- HttpRequest ---
 
 HttpRequest::HttpRequest(HttpConnection& connection, std::string url)
-    : m_connection(connection), m_url(std::move(url)) {}
+    : m_connection(connection), m_transfers(connection.m_transfers), m_url(std::move(url)) {}
 
 HttpRequest::~HttpRequest() {
   CURL* easy = m_connection.m_easy;
-  if (m_attached) curl_multi_remove_handle(m_connection.m_multi, easy);
-  // The handle outlives this request; it must not point into it.
-  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
-  curl_easy_setopt(easy, CURLOPT_PROXYHEADER, nullptr);
+  bool handleTakenOver = false;
+  {
+    MutexLock lock(m_transfers.m_lock);
+    m_transfers.detach(this, lock);
+    m_transfers.handOver();
+    handleTakenOver = m_connection.m_attached != nullptr;
+  }
+  // The handle outlives this request; it must not point into it (unless a
+  // newer request of the connection has set it up since).
+  if (!handleTakenOver) {
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, nullptr);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, nullptr);
+  }
   curl_slist_free_all(m_headers);
   curl_slist_free_all(m_proxyHeaders);
 }
@@ -279,7 +347,11 @@ size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) 
   if (content.empty()) {
     long code = 0;
     curl_easy_getinfo(request->m_connection.m_easy, CURLINFO_RESPONSE_CODE, &code);
-    if (code >= 200 || code == 0) request->m_headComplete = true;
+    if (code >= 200 || code == 0) {
+      request->m_headComplete = true;
+      request->m_status = static_cast<int>(code);
+      request->noteMoved();
+    }
   }
   return length;
 }
@@ -287,7 +359,13 @@ size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) 
 size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
   auto* request = static_cast<HttpRequest*>(self);
   size_t length = size * count;
-  request->m_headComplete = true;
+  if (!request->m_headComplete) {
+    long code = 0;
+    curl_easy_getinfo(request->m_connection.m_easy, CURLINFO_RESPONSE_CODE, &code);
+    request->m_status = static_cast<int>(code);
+    request->m_headComplete = true;
+  }
+  request->noteMoved();
   if (request->m_body.size() - request->m_bodyOffset >= kMaxBufferedBody) {
     request->m_paused = true;
     return CURL_WRITEFUNC_PAUSE;
@@ -301,6 +379,19 @@ size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
   return length;
 }
 
+void HttpRequest::noteMoved() {
+  if (m_movedNoted) return;
+  m_movedNoted = true;
+  m_transfers.m_moved.push_back(this);
+}
+
+void HttpRequest::finished(int curlCode) {
+  m_done = true;
+  m_result = curlCode;
+  curl_easy_getinfo(m_connection.m_easy, CURLINFO_OS_ERRNO, &m_osError);
+  noteMoved();
+}
+
 void HttpRequest::throwIfFailed() {
   if (m_done && m_headTooLarge) {
     throw PlatformError(kErrorInvalidServerResponse, internetErrorText(kErrorInvalidServerResponse) +
@@ -310,34 +401,32 @@ void HttpRequest::throwIfFailed() {
   if (!m_done || m_result == CURLE_OK) return;
   if (!m_connection.m_reached) {
     std::optional<ServerUnreachable> failure =
-        unreachable(m_result, m_connection.m_easy, m_connection.m_server, m_connection.m_port, m_errorText);
+        unreachable(m_result, m_osError, m_connection.m_server, m_connection.m_port, m_errorText);
     if (failure) throw *failure;
   }
   throw platformErrorFromCurl(m_result, m_errorText);
 }
 
 template <typename Done>
-void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs) {
+void HttpRequest::driveUntil(MutexLock& lock, Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs) {
   HttpSession& session = m_connection.session();
-  CURLM* multi = m_connection.m_multi;
   const uint32_t start = tickCount();
   m_lastProgress = start;
+  // Whichever way this ends, a sleeping request must find out that nobody
+  // drives any more.
+  struct HandOver {
+    HttpTransfers& transfers;
+    ~HandOver() SG_NO_THREAD_SAFETY_ANALYSIS { transfers.handOver(); }
+  } handOver{m_transfers};
   // The idle limit alone would let a server that sends one byte a second
   // hold the worker for ever: deadlines are watched on every round too.
   std::optional<uint32_t> downloadDeadline = session.deadline();
   auto reached = [](uint32_t deadline) { return static_cast<int32_t>(tickCount() - deadline) >= 0; };
   while (!done() && !m_done) {
-    int running = 0;
-    CURLMcode mc = curl_multi_perform(multi, &running);
-    if (mc != CURLM_OK) throw PlatformError(kErrorInternal, curl_multi_strerror(mc));
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-      if (message->msg == CURLMSG_DONE) {
-        m_done = true;
-        m_result = message->data.result;
-      }
+    if (!m_transfers.m_polling) {
+      m_transfers.perform(this);
+      if (done() || m_done) break;
     }
-    if (done() || m_done) break;
     if (session.aborted()) throw PlatformError(kErrorOperationCancelled, internetErrorText(kErrorOperationCancelled));
     if ((downloadDeadline && reached(*downloadDeadline)) || (m_deadline != 0 && reached(m_deadline))) {
       throw PlatformError(kErrorTimeLimit, internetErrorText(kErrorTimeLimit));
@@ -353,37 +442,38 @@ void HttpRequest::driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t tot
                               strprintf(" (no complete response head within %.1f s)", totalLimitMs / 1000.0));
     }
     int wait = static_cast<int>(std::min<uint32_t>(kPollSliceMs, noProgressLimitMs - idle));
-    curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+    if (m_transfers.m_polling || m_transfers.m_claims > 0) {
+      // Another request drives, or is about to use the handles: sleep until
+      // the driver sees this transfer move or leaves.
+      m_transfers.m_sleepers.push_back(this);
+      lock.waitUntil(m_wake, std::chrono::steady_clock::now() + std::chrono::milliseconds(wait));
+      std::erase(m_transfers.m_sleepers, this);
+      continue;
+    }
+    m_transfers.m_polling = true;
+    CURLM* multi = m_transfers.m_multi;
+    lock.whileUnlocked([multi, wait] { curl_multi_poll(multi, nullptr, 0, wait, nullptr); });
+    m_transfers.m_polling = false;
+    m_transfers.m_pollEnded.notify_all();
   }
   // What arrived before a failure is handed out first; read() reports the
   // failure once it has nothing else left.
   if (!done()) throwIfFailed();
 }
 
-void HttpRequest::send() {
+void HttpRequest::setUp(CURL* easy) {
   HttpSession& session = m_connection.session();
-  if (session.offline()) throw PlatformError(kErrorDisconnected, internetErrorText(kErrorDisconnected));
-  CURL* easy = m_connection.m_easy;
-  if (m_attached) {
-    curl_multi_remove_handle(m_connection.m_multi, easy);
-    m_attached = false;
-  }
-  m_head.clear();
-  m_headBytes = 0;
-  m_headTooLarge = false;
-  m_body.clear();
-  m_bodyOffset = 0;
-  m_headComplete = m_done = m_paused = false;
-  m_result = CURLE_OK;
-  m_status = 0;
-  m_errorText[0] = '\0';
-
   // libcurl 7.88's reset forgets the list of cookie files without freeing it.
   curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
   curl_easy_reset(easy);
   curl_easy_setopt(easy, CURLOPT_URL, m_url.c_str());
+  curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
   curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  // HTTP/2 where the server offers it through TLS; a request waits for a
+  // connection being opened to learn whether it can share it, rather than
+  // open one of its own.
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+  curl_easy_setopt(easy, CURLOPT_PIPEWAIT, m_connection.m_https ? 1L : 0L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent().c_str());
@@ -397,19 +487,41 @@ void HttpRequest::send() {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  useEnvironmentAuthorities(easy);
   // "": every encoding this libcurl decodes; it then decodes the body too.
   if (m_compression) curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
   if (HttpCookieJar* jar = session.cookieJar()) jar->attach(easy);
+}
 
-  if (curl_multi_add_handle(m_connection.m_multi, easy) != CURLM_OK) {
+void HttpRequest::send() {
+  HttpSession& session = m_connection.session();
+  if (session.offline()) throw PlatformError(kErrorDisconnected, internetErrorText(kErrorDisconnected));
+  CURL* easy = m_connection.m_easy;
+  MutexLock lock(m_transfers.m_lock);
+  // An earlier request of this connection gives the handle up, this one's
+  // own earlier try included.
+  if (HttpRequest* previous = m_connection.m_attached) m_transfers.detach(previous, lock);
+  m_transfers.detach(this, lock);
+  m_head.clear();
+  m_headBytes = 0;
+  m_headTooLarge = false;
+  m_body.clear();
+  m_bodyOffset = 0;
+  m_headComplete = m_done = m_paused = false;
+  m_result = CURLE_OK;
+  m_osError = 0;
+  m_status = 0;
+  m_errorText[0] = '\0';
+
+  // Out of the multi handle, the easy handle is this thread's alone.
+  lock.whileUnlocked([&] { setUp(easy); });
+  m_transfers.claim(lock);
+  if (curl_multi_add_handle(m_transfers.m_multi, easy) != CURLM_OK) {
     throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));
   }
-  m_attached = true;
+  m_connection.m_attached = this;
   const uint32_t headLimit = session.timeouts().connectMs + session.timeouts().receiveMs;
-  driveUntil([this] { return m_headComplete; }, headLimit, headLimit);
-  long code = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
-  m_status = static_cast<int>(code);
+  driveUntil(lock, [this] { return m_headComplete; }, headLimit, headLimit);
   // A head that ended before its blank line is no response, even when the
   // connection closed without an error.
   if (m_status == 0 || !m_headComplete) {
@@ -419,13 +531,21 @@ void HttpRequest::send() {
 }
 
 std::string HttpRequest::header(std::string_view name) const {
-  if (!m_attached && !m_done) return std::string();
-  std::string key(name);
-  curl_header* found = nullptr;
-  if (curl_easy_header(m_connection.m_easy, key.c_str(), 0, CURLH_HEADER, -1, &found) != CURLHE_OK || !found) {
-    return std::string();
+  // Read from the head kept here, not from libcurl: another worker's
+  // thread may be moving this transfer on.
+  std::string_view head = m_head;
+  size_t start = head.find("\r\n");  // past the status line
+  while (start != std::string_view::npos && start + 2 < head.size()) {
+    start += 2;
+    size_t end = head.find("\r\n", start);
+    std::string_view line = head.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    size_t colon = line.find(':');
+    if (colon != std::string_view::npos && equalsNoCase(trimWhite(line.substr(0, colon)), name)) {
+      return std::string(trimWhite(line.substr(colon + 1)));
+    }
+    start = end;
   }
-  return found->value ? std::string(found->value) : std::string();
+  return std::string();
 }
 
 bool HttpRequest::decoding() const {
@@ -468,6 +588,7 @@ std::optional<uint32_t> HttpRequest::retryAfterMs() const {
 
 size_t HttpRequest::read(char* buffer, size_t size) {
   if (size == 0) return 0;
+  MutexLock lock(m_transfers.m_lock);
   while (true) {
     size_t available = m_body.size() - m_bodyOffset;
     if (available > 0) {
@@ -484,12 +605,13 @@ size_t HttpRequest::read(char* buffer, size_t size) {
       throwIfFailed();
       return 0;
     }
-    if (!m_attached) return 0;
+    if (m_connection.m_attached != this) return 0;
     if (m_paused) {
+      m_transfers.claim(lock);
       m_paused = false;
       curl_easy_pause(m_connection.m_easy, CURLPAUSE_CONT);
     }
-    driveUntil([this] { return m_body.size() > m_bodyOffset; }, m_connection.session().timeouts().receiveMs);
+    driveUntil(lock, [this] { return m_body.size() > m_bodyOffset; }, m_connection.session().timeouts().receiveMs);
   }
 }
 

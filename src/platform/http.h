@@ -1,18 +1,23 @@
-// The HTTP layer: a session (one per worker), a connection to one server
-// that keeps its keep-alive connection from request to request, and GET
-// requests from which the body is pulled in blocks. Built on libcurl's
-// multi interface so that a read returns as soon as some bytes arrive.
+// The HTTP layer: a session (one per worker), a connection to one server,
+// and GET requests from which the body is pulled in blocks. Built on
+// libcurl's multi interface so that a read returns as soon as some bytes
+// arrive. The transfers of all workers can share one multi handle
+// (HttpTransfers), and with it the network connections: one HTTP/2
+// connection carries every worker's requests to a server that offers it
+// over TLS; HTTP/1.1 connections are kept alive and reused.
 //
-// None of these objects is thread-safe; each worker owns its own. Failures
-// throw PlatformError. Redirections are never followed.
+// Sessions, connections and requests are not thread-safe; each worker owns
+// its own. Failures throw PlatformError. Redirections are never followed.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform_error.h"
 #include "util/clock.h"
@@ -38,6 +43,47 @@ std::string defaultAgentName();
 
 class HttpConnection;
 class HttpCookieJar;
+class HttpRequest;
+
+// The transfers of several sessions through one libcurl multi handle, so
+// that requests to one server share its connections. It has no thread of
+// its own: a request that waits for the network drives every transfer
+// (curl_multi_perform, then curl_multi_poll without the lock) while the
+// others sleep until their own transfer moves or the driver leaves, when
+// one of them takes over. Thread-safe. Destroyed after every connection
+// that uses it.
+class HttpTransfers {
+ public:
+  HttpTransfers();
+  ~HttpTransfers();
+  HttpTransfers(const HttpTransfers&) = delete;
+  HttpTransfers& operator=(const HttpTransfers&) = delete;
+
+ private:
+  friend class HttpRequest;
+
+  // Lets libcurl move every transfer once: callbacks fill the requests'
+  // buffers, finished transfers are marked done, and each request whose
+  // transfer moved is woken (but driver, which is awake).
+  void perform(HttpRequest* driver) SG_REQUIRES(m_lock);
+  // Waits until no thread is inside curl_multi_poll: the multi handle and
+  // the easy handles in it may then be used until the lock is given up.
+  void claim(MutexLock& lock) SG_REQUIRES(m_lock);
+  // Once a driver leaves, wakes a sleeping request to take its place.
+  void handOver() SG_REQUIRES(m_lock);
+  // Takes the request's transfer out of the multi handle, if it is in.
+  void detach(HttpRequest* request, MutexLock& lock) SG_REQUIRES(m_lock);
+
+  CURLM* m_multi = nullptr;
+  // Guards the multi handle, the easy handles in it and the transfer state
+  // of their requests (which libcurl's callbacks write while it is held).
+  Mutex m_lock;
+  bool m_polling SG_GUARDED_BY(m_lock) = false;  // a driver waits without the lock
+  int m_claims SG_GUARDED_BY(m_lock) = 0;        // threads waiting in claim()
+  std::condition_variable m_pollEnded;
+  std::vector<HttpRequest*> m_sleepers SG_GUARDED_BY(m_lock);
+  std::vector<HttpRequest*> m_moved SG_GUARDED_BY(m_lock);
+};
 
 class HttpSession {
  public:
@@ -68,6 +114,11 @@ class HttpSession {
   // with; without one, cookies are neither kept nor sent.
   void setCookieJar(HttpCookieJar* jar) { m_cookies = jar; }
   HttpCookieJar* cookieJar() const { return m_cookies; }
+  // The multi handle this session's requests go through, shared with other
+  // sessions; without one, each connection has its own, and its network
+  // connection closes with it. Before connect().
+  void setTransfers(HttpTransfers* shared) { m_shared = shared; }
+  HttpTransfers* transfers() const { return m_shared; }
 
  private:
   std::string m_agent;
@@ -76,13 +127,12 @@ class HttpSession {
   const std::atomic<bool>* m_abortFlag;
   const std::atomic<uint32_t>* m_deadline;
   HttpCookieJar* m_cookies = nullptr;
+  HttpTransfers* m_shared = nullptr;
 };
 
 // The most bytes of a response head, trailers of a chunked body included,
 // that a request accepts; more fails as an invalid server response.
 inline constexpr size_t kMaxResponseHeadBytes = 256 * 1024;
-
-class HttpRequest;
 
 class HttpConnection {
  public:
@@ -105,14 +155,19 @@ class HttpConnection {
  private:
   friend class HttpSession;
   friend class HttpRequest;
+  friend class HttpTransfers;
   HttpConnection(HttpSession& session, bool https, std::string_view server, uint16_t port);
 
   HttpSession& m_session;
   bool m_https;
   std::string m_server;
   uint16_t m_port;
-  CURLM* m_multi = nullptr;
+  std::unique_ptr<HttpTransfers> m_own;
+  HttpTransfers& m_transfers;
   CURL* m_easy = nullptr;
+  // The request whose transfer the easy handle is in the multi handle for;
+  // a newer request of this connection takes it over.
+  HttpRequest* m_attached SG_GUARDED_BY(m_transfers.m_lock) = nullptr;
   bool m_reached = false;  // a response has come over this connection
 };
 
@@ -142,7 +197,8 @@ class HttpRequest {
   // kErrorTimeLimit (a limit on the time for one file); 0 for none.
   void setDeadline(uint32_t tick) { m_deadline = tick; }
   int statusCode() const { return m_status; }
-  // The response head, every line ended by CR LF.
+  // The response head, every line ended by CR LF (over HTTP/2, a status
+  // line "HTTP/2 200" and lower-case names).
   const std::string& rawHeaders() const { return m_head; }
   // The value of a response header, or "" when it is missing.
   std::string header(std::string_view name) const;
@@ -160,18 +216,28 @@ class HttpRequest {
 
  private:
   friend class HttpConnection;
+  friend class HttpTransfers;
   HttpRequest(HttpConnection& connection, std::string url);
 
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
-  // Drives the transfer until done() holds; throws on failure, when nothing
-  // arrives for noProgressLimitMs (a time-out), when totalLimitMs (0: none)
-  // have passed (an invalid response), or at a deadline.
+  // Drives the transfers until done() holds; throws on failure, when
+  // nothing arrives for noProgressLimitMs (a time-out), when totalLimitMs
+  // (0: none) have passed (an invalid response), or at a deadline.
   template <typename Done>
-  void driveUntil(Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs = 0);
+  void driveUntil(MutexLock& lock, Done done, uint32_t noProgressLimitMs, uint32_t totalLimitMs = 0)
+      SG_REQUIRES(m_transfers.m_lock);
   void throwIfFailed();
+  // Sets the easy handle up for this request, out of the multi handle.
+  void setUp(CURL* easy);
+  // libcurl moved this transfer: the next perform wakes its owner.
+  void noteMoved() SG_REQUIRES(m_transfers.m_lock);
+  void finished(int curlCode) SG_REQUIRES(m_transfers.m_lock);
 
   HttpConnection& m_connection;
+  // The connection's; guards the transfer state below, which libcurl's
+  // callbacks write. The head is read without it once complete.
+  HttpTransfers& m_transfers;
   std::string m_url;
   curl_slist* m_headers = nullptr;
   curl_slist* m_proxyHeaders = nullptr;
@@ -182,15 +248,17 @@ class HttpRequest {
   uint32_t m_deadline = 0;
   std::string m_body;
   size_t m_bodyOffset = 0;
-  bool m_attached = false;
   bool m_headComplete = false;
   bool m_done = false;
   bool m_paused = false;
   bool m_compression = false;
   int m_result = 0;  // CURLcode of the finished transfer
+  long m_osError = 0;
   int m_status = 0;
   uint32_t m_lastProgress = 0;
   char m_errorText[256] = {};
+  bool m_movedNoted = false;
+  std::condition_variable m_wake;  // the transfer moved, or a driver is wanted
 };
 
 // The cookies of one download, shared by the sessions of all its workers

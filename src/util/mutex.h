@@ -51,6 +51,14 @@ class SG_SCOPED_CAPABILITY MutexLock {
   void unlock() SG_RELEASE() { m_lock.unlock(); }
   void lock() SG_ACQUIRE() { m_lock.lock(); }
 
+  // Runs f with the mutex given up, and holds it again afterwards.
+  template <class F>
+  void whileUnlocked(F&& f) {
+    m_lock.unlock();
+    f();
+    m_lock.lock();
+  }
+
   // Sleeps until woken or the deadline; false once the deadline passed.
   template <class TimePoint>
   bool waitUntil(std::condition_variable& cv, const TimePoint& deadline) {

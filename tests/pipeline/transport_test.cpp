@@ -1,10 +1,15 @@
-// Cookies and proxies over a whole download: what a server sets or a
-// cookie file holds reaches every worker, logging out is left alone while
-// cookies are in use, and the environment's proxy is told and obeyed.
+// Today's transport over a whole download: what a server sets or a cookie
+// file holds reaches every worker, logging out is left alone while cookies
+// are in use, the environment's proxy is told and obeyed, and one HTTP/2
+// connection carries the requests of every worker.
 #include <condition_variable>
 #include <mutex>
+#include <set>
+
+#include <sys/stat.h>
 
 #include "pipeline_fixture.h"
+#include "support/nginx_server.h"
 #include "support/posix_scopes.h"
 #include "support/raw_server.h"
 
@@ -138,6 +143,41 @@ TEST_F(PipelineTest, TheEnvironmentsProxyIsLoggedOnceWithoutCredentialsAndNoProx
   EXPECT_EQ(std::count(lines.begin(), lines.end(),
                        "Using the proxy http://" + proxyAddress + " from http_proxy (no_proxy: localhost,127.0.0.1)"),
             1);
+}
+
+// Four workers fetch the pages and their pictures, larger than what one
+// request buffers, so that transfers pause and resume while other workers'
+// streams go on. The certificate comes from the environment, as a company's
+// own authority would.
+TEST_F(PipelineTest, OneHttp2ConnectionCarriesTheRequestsOfEveryWorker) {
+  const std::string site = dir.file("www");
+  ASSERT_EQ(::mkdir(site.c_str(), 0700), 0);
+  std::string index;
+  for (int i = 0; i < 12; ++i) {
+    const std::string n = std::to_string(i);
+    index += "<a href=p" + n + ".html>" + n + "</a>";
+    writeFile(site + "/p" + n + ".html", "<img src=i" + n + ".png>");
+    writeFile(site + "/i" + n + ".png", std::string(600 * 1024 + i, static_cast<char>('a' + i)));
+  }
+  writeFile(site + "/index.html", index);
+  NginxServer nginx(site);
+  ASSERT_TRUE(nginx.start());
+  EnvScope trust("CURL_CA_BUNDLE", nginx.certificate());
+  controller.settings.threads = 4;
+  crawlUrl(nginx.url("/index.html"));
+  for (int i = 0; i < 12; ++i) {
+    LinkRecord* picture = controller.find(nginx.url("/i" + std::to_string(i) + ".png"));
+    ASSERT_NE(picture, nullptr) << i;
+    EXPECT_EQ(readFile(picture->localFile()), std::string(600 * 1024 + i, static_cast<char>('a' + i)));
+  }
+  const std::vector<NginxServer::Request> requests = nginx.requests();
+  EXPECT_EQ(requests.size(), 26u);  // robots.txt, the index, 12 pages, 12 pictures
+  std::set<std::string> connections;
+  for (const NginxServer::Request& request : requests) {
+    connections.insert(request.connection);
+    EXPECT_EQ(request.protocol, "HTTP/2.0") << request.uri;
+  }
+  EXPECT_EQ(connections.size(), 1u);
 }
 
 }  // namespace
