@@ -14,12 +14,6 @@
 
 namespace sg::test {
 
-inline void serveSmallSite(TestServer& server) {
-  server.page("/", "<html><title>Small site</title><a href=\"a.html\">a</a><img src=\"pic.gif\"></html>");
-  server.page("/a.html", "<html><a href=\"/\">home</a><a href=\"gone.html\">gone</a></html>");
-  server.page("/pic.gif", "GIF89a", "image/gif");
-}
-
 class Console : public ::testing::Test {
  protected:
   Console() {
@@ -49,7 +43,9 @@ class Console : public ::testing::Test {
 
   // The small site on a server of its own, started.
   TestServer& smallSite() {
-    serveSmallSite(site);
+    site.page("/", "<html><title>Small site</title><a href=\"a.html\">a</a><img src=\"pic.gif\"></html>");
+    site.page("/a.html", "<html><a href=\"/\">home</a><a href=\"gone.html\">gone</a></html>");
+    site.page("/pic.gif", "GIF89a", "image/gif");
     site.start();
     return site;
   }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "app/console_fixture.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>

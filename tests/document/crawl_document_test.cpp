@@ -18,10 +18,7 @@ namespace {
 // the test wait for the end of each download.
 class ScriptedHost : public DocumentHost, public EndSignal {
  public:
-  bool confirmReset() override {
-    ++resetQuestions;
-    return resetAnswer;
-  }
+  bool confirmReset() override { return true; }
   bool confirmCancelBatch() override {
     ++batchQuestions;
     return cancelBatchAnswer;
@@ -47,8 +44,8 @@ class ScriptedHost : public DocumentHost, public EndSignal {
     return true;
   }
 
-  bool resetAnswer = true, cancelBatchAnswer = false, closeAnswer = false, quit = false;
-  int resetQuestions = 0, batchQuestions = 0, settingsErrors = 0, batchPaneShown = 0, delivered = 0;
+  bool cancelBatchAnswer = false, closeAnswer = false, quit = false;
+  int batchQuestions = 0, settingsErrors = 0, batchPaneShown = 0, delivered = 0;
   std::string settingsMessage, statusMessage, shownTitle;
   std::vector<std::string> errors, urlBox;
 };

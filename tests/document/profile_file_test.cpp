@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
+#include "document/settings_records.h"
 #include "support/faulty_file_system.h"
 #include "support/posix_scopes.h"
 #include "support/settings_text.h"
@@ -26,45 +26,15 @@ namespace {
 using test::describe;
 using test::TempDir;
 
-// The stored settings of a profile, fields 2 to 35 in file order; field 1
+// The settings a profile read takes, fields 2 to 27 in file order; field 1
 // is the root URL and field 15 the reserved profile field.
 const char* const kProfileFieldNames[] = {
-    "Username",
-    "Proxy Username",
-    "Password",
-    "Proxy Password",  // 2-5
-    "Show Warnings",
-    "Stay Below Root",
-    "Save Files",
-    "Save All",
-    "Ignore Saved Files",
-    "Create Tree",  // 6-11
-    "Limit Binaries",
-    "MaxCrawlDepth",
-    "MaxServerDepth",
-    "(profile field 15)",
-    "Threads",  // 12-16
-    "Download Unknown",
-    "Download All",
-    "Fix Links",
-    "Download File Types",
-    "Save File Types",  // 17-21
-    "Max Size",
-    "Min Size",
-    "Max Time",
-    "Max Total Time",
-    "Limit Flags",
-    "Prompt For Password",  // 22-27
-    "No Cache",
-    "Save Directory",
-    "Max Days",
-    "AutoDial",
-    "Ignore Inline",
-    "User Agent",  // 28-33
-    "Object Delay",
-    "Log File",  // 34-35
-};
-constexpr size_t kFieldsRead = 26;  // fields 2 to 27
+    "Username",           "Proxy Username", "Password",       "Proxy Password",      "Show Warnings",
+    "Stay Below Root",    "Save Files",     "Save All",       "Ignore Saved Files",  "Create Tree",
+    "Limit Binaries",     "MaxCrawlDepth",  "MaxServerDepth", "(profile field 15)",  "Threads",
+    "Download Unknown",   "Download All",   "Fix Links",      "Download File Types", "Save File Types",
+    "Max Size",           "Min Size",       "Max Time",       "Max Total Time",      "Limit Flags",
+    "Prompt For Password"};
 
 void copyField(const char* name, const CrawlSettings& from, CrawlSettings& to) {
   if (std::string(name) == "(profile field 15)") {
@@ -90,40 +60,9 @@ std::string shortText(const std::string& text) { return static_cast<char>(text.s
 
 // Two records that differ in every value a profile carries.
 CrawlSettings firstRecord() {
-  CrawlSettings s = CrawlSettings::defaults("/home/one/Desktop");
-  s.username = "alice";
-  s.proxyUsername = "proxy alice";
-  s.password = "YWxpY2U6c2VjcmV0";
-  s.proxyPassword = "cHJveHk6cHc=";
+  CrawlSettings s = test::changedRecord();
   s.showWarnings = true;
-  s.stayBelowRoot = true;
-  s.saveFiles = true;
-  s.saveAll = false;
-  s.ignoreSavedFiles = true;
-  s.createTree = false;
-  s.limitBinaries = 2;
-  s.maxCrawlDepth = 50000;
-  s.maxServerDepth = 100;
   s.profileReserved = -7;
-  s.threads = 30;
-  s.downloadUnknown = false;
-  s.downloadAll = false;
-  s.fixLinks = false;
-  s.downloadFileTypes = "text/html;image/gif";
-  s.saveFileTypes = "";
-  s.maxSize = 6000;
-  s.minSize = 1;
-  s.maxTime = 60;
-  s.maxTotalTime = 7200;
-  s.limitFlags = 31;
-  s.promptForPassword = false;
-  s.noCache = true;
-  s.saveDirectory = "/home/one/Gleaned \xE9t\xE9";
-  s.maxDays = 365;
-  s.autoDial = false;
-  s.ignoreInline = true;
-  s.userAgent = "";
-  s.objectDelay = 59;
   s.logFile = "one.log";
   return s;
 }
@@ -222,7 +161,7 @@ TEST(ProfileWrite, CountedTextFormsAndTheirReadingBack) {
     ASSERT_TRUE(readExact(bytes, url, back));
     EXPECT_EQ(url, text);
     CrawlSettings expected = firstRecord();
-    for (size_t i = 0; i < kFieldsRead; ++i) copyField(kProfileFieldNames[i], secondRecord(), expected);
+    for (const char* name : kProfileFieldNames) copyField(name, secondRecord(), expected);
     EXPECT_EQ(describe(back), describe(expected));
   }
 }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "engine/engine_fixture.h"
 
 namespace sg::test {
@@ -35,12 +33,10 @@ void expectAdmissions(DownloadController& controller, LinkRecord& parent, std::i
 TEST_F(Admission, OnlyWebUrlsAreAdmitted) {
   setRoot("http://www.example.com/");
   expectAdmissions(controller, controller,
-                   {
-                       {"mailto:someone@example.com", false, "Invalid URL", false},
-                       {"ftp://ftp.example.com/file", false, "Invalid URL", false},
-                       {"http://www.example.com/page.html", true, "", false},
-                       {"https://www.example.com/secure.html", true, "", false},
-                   });
+                   {{"mailto:someone@example.com", false, "Invalid URL", false},
+                    {"ftp://ftp.example.com/file", false, "Invalid URL", false},
+                    {"http://www.example.com/page.html", true, "", false},
+                    {"https://www.example.com/secure.html", true, "", false}});
   EXPECT_FALSE(controller.addChild("mailto:someone@example.com", nullptr, false));
   EXPECT_EQ(controller.childCount(), 0u);
 }
@@ -49,11 +45,9 @@ TEST_F(Admission, ExcludedUrlsAreSkipped) {
   controller.exclusions().addPattern("http://www.example.com/private/");
   setRoot("http://www.example.com/");
   expectAdmissions(controller, controller,
-                   {
-                       {"http://www.example.com/private", false, "URL excluded by user.", true},
-                       {"http://www.example.com/private/a.html", false, "URL excluded by user.", true},
-                       {"http://www.example.com/privateer.html", true, "", false},
-                   });
+                   {{"http://www.example.com/private", false, "URL excluded by user.", true},
+                    {"http://www.example.com/private/a.html", false, "URL excluded by user.", true},
+                    {"http://www.example.com/privateer.html", true, "", false}});
 }
 
 TEST_F(Admission, StayBelowRootComparesTheRootDirectory) {
@@ -62,13 +56,11 @@ TEST_F(Admission, StayBelowRootComparesTheRootDirectory) {
   setRoot("http://www.example.com/docs/index.html");
   const char* refused = "Ignoring link - object was not in or below directory of root. (%s)";
   expectAdmissions(controller, controller,
-                   {
-                       {"http://www.example.com/docs/a/b.html", true, "", false},
-                       {"http://www.example.com/DOCS/x.html", true, "", false},
-                       {"http://www.example.com/docsextra/x.html", true, "", false},
-                       {"http://other.example.com/docs/x.html", true, "", false},  // servers are not compared
-                       {"http://www.example.com/other.html", false, refused, true},
-                   });
+                   {{"http://www.example.com/docs/a/b.html", true, "", false},
+                    {"http://www.example.com/DOCS/x.html", true, "", false},
+                    {"http://www.example.com/docsextra/x.html", true, "", false},
+                    {"http://other.example.com/docs/x.html", true, "", false},  // servers are not compared
+                    {"http://www.example.com/other.html", false, refused, true}});
 }
 
 TEST_F(Admission, FileExtensionsAreSubstringsOfTheList) {
@@ -77,14 +69,12 @@ TEST_F(Admission, FileExtensionsAreSubstringsOfTheList) {
   setRoot("http://www.example.com/");
   const char* refused = "Unwanted type '%s'";
   expectAdmissions(controller, controller,
-                   {
-                       {"http://www.example.com/a.htm", true, "", false},
-                       {"http://www.example.com/a.gif", true, "", false},
-                       {"http://www.example.com/A.HTML", true, "", false},
-                       {"http://www.example.com/dir.v2/page", true, "", false},
-                       {"http://www.example.com/a.jpg", false, refused, true},
-                       {"http://www.example.com/find?name=a.jpg", false, refused, true},
-                   });
+                   {{"http://www.example.com/a.htm", true, "", false},
+                    {"http://www.example.com/a.gif", true, "", false},
+                    {"http://www.example.com/A.HTML", true, "", false},
+                    {"http://www.example.com/dir.v2/page", true, "", false},
+                    {"http://www.example.com/a.jpg", false, refused, true},
+                    {"http://www.example.com/find?name=a.jpg", false, refused, true}});
   controller.settings.downloadAll = true;
   expectAdmissions(controller, controller, {{"http://www.example.com/a.jpg", true, "", false}});
 }
@@ -98,11 +88,9 @@ TEST_F(Admission, ServerRadiusCountsEveryChangeOfServer) {
   ASSERT_TRUE(two->addChild("http://two.example.com/more.html", nullptr, false));
   EXPECT_EQ(two->child(0)->serverDepth, 1);
   expectAdmissions(controller, *two,
-                   {
-                       {"http://three.example.com/", false, "Server 'radius' reached", false},
-                       {"http://one.example.com/back.html", false, "Server 'radius' reached", false},
-                       {"http://two.example.com/x.html", true, "", false},
-                   });
+                   {{"http://three.example.com/", false, "Server 'radius' reached", false},
+                    {"http://one.example.com/back.html", false, "Server 'radius' reached", false},
+                    {"http://two.example.com/x.html", true, "", false}});
   // A known URL met again beyond the radius is not handed back either.
   std::string rewritten = "unchanged";
   EXPECT_FALSE(two->addChild("http://one.example.com/", &rewritten, false));

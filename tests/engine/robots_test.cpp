@@ -37,8 +37,7 @@ TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
     if (status == 200) {
       server.stalledBody("/robots.txt", "", 3000);  // the head, then nothing
     } else {
-      server.http().Get("/robots.txt",
-                        [status](const httplib::Request&, httplib::Response& res) { res.status = status; });
+      server.status("/robots.txt", status);
     }
     server.start();
     auto connection = connectTo(server);
@@ -51,10 +50,7 @@ TEST_F(RobotsServer, MissingOrStalledFileLeavesNoRulesAndIsNotAskedForAgain) {
 
 TEST_F(RobotsServer, AMovedFileIsFollowedOnItsServer) {
   TestServer server;
-  server.http().Get("/robots.txt", [](const httplib::Request&, httplib::Response& res) {
-    res.status = 301;
-    res.set_header("Location", "/config/robots.txt");
-  });
+  server.redirect("/robots.txt", "/config/robots.txt", 301);
   server.page("/config/robots.txt", "User-agent: *\nDisallow: /x\n", "text/plain");
   server.start();
   auto connection = connectTo(server);
@@ -65,7 +61,7 @@ TEST_F(RobotsServer, AMovedFileIsFollowedOnItsServer) {
 
 TEST_F(RobotsServer, AFailingServerIsRefusedUntilItsFileIsReadAgain) {
   TestServer server;
-  server.http().Get("/robots.txt", [](const httplib::Request&, httplib::Response& res) { res.status = 503; });
+  server.status("/robots.txt", 503);
   server.start();
   auto connection = connectTo(server);
   robotsCache().setRetryMs(60 * 1000);

