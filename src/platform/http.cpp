@@ -195,7 +195,11 @@ void HttpTransfers::perform(HttpRequest* driver) {
   while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
     HttpRequest* request = nullptr;
     curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &request);
-    if (message->msg == CURLMSG_DONE && request) request->finished(message->data.result);
+    if (message->msg != CURLMSG_DONE || !request) continue;
+    request->m_done = true;
+    request->m_result = message->data.result;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_OS_ERRNO, &request->m_osError);
+    noteMoved(request);
   }
   for (HttpRequest* request : m_moved) {
     request->m_movedNoted = false;
@@ -212,6 +216,12 @@ void HttpTransfers::claim(MutexLock& lock) {
     lock.waitUntil(m_pollEnded, std::chrono::steady_clock::now() + std::chrono::milliseconds(kPollSliceMs));
   }
   --m_claims;
+}
+
+void HttpTransfers::noteMoved(HttpRequest* request) {
+  if (request->m_movedNoted) return;
+  request->m_movedNoted = true;
+  m_moved.push_back(request);
 }
 
 void HttpTransfers::handOver() {
@@ -316,6 +326,7 @@ void HttpRequest::addProxyHeaders(std::string_view lines) {
   }
 }
 
+// libcurl calls these inside HttpTransfers::perform(), with the lock held.
 size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) {
   auto* request = static_cast<HttpRequest*>(self);
   size_t length = size * count;
@@ -350,7 +361,7 @@ size_t HttpRequest::onHeader(char* data, size_t size, size_t count, void* self) 
     if (code >= 200 || code == 0) {
       request->m_headComplete = true;
       request->m_status = static_cast<int>(code);
-      request->noteMoved();
+      request->m_transfers.noteMoved(request);
     }
   }
   return length;
@@ -365,7 +376,7 @@ size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
     request->m_status = static_cast<int>(code);
     request->m_headComplete = true;
   }
-  request->noteMoved();
+  request->m_transfers.noteMoved(request);
   if (request->m_body.size() - request->m_bodyOffset >= kMaxBufferedBody) {
     request->m_paused = true;
     return CURL_WRITEFUNC_PAUSE;
@@ -377,19 +388,6 @@ size_t HttpRequest::onBody(char* data, size_t size, size_t count, void* self) {
   request->m_body.append(data, length);
   request->m_lastProgress = tickCount();
   return length;
-}
-
-void HttpRequest::noteMoved() {
-  if (m_movedNoted) return;
-  m_movedNoted = true;
-  m_transfers.m_moved.push_back(this);
-}
-
-void HttpRequest::finished(int curlCode) {
-  m_done = true;
-  m_result = curlCode;
-  curl_easy_getinfo(m_connection.m_easy, CURLINFO_OS_ERRNO, &m_osError);
-  noteMoved();
 }
 
 void HttpRequest::throwIfFailed() {

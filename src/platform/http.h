@@ -61,6 +61,7 @@ class HttpTransfers {
 
  private:
   friend class HttpRequest;
+  friend class HttpConnection;
 
   // Lets libcurl move every transfer once: callbacks fill the requests'
   // buffers, finished transfers are marked done, and each request whose
@@ -71,6 +72,8 @@ class HttpTransfers {
   void claim(MutexLock& lock) SG_REQUIRES(m_lock);
   // Once a driver leaves, wakes a sleeping request to take its place.
   void handOver() SG_REQUIRES(m_lock);
+  // libcurl moved the request's transfer: perform() wakes its owner.
+  void noteMoved(HttpRequest* request) SG_REQUIRES(m_lock);
   // Takes the request's transfer out of the multi handle, if it is in.
   void detach(HttpRequest* request, MutexLock& lock) SG_REQUIRES(m_lock);
 
@@ -166,8 +169,9 @@ class HttpConnection {
   HttpTransfers& m_transfers;
   CURL* m_easy = nullptr;
   // The request whose transfer the easy handle is in the multi handle for;
-  // a newer request of this connection takes it over.
-  HttpRequest* m_attached SG_GUARDED_BY(m_transfers.m_lock) = nullptr;
+  // a newer request of this connection takes it over. Guarded by the
+  // transfers' lock (which the analysis cannot see through a request).
+  HttpRequest* m_attached = nullptr;
   bool m_reached = false;  // a response has come over this connection
 };
 
@@ -219,8 +223,8 @@ class HttpRequest {
   friend class HttpTransfers;
   HttpRequest(HttpConnection& connection, std::string url);
 
-  static size_t onHeader(char* data, size_t size, size_t count, void* self);
-  static size_t onBody(char* data, size_t size, size_t count, void* self);
+  static size_t onHeader(char* data, size_t size, size_t count, void* self) SG_NO_THREAD_SAFETY_ANALYSIS;
+  static size_t onBody(char* data, size_t size, size_t count, void* self) SG_NO_THREAD_SAFETY_ANALYSIS;
   // Drives the transfers until done() holds; throws on failure, when
   // nothing arrives for noProgressLimitMs (a time-out), when totalLimitMs
   // (0: none) have passed (an invalid response), or at a deadline.
@@ -230,9 +234,6 @@ class HttpRequest {
   void throwIfFailed();
   // Sets the easy handle up for this request, out of the multi handle.
   void setUp(CURL* easy);
-  // libcurl moved this transfer: the next perform wakes its owner.
-  void noteMoved() SG_REQUIRES(m_transfers.m_lock);
-  void finished(int curlCode) SG_REQUIRES(m_transfers.m_lock);
 
   HttpConnection& m_connection;
   // The connection's; guards the transfer state below, which libcurl's
