@@ -146,6 +146,7 @@ bool Worker::connect(const LinkRecord& link) {
                                                 &m_controller.cancelled, timeLimit ? &m_controller.deadline : nullptr);
       m_session->setCookieJar(&m_controller.cookies());
       m_session->setTransfers(m_transfers.get());
+      m_session->setCompression(m_controller.settings.compression);
     }
     if (m_connection && !m_connection->sameServer(link.https(), server, link.port())) closeConnection();
     if (!m_connection) m_connection = m_session->connect(link.https(), server, link.port());

@@ -201,7 +201,6 @@ ExchangeResult exchange(LinkRecord& link, HttpConnection& connection, std::uniqu
   while (true) {
     request = connection.openRequest(link.object());
     request->addHeaders(headers);
-    request->setCompression(s.compression);
     addCredentials(link, *request, siteCredential, proxyCredential, answeredPrompt);
     setThreadStatus(strprintf(text::kRequesting, link.url().c_str()));
     request->send();

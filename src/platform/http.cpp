@@ -272,7 +272,10 @@ std::unique_ptr<HttpRequest> HttpConnection::openRequest(std::string_view object
 // --- HttpRequest ---
 
 HttpRequest::HttpRequest(HttpConnection& connection, std::string url)
-    : m_connection(connection), m_transfers(connection.m_transfers), m_url(std::move(url)) {}
+    : m_connection(connection),
+      m_transfers(connection.m_transfers),
+      m_url(std::move(url)),
+      m_compression(connection.session().compression()) {}
 
 HttpRequest::~HttpRequest() {
   CURL* easy = m_connection.m_easy;

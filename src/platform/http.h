@@ -121,6 +121,10 @@ class HttpSession {
   // sessions; without one, each connection has its own, and its network
   // connection closes with it. Before connect().
   void setTransfers(HttpTransfers* shared) { m_shared = shared; }
+  // Whether requests ask for compressed bodies (see HttpRequest); the
+  // robots file's too.
+  void setCompression(bool on) { m_compression = on; }
+  bool compression() const { return m_compression; }
   HttpTransfers* transfers() const { return m_shared; }
 
  private:
@@ -131,6 +135,7 @@ class HttpSession {
   const std::atomic<uint32_t>* m_deadline;
   HttpCookieJar* m_cookies = nullptr;
   HttpTransfers* m_shared = nullptr;
+  bool m_compression = false;
 };
 
 // The most bytes of a response head, trailers of a chunked body included,
@@ -186,11 +191,11 @@ class HttpRequest {
   void addHeaders(std::string_view lines);
   // Header lines meant for a proxy only; never sent to the server.
   void addProxyHeaders(std::string_view lines);
-  // Asks for every content encoding libcurl can decode (gzip, deflate,
-  // Brotli, zstd as built) and hands out the decoded body; set before
-  // send(). Off, no Accept-Encoding is sent and the body comes as it is.
-  void setCompression(bool on) { m_compression = on; }
-  // The body is being decoded: its announced length is the encoded one.
+  // With the session's compression on, a request asks for every content
+  // encoding libcurl can decode (gzip, deflate, Brotli, zstd as built) and
+  // hands out the decoded body; off, no Accept-Encoding is sent and the
+  // body comes as it is. True when the body is being decoded: its
+  // announced length is then the encoded one.
   bool decoding() const;
 
   // Sends the request and reads the response head. The whole head must
