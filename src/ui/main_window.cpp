@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -95,6 +96,9 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   createStatusBar();
 
   connect(&m_bridge, &GuiBridge::updatesWaiting, this, &MainWindow::applyUpdates);
+  m_backlogTimer.setSingleShot(true);
+  m_backlogTimer.setInterval(0);
+  connect(&m_backlogTimer, &QTimer::timeout, this, &MainWindow::applyUpdates);
   m_document->controller().setObserver(&m_bridge);
   // A 401 or 407 asks the user when `Prompt For Password` is set (the
   // pipeline looks at the setting).
@@ -460,9 +464,18 @@ void MainWindow::refresh() {
 }
 
 void MainWindow::applyUpdates() {
-  std::vector<LinkUpdate> updates = m_bridge.take();
+  // What the bridge holds goes behind what an earlier turn left, so the
+  // engine's order holds; a burst of thousands of links is spread over
+  // turns so that the window keeps painting and answering.
+  for (LinkUpdate& update : m_bridge.take()) m_backlog.push_back(std::move(update));
+  QElapsedTimer slice;
+  slice.start();
   bool ended = false;
-  for (LinkUpdate& update : updates) {
+  size_t applied = 0;
+  while (!m_backlog.empty() && !ended && (applied == 0 || slice.elapsed() < m_timing.updateSliceMs)) {
+    LinkUpdate update = std::move(m_backlog.front());
+    m_backlog.pop_front();
+    ++applied;
     switch (update.code) {
       case UpdateCode::LinkAdded: {
         LinkNode* node = m_store.add(update.link);
@@ -488,6 +501,7 @@ void MainWindow::applyUpdates() {
     m_document->controller().workQueue().waitForWorkers(5000);
     m_document->downloadEnded();
   }
+  if (!m_backlog.empty()) m_backlogTimer.start();
   refresh();
 }
 
