@@ -1,6 +1,9 @@
 #include "engine/work_queue.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 #include "engine/download_controller.h"
@@ -63,7 +66,7 @@ void WorkQueue::startWorker() {
   ++m_running;
   *slotIt = 1;
   try {
-    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, self);
+    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, m_workerNice, self);
   } catch (const std::exception&) {
     // Without its thread the worker never ends by itself: give back what it took.
     --m_running;
@@ -74,7 +77,19 @@ void WorkQueue::startWorker() {
   m_threads.push_back(std::move(worker));
 }
 
-void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self) {
+void WorkQueue::lowerWorkerPriority(int steps) {
+  // Linux keeps the nice value per thread: "0" is the calling thread.
+  errno = 0;
+  int own = getpriority(PRIO_PROCESS, 0);
+  if (errno != 0) return;
+  MutexLock lock(m_mutex);
+  m_workerNice = std::min(own + steps, 19);
+}
+
+void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, std::optional<int> nice, WorkerThread* self) {
+  // An absolute value, not a step: workers start workers, and a step would
+  // add up. Failing is harmless; the worker keeps the priority it has.
+  if (nice) setpriority(PRIO_PROCESS, 0, *nice);
   try {
     Worker worker(slot, *this, m_owner, offline, delaySeconds);
     worker.run();

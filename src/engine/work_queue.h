@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,6 +74,11 @@ class WorkQueue {
   std::vector<LinkRecord*> takeResumeList();
   void clearResumeList();
 
+  // Workers started from now on run `steps` nice levels below the calling
+  // thread: the desktop keeps its window ahead of eight busy workers, which
+  // would otherwise get eight shares of the processor to its one.
+  void lowerWorkerPriority(int steps);
+
   // Stops and cancels the download (which ends every wait for the network)
   // and joins every worker thread. Used when the controller goes away.
   void shutdown();
@@ -84,12 +90,12 @@ class WorkQueue {
   };
 
   void startWorker() SG_REQUIRES(m_mutex);
-  void runWorker(unsigned slot, int delaySeconds, bool offline, WorkerThread* self);
+  void runWorker(unsigned slot, int delaySeconds, bool offline, std::optional<int> nice, WorkerThread* self);
   std::vector<std::unique_ptr<WorkerThread>> takeFinished() SG_REQUIRES(m_mutex);
 
   DownloadController& m_owner;
   mutable Mutex m_mutex;
-  std::condition_variable m_changed;                      // signalled on stop and when a worker ends
+  std::condition_variable m_changed;  // signalled on stop and when a worker ends
   std::deque<LinkRecord*> m_pending SG_GUARDED_BY(m_mutex);
   std::vector<LinkRecord*> m_resume SG_GUARDED_BY(m_mutex);
   bool m_stopped SG_GUARDED_BY(m_mutex) = false;
@@ -97,6 +103,7 @@ class WorkQueue {
   std::vector<char> m_slots SG_GUARDED_BY(m_mutex);
   int m_maximum SG_GUARDED_BY(m_mutex) = 0;
   std::vector<std::unique_ptr<WorkerThread>> m_threads SG_GUARDED_BY(m_mutex);
+  std::optional<int> m_workerNice SG_GUARDED_BY(m_mutex);                   // absolute; none: as started
   std::map<std::string, int, std::less<>> m_inHand SG_GUARDED_BY(m_mutex);  // links in hand by server
 };
 

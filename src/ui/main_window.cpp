@@ -100,6 +100,9 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   m_backlogTimer.setInterval(0);
   connect(&m_backlogTimer, &QTimer::timeout, this, &MainWindow::applyUpdates);
   m_document->controller().setObserver(&m_bridge);
+  // Under a busy processor the window would otherwise wait behind every
+  // worker for its turn, and with it the paint jobs Qt hands to its pool.
+  m_document->controller().workQueue().lowerWorkerPriority(10);
   // A 401 or 407 asks the user when `Prompt For Password` is set (the
   // pipeline looks at the setting).
   m_workerRequests = std::make_unique<WorkerRequests>();
