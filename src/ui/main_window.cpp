@@ -53,7 +53,9 @@ void setPrompt(QAction* action, const QString& prompt) {
 
 QLabel* fixedPane(const QString& initial, QWidget* parent) {
   auto* label = new QLabel(initial, parent);
-  label->setFixedWidth(label->fontMetrics().horizontalAdvance(initial) + 8);
+  // Fixed in both directions: a new text then repaints the pane alone,
+  // where a pane free in height has the whole window laid out again.
+  label->setFixedSize(label->fontMetrics().horizontalAdvance(initial) + 8, label->sizeHint().height());
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   return label;
 }
