@@ -371,7 +371,7 @@ bool DownloadController::typeWanted(const std::string& type) {
 }
 
 double DownloadController::transferRate() {
-  MutexLock lock(m_notifyMutex);
+  MutexLock lock(m_rateMutex);
   double shown = m_lastRate;
   if (m_bytesAccumulated > 0 && m_msAccumulated > 0) {
     m_lastRate = m_bytesAccumulated / (m_msAccumulated * 0.001);
@@ -382,12 +382,12 @@ double DownloadController::transferRate() {
 }
 
 void DownloadController::addTransferBytes(double bytes) {
-  MutexLock lock(m_notifyMutex);
+  MutexLock lock(m_rateMutex);
   m_bytesAccumulated += bytes;
 }
 
 void DownloadController::addTransferTime(double milliseconds) {
-  MutexLock lock(m_notifyMutex);
+  MutexLock lock(m_rateMutex);
   m_msAccumulated += milliseconds;
 }
 

@@ -232,9 +232,12 @@ class DownloadController : public LinkRecord {
 
   Mutex m_notifyMutex;
   DownloadObserver* m_observer SG_GUARDED_BY(m_notifyMutex) = nullptr;
-  double m_bytesAccumulated SG_GUARDED_BY(m_notifyMutex) = 0;
-  double m_msAccumulated SG_GUARDED_BY(m_notifyMutex) = 0;
-  double m_lastRate SG_GUARDED_BY(m_notifyMutex) = 0;
+  // Not the notification lock: workers hold that while they copy a record
+  // for the window, and the window reads the rate every turn.
+  Mutex m_rateMutex;
+  double m_bytesAccumulated SG_GUARDED_BY(m_rateMutex) = 0;
+  double m_msAccumulated SG_GUARDED_BY(m_rateMutex) = 0;
+  double m_lastRate SG_GUARDED_BY(m_rateMutex) = 0;
 };
 
 // True once the tick count has reached the deadline (ticks wrap).

@@ -1,6 +1,9 @@
 #include "engine/work_queue.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 #include "engine/download_controller.h"
@@ -64,7 +67,7 @@ void WorkQueue::startWorker() {
   *slotIt = 1;
   try {
     if (!m_transfers) m_transfers = std::make_shared<HttpTransfers>();
-    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, m_transfers, self);
+    worker->thread = std::thread(&WorkQueue::runWorker, this, slot, delay, offline, m_workerNice, m_transfers, self);
   } catch (const std::exception&) {
     // Without its thread the worker never ends by itself: give back what it took.
     --m_running;
@@ -75,8 +78,20 @@ void WorkQueue::startWorker() {
   m_threads.push_back(std::move(worker));
 }
 
-void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, std::shared_ptr<HttpTransfers> transfers,
-                          WorkerThread* self) {
+void WorkQueue::lowerWorkerPriority(int steps) {
+  // Linux keeps the nice value per thread: "0" is the calling thread.
+  errno = 0;
+  int own = getpriority(PRIO_PROCESS, 0);
+  if (errno != 0) return;
+  MutexLock lock(m_mutex);
+  m_workerNice = std::min(own + steps, 19);
+}
+
+void WorkQueue::runWorker(unsigned slot, int delaySeconds, bool offline, std::optional<int> nice,
+                          std::shared_ptr<HttpTransfers> transfers, WorkerThread* self) {
+  // An absolute value, not a step: workers start workers, and a step would
+  // add up. Failing is harmless; the worker keeps the priority it has.
+  if (nice) setpriority(PRIO_PROCESS, 0, *nice);
   try {
     Worker worker(slot, *this, m_owner, offline, delaySeconds, std::move(transfers));
     worker.run();

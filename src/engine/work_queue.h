@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,6 +75,11 @@ class WorkQueue {
   std::vector<LinkRecord*> takeResumeList();
   void clearResumeList();
 
+  // Workers started from now on run `steps` nice levels below the calling
+  // thread: the desktop keeps its window ahead of eight busy workers, which
+  // would otherwise get eight shares of the processor to its one.
+  void lowerWorkerPriority(int steps);
+
   // Stops and cancels the download (which ends every wait for the network)
   // and joins every worker thread. Used when the controller goes away.
   void shutdown();
@@ -85,13 +91,13 @@ class WorkQueue {
   };
 
   void startWorker() SG_REQUIRES(m_mutex);
-  void runWorker(unsigned slot, int delaySeconds, bool offline, std::shared_ptr<HttpTransfers> transfers,
-                 WorkerThread* self);
+  void runWorker(unsigned slot, int delaySeconds, bool offline, std::optional<int> nice,
+                 std::shared_ptr<HttpTransfers> transfers, WorkerThread* self);
   std::vector<std::unique_ptr<WorkerThread>> takeFinished() SG_REQUIRES(m_mutex);
 
   DownloadController& m_owner;
   mutable Mutex m_mutex;
-  std::condition_variable m_changed;                      // signalled on stop and when a worker ends
+  std::condition_variable m_changed;  // signalled on stop and when a worker ends
   std::deque<LinkRecord*> m_pending SG_GUARDED_BY(m_mutex);
   std::vector<LinkRecord*> m_resume SG_GUARDED_BY(m_mutex);
   bool m_stopped SG_GUARDED_BY(m_mutex) = false;
@@ -99,6 +105,7 @@ class WorkQueue {
   std::vector<char> m_slots SG_GUARDED_BY(m_mutex);
   int m_maximum SG_GUARDED_BY(m_mutex) = 0;
   std::vector<std::unique_ptr<WorkerThread>> m_threads SG_GUARDED_BY(m_mutex);
+  std::optional<int> m_workerNice SG_GUARDED_BY(m_mutex);                   // absolute; none: as started
   // The running workers' requests share one multi handle, and so their
   // connections (one HTTP/2 connection per server that offers it). Made
   // for the first worker and dropped with the last, which closes the

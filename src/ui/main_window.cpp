@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -52,7 +53,9 @@ void setPrompt(QAction* action, const QString& prompt) {
 
 QLabel* fixedPane(const QString& initial, QWidget* parent) {
   auto* label = new QLabel(initial, parent);
-  label->setFixedWidth(label->fontMetrics().horizontalAdvance(initial) + 8);
+  // Fixed in both directions: a new text then repaints the pane alone,
+  // where a pane free in height has the whole window laid out again.
+  label->setFixedSize(label->fontMetrics().horizontalAdvance(initial) + 8, label->sizeHint().height());
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   return label;
 }
@@ -95,7 +98,13 @@ MainWindow::MainWindow(SettingsStore& store, WindowTiming timing, ConnectionStat
   createStatusBar();
 
   connect(&m_bridge, &GuiBridge::updatesWaiting, this, &MainWindow::applyUpdates);
+  m_backlogTimer.setSingleShot(true);
+  m_backlogTimer.setInterval(0);
+  connect(&m_backlogTimer, &QTimer::timeout, this, &MainWindow::applyUpdates);
   m_document->controller().setObserver(&m_bridge);
+  // Under a busy processor the window would otherwise wait behind every
+  // worker for its turn, and with it the paint jobs Qt hands to its pool.
+  m_document->controller().workQueue().lowerWorkerPriority(10);
   // A 401 or 407 asks the user when `Prompt For Password` is set (the
   // pipeline looks at the setting).
   m_workerRequests = std::make_unique<WorkerRequests>();
@@ -460,9 +469,18 @@ void MainWindow::refresh() {
 }
 
 void MainWindow::applyUpdates() {
-  std::vector<LinkUpdate> updates = m_bridge.take();
+  // What the bridge holds goes behind what an earlier turn left, so the
+  // engine's order holds; a burst of thousands of links is spread over
+  // turns so that the window keeps painting and answering.
+  for (LinkUpdate& update : m_bridge.take()) m_backlog.push_back(std::move(update));
+  QElapsedTimer slice;
+  slice.start();
   bool ended = false;
-  for (LinkUpdate& update : updates) {
+  size_t applied = 0;
+  while (!m_backlog.empty() && !ended && (applied == 0 || slice.elapsed() < m_timing.updateSliceMs)) {
+    LinkUpdate update = std::move(m_backlog.front());
+    m_backlog.pop_front();
+    ++applied;
     switch (update.code) {
       case UpdateCode::LinkAdded: {
         LinkNode* node = m_store.add(update.link);
@@ -488,6 +506,7 @@ void MainWindow::applyUpdates() {
     m_document->controller().workQueue().waitForWorkers(5000);
     m_document->downloadEnded();
   }
+  if (!m_backlog.empty()) m_backlogTimer.start();
   refresh();
 }
 

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <QUrl>
+#include <deque>
 #include <functional>
 
 #include "document/crawl_document.h"
@@ -39,6 +40,7 @@ struct WindowTiming {
   int logMs = 500;           // log pane
   int threadMs = 300;        // thread pane
   uint32_t probeMs = 10000;  // connection probe at most this often
+  int updateSliceMs = 20;    // engine updates applied per event-loop turn (at least one)
 };
 
 class MainWindow : public QMainWindow, public DocumentHost {
@@ -96,7 +98,8 @@ class MainWindow : public QMainWindow, public DocumentHost {
   void saveWindowPlacement();
   // Recomputes command states and status panes.
   void refresh();
-  // Applies every waiting engine update now.
+  // Applies waiting engine updates, oldest first, for one slice of time;
+  // what is left waits for the next turn of the event loop.
   void applyUpdates();
   // Checks for a newer release, asking server, when the first download of
   // this window's run takes its root link (not offline, not with "Notify"
@@ -155,6 +158,8 @@ class MainWindow : public QMainWindow, public DocumentHost {
   SettingsStore& m_settings;
   WindowTiming m_timing;
   GuiBridge m_bridge;
+  std::deque<LinkUpdate> m_backlog;  // taken from the bridge, not yet applied
+  QTimer m_backlogTimer;
   std::unique_ptr<CrawlDocument> m_document;
   LinkStore m_store;
   LinkTreeModel* m_treeModel = nullptr;

@@ -35,6 +35,7 @@ class WindowRig {
     timing.logMs = 20;
     timing.threadMs = 20;
     timing.probeMs = 0;
+    timing.updateSliceMs = 0;  // one engine update per turn: the slicing must lose and reorder none
     window = std::make_unique<MainWindow>(store, timing, connection);
     window->ask = [this](const QString& question) {
       questions << question;
