@@ -246,7 +246,10 @@ HttpConnection::HttpConnection(HttpSession& session, bool https, std::string_vie
       m_https(https),
       m_server(server),
       m_port(port),
-      m_own(session.transfers() ? nullptr : std::make_unique<HttpTransfers>()),
+      // HTTP/2 comes only over TLS: a plain connection has nothing to share
+      // and keeps a multi handle of its own, which spares its worker the
+      // hand-over between threads.
+      m_own(https && session.transfers() ? nullptr : std::make_unique<HttpTransfers>()),
       m_transfers(m_own ? *m_own : *session.transfers()) {
   m_easy = curl_easy_init();
   if (!m_easy) throw PlatformError(kErrorInternal, internetErrorText(kErrorInternal));

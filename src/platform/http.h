@@ -117,9 +117,9 @@ class HttpSession {
   // with; without one, cookies are neither kept nor sent.
   void setCookieJar(HttpCookieJar* jar) { m_cookies = jar; }
   HttpCookieJar* cookieJar() const { return m_cookies; }
-  // The multi handle this session's requests go through, shared with other
-  // sessions; without one, each connection has its own, and its network
-  // connection closes with it. Before connect().
+  // The multi handle this session's HTTPS requests go through, shared with
+  // other sessions; without one, and for plain HTTP, each connection has
+  // its own, and its network connection closes with it. Before connect().
   void setTransfers(HttpTransfers* shared) { m_shared = shared; }
   // Whether requests ask for compressed bodies (see HttpRequest); the
   // robots file's too.
