@@ -10,12 +10,14 @@
 
 namespace bench {
 
-pid_t startLoopbackSite(int& port, int pages, int fanOut) {
+pid_t startLoopbackSite(int& port, int pages, int fanOut, int niceness) {
   int fds[2];
   if (pipe(fds) != 0) std::exit(2);
   pid_t pid = fork();
   if (pid == 0) {
     close(fds[0]);
+    // Before the pool's threads start, which inherit it.
+    if (niceness != 0 && nice(niceness) == -1) _exit(2);
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     server.set_keep_alive_max_count(1000000);

@@ -8,8 +8,8 @@
 namespace bench {
 
 // Starts the server for pages 0 .. pages-1, each linking to fanOut more;
-// returns its pid and sets port.
-pid_t startLoopbackSite(int& port, int pages = 1000000, int fanOut = 10);
+// returns its pid and sets port. niceness lowers the server's priority.
+pid_t startLoopbackSite(int& port, int pages = 1000000, int fanOut = 10, int niceness = 0);
 void stopLoopbackSite(pid_t pid);
 
 }  // namespace bench
