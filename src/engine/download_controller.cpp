@@ -143,7 +143,8 @@ bool looksLikeLogout(std::string_view url) {
     return text.compare(i, word.size(), word) == 0 ? i + word.size() : std::string::npos;
   };
   // "log" or "sign", at most one separator, then "out" or "off", as whole
-  // words: "/logout", "sign_out", "log%20off", but not "blog-outline".
+  // words: "/logout", "sign_out", "log%20off", "log out" with a no-break
+  // space, but not "blog-outline".
   for (size_t i = 0; i < text.size(); ++i) {
     if (i > 0 && letter(i - 1)) continue;
     size_t at = skip(i, "log");
@@ -151,6 +152,8 @@ bool looksLikeLogout(std::string_view url) {
     if (at == std::string::npos) continue;
     if (skip(at, "%20") != std::string::npos) {
       at += 3;
+    } else if (skip(at, "\xC2\xA0") != std::string::npos) {
+      at += 2;
     } else if (at < text.size() && std::string_view("-_+ ").find(text[at]) != std::string_view::npos) {
       ++at;
     }

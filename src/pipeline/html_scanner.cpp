@@ -311,7 +311,8 @@ void HtmlScanner::followAnchor() {
   const char first = m_tag.empty() ? '\0' : lowerAscii(m_tag[0]);
   if (first != 'a' && first != '/') return;
   if (tagNamed(m_tag, "/a")) {
-    if (!m_anchorHref.empty() && looksLikeLogout(m_anchorText)) {
+    // The text as a reader sees it: "Log&nbsp;out" says log out too.
+    if (!m_anchorHref.empty() && looksLikeLogout(decodeCharacterReferences(m_anchorText))) {
       if (DownloadController* download = m_page.controller()) {
         download->noteLogoutText(combineUrl(m_page.url(), urlFromAttribute(m_anchorHref)).url);
       }

@@ -27,7 +27,7 @@ class Cookies : public PipelineTest {
       response.set_content(
           "<a href=a.html>a</a><a href=b.html>b</a><a href=members.html>m</a>"
           "<a href=logout.php?next=/>out</a><a href=account/Sign-Out>out</a><a href=blog-outline.html>o</a>"
-          "<a href=bye.html><b>Log</b> out</a>",
+          "<a href=bye.html><b>Log</b>&nbsp;out</a>",
           "text/html");
     });
     http.Get("/members.html", [](const httplib::Request& request, httplib::Response& response) {
