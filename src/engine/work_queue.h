@@ -106,8 +106,8 @@ class WorkQueue {
   int m_maximum SG_GUARDED_BY(m_mutex) = 0;
   std::vector<std::unique_ptr<WorkerThread>> m_threads SG_GUARDED_BY(m_mutex);
   std::optional<int> m_workerNice SG_GUARDED_BY(m_mutex);                   // absolute; none: as started
-  // The running workers' requests share one multi handle, and so their
-  // connections (one HTTP/2 connection per server that offers it). Made
+  // The running workers' HTTPS requests share one multi handle, and so
+  // their connections (one HTTP/2 connection per server that offers it). Made
   // for the first worker and dropped with the last, which closes the
   // connections: none is left open between downloads.
   std::shared_ptr<HttpTransfers> m_transfers SG_GUARDED_BY(m_mutex);
