@@ -55,11 +55,11 @@ NginxServer::~NginxServer() {
 }
 
 bool NginxServer::start() {
-  ProcessResult made = runProcess(
-      "/usr/bin/openssl",
-      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
-       "subjectAltName=IP:127.0.0.1", "-keyout", m_dir.file("key.pem"), "-out", certificate()},
-      {}, m_dir.path());
+  ProcessResult made =
+      runProcess("/usr/bin/openssl",
+                 {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                  "subjectAltName=IP:127.0.0.1", "-keyout", m_dir.file("key.pem"), "-out", certificate()},
+                 {}, m_dir.path());
   EXPECT_EQ(made.exitCode, 0) << made.err;
   if (made.exitCode != 0) return false;
   m_port = freePort();
@@ -81,7 +81,8 @@ bool NginxServer::start() {
   // -e: the error log before the configuration is read, which would
   // otherwise be the system's.
   m_process = std::make_unique<ChildProcess>(
-      "/usr/sbin/nginx", std::vector<std::string>{"-p", d, "-e", m_dir.file("error.log"), "-c", m_dir.file("nginx.conf")},
+      "/usr/sbin/nginx",
+      std::vector<std::string>{"-p", d, "-e", m_dir.file("error.log"), "-c", m_dir.file("nginx.conf")},
       std::map<std::string, std::string>{}, d);
   for (int waited = 0; waited < 10000; waited += 10) {
     if (accepts(m_port)) return true;
