@@ -308,14 +308,17 @@ void HtmlScanner::finish(std::string& output) {
 }
 
 void HtmlScanner::followAnchor() {
+  // Only a download that leaves logout links alone needs their texts.
+  DownloadController* download = m_page.controller();
+  if (download == nullptr || !download->settings.skipLogoutLinks) return;
   const char first = m_tag.empty() ? '\0' : lowerAscii(m_tag[0]);
   if (first != 'a' && first != '/') return;
   if (tagNamed(m_tag, "/a")) {
     // The text as a reader sees it: "Log&nbsp;out" says log out too.
-    if (!m_anchorHref.empty() && looksLikeLogout(decodeCharacterReferences(m_anchorText))) {
-      if (DownloadController* download = m_page.controller()) {
-        download->noteLogoutText(combineUrl(m_page.url(), urlFromAttribute(m_anchorHref)).url);
-      }
+    const bool decode = m_anchorText.find('&') != std::string::npos;
+    if (!m_anchorHref.empty() &&
+        looksLikeLogout(decode ? decodeCharacterReferences(m_anchorText) : m_anchorText)) {
+      download->noteLogoutText(combineUrl(m_page.url(), urlFromAttribute(m_anchorHref)).url);
     }
     m_anchorHref.clear();
     m_anchorText.clear();
